@@ -1,0 +1,290 @@
+#include "app/MainWindow.h"
+
+#include "app/LoginDlg.h"
+#include "app/LogPanel.h"
+#include "app/UiKit.h"
+#include "core/AppState.h"
+#include "core/Clock.h"
+#include "core/NumFmt.h"
+#include "core/ServerClock.h"
+#include "core/ServiceHost.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QTableWidget>
+#include <QWheelEvent>
+
+TfrmMain::TfrmMain(const TStartOptions& opt)
+    : FClock(opt.Clock ? opt.Clock : &SystemClock())
+{
+    // 1. the window
+    setWindowTitle(QStringLiteral("케스트렐 HTS - LS api"));
+    QApplication::setApplicationDisplayName(QString());
+    setFont(AppFont(9));
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    setPalette(pal);
+    resize(1600, 950);
+    if (QScreen* s = QGuiApplication::primaryScreen())
+        move(s->availableGeometry().center() - rect().center());
+
+    // 2. the configuration file beside the executable
+    FExeDir = opt.ExeDir.isEmpty() ? QCoreApplication::applicationDirPath() : opt.ExeDir;
+    if (!FExeDir.endsWith(QLatin1Char('/')))
+        FExeDir += QLatin1Char('/');
+    FIniPath = FExeDir + QStringLiteral("hts.ini");
+
+    // 3. containers, then the request queue; 4. drawings
+    FMinDays = 2;
+    LoadDrawStore();
+
+    // 6. configuration
+    FCfgOk = LoadConfig(FIniPath, FCfg, FCfgErr, FExeDir + QStringLiteral("Res/"));
+    FServerClock = std::make_unique<TServerClock>(*FClock);
+    FSvc = std::make_unique<TServiceHost>();
+    {
+        TIniFile ini(FIniPath);
+        FSvc->SetBase(ini.ReadString(QStringLiteral("SERVICE"), QStringLiteral("BASE"), QString()).trimmed());
+    }
+
+    // 7. controls (logging works from here on); 8. broker objects
+    BuildUI();
+    CreateBrokerObjects();
+
+    // 9./10. saved layout; a first run is maximised now and once more after start-up
+    LoadLayout();
+    if (FFirstRun)
+        QTimer::singleShot(0, this, [this] { showMaximized(); });
+
+    // 12./13.
+    GFormAlive = true;
+    qApp->installEventFilter(this);
+    FHooked = true;
+
+    // 16./17. timers of the scheduler and of the market-wide panels
+    CreateTimers();
+    FBoardJob = -1;
+
+    // 18. start-up lines
+    if (FCfgOk)
+        Log(QStringLiteral("설정 읽음: ") + FIniPath + QStringLiteral("  (계좌 ") + MaskAcct(FCfg.Acno) + QStringLiteral(")"));
+    else
+        Log(QStringLiteral("!! ") + FCfgErr);
+    if (QFileInfo::exists(FCfg.ResPath + QStringLiteral("t1101.res")))
+        Log(QStringLiteral("Res 폴더: ") + FCfg.ResPath);
+    else
+        Log(QStringLiteral("!! Res 폴더를 못 찾았다: ") + FCfg.ResPath +
+            QStringLiteral("  — hts.ini [XING] RES= 에 xingAPI\\Res 경로를 적어 주세요"));
+    Log(QStringLiteral("종목은 위 입력칸에 코드 6자리 또는 종목명 + Enter."));
+
+    // 19. focus; 20. login before the window is first shown
+    edCode->setFocus();
+    if (opt.Login)
+        StartupLogin();
+}
+
+TfrmMain::~TfrmMain()
+{
+    GFormAlive = false;
+    if (FHooked)
+        qApp->removeEventFilter(this);
+    for (QTimer* t : {&FSigTimer, &FSigQTimer, &FVolTimer, &FBoardTimer, &FHotTimer, &FClockTimer, &FSyncTimer,
+                      &FMicheTimer, &FProgTimer, &FSugTimer, &FSplitTm, &FSigBlink})
+        t->stop();
+}
+
+void TfrmMain::LoadDrawStore()
+{
+    FDrawStore = nlohmann::json::object();
+    QFile f(FExeDir + QStringLiteral("draws.json"));
+    if (!f.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray data = f.readAll();
+    auto j = nlohmann::json::parse(data.constBegin(), data.constEnd(), nullptr, false);
+    if (!j.is_discarded() && j.is_object())
+        FDrawStore = std::move(j);
+}
+
+void TfrmMain::CreateBrokerObjects()
+{
+    FClockTimer.setInterval(100);
+    connect(&FClockTimer, &QTimer::timeout, this, [this] { UpdateClock(); });
+    FClockTimer.start();
+    FSyncTimer.setInterval(600000);
+    FSyncTimer.start();
+    FMicheTimer.setInterval(15000);
+    FMicheTimer.start();
+    FProgTimer.setInterval(6000);
+    FProgTimer.start();
+    UpdateClock();
+}
+
+void TfrmMain::CreateTimers()
+{
+    FSugTimer.setInterval(150);
+    FSugTimer.setSingleShot(true);
+    FSplitTm.setInterval(300);
+    FSigBlink.setInterval(500);
+    FSigTimer.setInterval(5000);
+    FSigTimer.start();
+    FSigQTimer.setInterval(10000);
+    FSigQTimer.start();
+    FVolTimer.setInterval(1500);
+    FVolTimer.start();
+    FHotTimer.setInterval(60000);
+    FHotTimer.start();
+    FBoardTimer.setInterval(1000);
+    connect(&FBoardTimer, &QTimer::timeout, this, [this] { SecondTick(); });
+    FBoardTimer.start();
+}
+
+void TfrmMain::Log(const QString& text)
+{
+    if (FLog)
+        FLog->Log(text);
+}
+
+QDateTime TfrmMain::ServerNow() const { return FServerClock->ServerNow(); }
+
+void TfrmMain::UpdateClock()
+{
+    if (!lbClock)
+        return;
+    const QString text = FServerClock->ClockText();
+    if (text != FLastClockText) {
+        FLastClockText = text;
+        lbClock->setText(text);
+        lbClock->adjustSize();
+    }
+    const QString note = FServerClock->NoteText();
+    if (lbClockNote->text() != note) {
+        lbClockNote->setText(note);
+        lbClockNote->adjustSize();
+    }
+    QPalette p = lbClockNote->palette();
+    if (p.color(QPalette::WindowText) != FServerClock->NoteColor()) {
+        p.setColor(QPalette::WindowText, FServerClock->NoteColor());
+        lbClockNote->setPalette(p);
+    }
+    lbClockNote->move(lbClock->x() + lbClock->width() + Scaled(10), Scaled(11));
+}
+
+void TfrmMain::SecondTick()
+{
+    FBoardTick += 1;
+    // Account refresh after order events: one refresh 2 s after the last fill.
+    if (FLogged && FAcctDirty && FClock->TickMs() - FAcctDirtyAt >= 2000)
+        FAcctDirty = false;
+    if (FBoardTick % 10 == 5)
+        FUSDue = true;
+}
+
+void TfrmMain::SetStatus(const QString& text, const QColor& color)
+{
+    lbStatus->setText(text);
+    QPalette p = lbStatus->palette();
+    p.setColor(QPalette::WindowText, color);
+    lbStatus->setPalette(p);
+    lbStatus->adjustSize();
+}
+
+void TfrmMain::StartupLogin()
+{
+    TIniFile ini(FIniPath);
+    const QString id = ini.ReadString(QStringLiteral("LOGIN"), QStringLiteral("ID"), QString()).trimmed();
+    const QString pw = ini.ReadString(QStringLiteral("LOGIN"), QStringLiteral("PW"), QString());
+    const QString cert = ini.ReadString(QStringLiteral("LOGIN"), QStringLiteral("CERT"), QString());
+    const QString acno = ini.ReadString(QStringLiteral("ACCOUNT"), QStringLiteral("ACNO"), QString()).trimmed();
+    const QString acpw = ini.ReadString(QStringLiteral("ACCOUNT"), QStringLiteral("ACPW"), QString());
+    QString err;
+    auto tryFn = [](const QString&, const QString&, const QString&, const QString&, const QString&) {
+        return TLoginResult{false, QStringLiteral("LS 서버에 연결하지 못했습니다 (인터넷 · 방화벽 확인)")};
+    };
+    std::unique_ptr<TLoginDlg> dlg(TLoginDlg::CreateDlg(id, pw, cert, acno, acpw, err, tryFn, nullptr));
+    if (dlg->exec() != QDialog::Accepted)
+        FLoginAbandoned = true;
+}
+
+void TfrmMain::closeEvent(QCloseEvent* e)
+{
+    FormClose();
+    QMainWindow::closeEvent(e);
+}
+
+void TfrmMain::FormClose()
+{
+    if (FClosing)
+        return;
+    FClosing = true;
+    SaveLayout();
+}
+
+// ---- global input routing ----
+
+bool TfrmMain::eventFilter(QObject* obj, QEvent* e)
+{
+    switch (e->type()) {
+    case QEvent::Wheel:
+        if (MouseWheelHandler(obj, static_cast<QWheelEvent*>(e)))
+            return true;
+        break;
+    case QEvent::MouseButtonPress:
+        AppMessage(obj, static_cast<QMouseEvent*>(e));
+        break;
+    default:
+        break;
+    }
+    return QMainWindow::eventFilter(obj, e);
+}
+
+bool TfrmMain::MouseWheelHandler(QObject* obj, QWheelEvent* e)
+{
+    // The wheel acts on the control under the pointer, not on the focused one.
+    QWidget* target = QApplication::widgetAt(e->globalPosition().toPoint());
+    if (!target || target->window() != this)
+        return false;
+    QTableWidget* grid = nullptr;
+    for (QWidget* w = target; w && w != this; w = w->parentWidget())
+        if ((grid = qobject_cast<QTableWidget*>(w)))
+            break;
+    if (!grid) {
+        if (obj != target && qobject_cast<QWidget*>(obj) && target != this) {
+            QWheelEvent fwd(target->mapFromGlobal(e->globalPosition()), e->globalPosition(), e->pixelDelta(),
+                            e->angleDelta(), e->buttons(), e->modifiers(), e->phase(), e->inverted());
+            QCoreApplication::sendEvent(target, &fwd);
+            return true;
+        }
+        return false;
+    }
+    if (obj != grid->viewport() && obj != target)
+        return true;  // delivered to a parent: already handled at the grid
+    const int rows = grid->rowCount();
+    const int rowH = qMax(1, grid->verticalHeader()->defaultSectionSize());
+    const int visible = qMax(1, grid->viewport()->height() / rowH);
+    const int top = grid->rowAt(0) < 0 ? 0 : grid->rowAt(0);
+    int newTop;
+    if (e->angleDelta().y() < 0)
+        newTop = qMin(top + 3, qMax(rows - visible, 0));
+    else
+        newTop = qMax(top - 3, 0);
+    if (rows > 0)
+        grid->scrollTo(grid->model()->index(newTop, 0), QAbstractItemView::PositionAtTop);
+    return true;
+}
+
+void TfrmMain::AppMessage(QObject*, QMouseEvent* e)
+{
+    if (e->button() != Qt::LeftButton && e->button() != Qt::RightButton)
+        return;
+    // Pop-up lists (suggestions, recent stocks) hide on a press elsewhere;
+    // they register here as they are built.
+}

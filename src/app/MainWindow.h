@@ -1,0 +1,181 @@
+#pragma once
+// The one window of the program. It owns every piece of state for the life
+// of the process; the parts of the program are facets it creates and wires.
+#include "core/Config.h"
+#include "core/IniFile.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+#include <memory>
+#include <nlohmann/json.hpp>
+
+class QCheckBox;
+class QComboBox;
+class QHeaderView;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QScrollBar;
+class QSplitter;
+class QTableWidget;
+class TClock;
+class TColorButton;
+class TLogPanel;
+class TServerClock;
+class TServiceHost;
+class TTabSet;
+
+// How the window is started. The program uses the defaults; tests point the
+// window at a folder of their own, a clock of their own, and may skip login.
+struct TStartOptions {
+    QString ExeDir;             // folder of hts.ini, draws.json, news/ (default: the executable's)
+    TClock* Clock = nullptr;    // default: the system clock
+    bool Login = true;          // run the login step of start-up
+};
+
+class TfrmMain : public QMainWindow {
+public:
+    explicit TfrmMain(const TStartOptions& opt = {});
+    ~TfrmMain() override;
+
+    // True when start-up ended without a login (the user quit the dialog).
+    bool LoginAbandoned() const { return FLoginAbandoned; }
+
+    void Log(const QString& text);
+    QDateTime ServerNow() const;
+    void SecondTick();
+    void LoadLayout();
+    void SaveLayout();
+    void FormClose();
+
+    // ---- state (names as the rest of the program uses them) ----
+    QString FExeDir;
+    QString FIniPath;
+    bool FFirstRun = false;
+    TConfig FCfg;
+    bool FCfgOk = false;
+    QString FCfgErr;
+    nlohmann::json FDrawStore = nlohmann::json::object();
+    int FMinDays = 2;
+    int FBoardTick = 0;
+    int FBoardJob = -1;
+    bool FLogged = false;
+    QString FCode;
+    int FDayPer = 0;
+    int FMinPer = 1;
+    bool FAcctDirty = false;
+    qint64 FAcctDirtyAt = 0;
+    bool FUSDue = false;
+
+    // ---- timers ----
+    QTimer FClockTimer, FSyncTimer, FMicheTimer, FProgTimer, FSugTimer, FSplitTm, FSigBlink,
+        FBoardTimer, FVolTimer, FSigTimer, FSigQTimer, FHotTimer;
+
+    // ---- controls ----
+    QWidget* pnlTop = nullptr;
+    QComboBox* cbBoard = nullptr;
+    QLabel* lbStatus = nullptr;
+    QWidget* pnlClock = nullptr;
+    QLabel* lbClock = nullptr;
+    QLabel* lbClockNote = nullptr;
+
+    QSplitter* spMain = nullptr;     // main area over the bottom region
+    QWidget* pnlBottom = nullptr;
+    QSplitter* spBottom = nullptr;   // news/log | issue area
+    QWidget* pnlIssue = nullptr;
+    TTabSet* pcIssue = nullptr;
+    TTabSet* pcLog = nullptr;
+    QWidget* tsLog = nullptr;
+    QPlainTextEdit* Memo = nullptr;
+    QLineEdit* edIssue = nullptr;
+
+    QSplitter* spLR = nullptr;       // left | right
+    QWidget* pnlLeft = nullptr;
+    QSplitter* spLeft = nullptr;     // day chart over minute chart
+    QWidget* chDay = nullptr;
+    QWidget* chMin = nullptr;
+    QComboBox* cbDayPer = nullptr;
+    QComboBox* cbMinPer = nullptr;
+    QPushButton* btnDayDraw = nullptr;
+    QPushButton* btnMinDraw = nullptr;
+    QPushButton* btnMinMore = nullptr;
+    QPushButton* btnMinDay = nullptr;
+    QLabel* lbDayTitle = nullptr;
+    QLabel* lbMinTitle = nullptr;
+
+    QWidget* pnlRight = nullptr;
+    QSplitter* spRight = nullptr;    // order column | ladder column
+    QWidget* pnlOrd = nullptr;
+    QSplitter* spOrd = nullptr;      // order top / tick area / program trading
+    QLabel* lbTkFrom = nullptr;
+    QWidget* pnlOrdTop = nullptr;
+    QWidget* pnlTkWrap = nullptr;
+    QSplitter* spTk = nullptr;
+    TTabSet* pcTick = nullptr;
+    QWidget* pbBrk = nullptr;
+    QWidget* pnlProg = nullptr;
+    QTableWidget* gProg = nullptr;
+
+    QWidget* pnlLadder = nullptr;
+    QSplitter* spLadder = nullptr;   // ladder area over the account tabs
+    QLineEdit* edCode = nullptr;
+    QPushButton* btnRecent = nullptr;
+    QPushButton* btnCenter = nullptr;
+    QLineEdit* edFee = nullptr;
+    QWidget* barMyOrd = nullptr;
+    QWidget* vLadder = nullptr;
+    QScrollBar* sbLadder = nullptr;
+    QWidget* pnlLadBot = nullptr;
+    TColorButton* btnSellCxl = nullptr;
+    TColorButton* btnBuyCxl = nullptr;
+    TTabSet* pcBM = nullptr;
+
+    QTableWidget *gTick = nullptr, *gDaily = nullptr, *gBal = nullptr, *gMiche = nullptr, *gSig = nullptr,
+                 *gPnl = nullptr;
+    QHeaderView *hcRank = nullptr, *hcLmTop = nullptr, *hcLM = nullptr;
+    QCheckBox* chkSig[5] = {};
+    QCheckBox *chkDtFocus = nullptr, *chkSigSnd = nullptr, *chkBuyLiq = nullptr, *chkLmChg = nullptr;
+    QComboBox* cbLmTopKind = nullptr;
+    QLabel* lbDailyAvg = nullptr;
+
+    TClock& Clock() const { return *FClock; }
+    TServiceHost* ServiceHost() const { return FSvc.get(); }
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* obj, QEvent* e) override;
+
+private:
+    void BuildUI();
+    void BuildTop();
+    void BuildBottom();
+    void BuildLeft();
+    void BuildRight();
+    void BuildOrderColumn(QWidget* parent);
+    void BuildLadderColumn(QWidget* parent);
+    void BuildTickPages();
+    void BuildAccountPages();
+    QWidget* BuildChart(const QString& title, bool minute);
+    void CreateBrokerObjects();
+    void CreateTimers();
+    void LoadDrawStore();
+    void UpdateClock();
+    void LinkBottomHeights(QSplitter* from);
+    void FitProgColumns();
+    bool MouseWheelHandler(QObject* obj, class QWheelEvent* e);
+    void AppMessage(QObject* obj, class QMouseEvent* e);
+    void StartupLogin();
+    void SetStatus(const QString& text, const QColor& color);
+
+    TClock* FClock;
+    std::unique_ptr<TLogPanel> FLog;
+    std::unique_ptr<TServerClock> FServerClock;
+    std::unique_ptr<TServiceHost> FSvc;
+    bool FLoginAbandoned = false;
+    bool FClosing = false;
+    bool FLinking = false;
+    bool FHooked = false;
+    QString FLastClockText;
+};

@@ -1,0 +1,538 @@
+// The window's controls: regions, splitters, tab sets, grids and strips.
+#include "app/LogPanel.h"
+#include "app/MainWindow.h"
+#include "app/UiKit.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QScrollBar>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+// Calls `fn` on every resize of `w`.
+class TResizeWatch : public QObject {
+public:
+    TResizeWatch(QWidget* w, std::function<void()> fn) : QObject(w), FFn(std::move(fn)) { w->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::Resize)
+            FFn();
+        return false;
+    }
+private:
+    std::function<void()> FFn;
+};
+
+QVBoxLayout* VBox(QWidget* w)
+{
+    auto* l = new QVBoxLayout(w);
+    l->setContentsMargins(0, 0, 0, 0);
+    l->setSpacing(0);
+    return l;
+}
+
+QWidget* Strip(QWidget* parent, int height, const QColor& bg = Colors::Strip)
+{
+    QWidget* s = MakePanel(parent, bg);
+    s->setFixedHeight(Scaled(height));
+    return s;
+}
+
+QCheckBox* MakeCheck(QWidget* parent, int left, int top, const QString& text, const QColor& color = Colors::Flat,
+                     bool bold = false)
+{
+    auto* c = new QCheckBox(text, parent);
+    c->setFont(AppFont(9, bold));
+    QPalette p = c->palette();
+    p.setColor(QPalette::WindowText, color);
+    c->setPalette(p);
+    c->setChecked(true);
+    c->adjustSize();
+    c->move(Scaled(left), Scaled(top));
+    return c;
+}
+
+QPushButton* MakeButton(QWidget* parent, const QString& caption)
+{
+    auto* b = new QPushButton(caption, parent);
+    b->setFont(AppFont(9));
+    b->setFocusPolicy(Qt::NoFocus);
+    return b;
+}
+
+QMenu* DrawMenu(QWidget* parent)
+{
+    auto* m = new QMenu(parent);
+    m->setFont(AppFont(9));
+    for (const char* s : {"십자선", "가로선", "세로선", "추세선 (두 점)", "동그라미 (두 점)"})
+        m->addAction(QString::fromUtf8(s));
+    m->addSeparator();
+    m->addAction(QStringLiteral("마지막 것 지우기   (Ctrl+Z)"));
+    m->addAction(QStringLiteral("전체 지우기"));
+    m->addSeparator();
+    m->addAction(QStringLiteral("그리기 그만   (오른쪽 클릭 · Esc)"));
+    return m;
+}
+
+}  // namespace
+
+void TfrmMain::BuildUI()
+{
+    auto* central = MakePanel(this);
+    setCentralWidget(central);
+    auto* root = VBox(central);
+
+    BuildTop();
+    root->addWidget(pnlTop);
+
+    spMain = MakeSplitter(Qt::Vertical, central);
+    root->addWidget(spMain, 1);
+
+    spLR = MakeSplitter(Qt::Horizontal);
+    spMain->addWidget(spLR);
+    BuildLeft();
+    BuildRight();
+    BuildBottom();
+    spMain->addWidget(pnlBottom);
+    spMain->setStretchFactor(0, 1);
+    spMain->setStretchFactor(1, 0);
+    spMain->setSizes({950 - Scaled(38) - Scaled(180), Scaled(180)});
+}
+
+void TfrmMain::BuildTop()
+{
+    pnlTop = MakePanel(nullptr, Colors::Strip);
+    pnlTop->setFixedHeight(Scaled(38));
+    cbBoard = new QComboBox(pnlTop);
+    cbBoard->setFont(AppFont(9));
+    cbBoard->addItems({QStringLiteral("미국지수"), QStringLiteral("한국지수"), QStringLiteral("삼전닉스"),
+                       QStringLiteral("투자자 통합"), QStringLiteral("투자자 KRX"), QStringLiteral("투자자 NXT"),
+                       QStringLiteral("ETN개인")});
+    Place(cbBoard, 8, 7, 110);
+    lbStatus = MakeLabel(pnlTop, 128, 11, QStringLiteral("로그인 전"), Colors::TabIdleText);
+
+    pnlClock = new QWidget(pnlTop);
+    lbClock = new QLabel(pnlClock);
+    lbClock->setFont(AppFont(11, true));
+    QPalette p = lbClock->palette();
+    p.setColor(QPalette::WindowText, Colors::Flat);
+    lbClock->setPalette(p);
+    lbClock->move(Scaled(4), Scaled(1));
+    lbClockNote = new QLabel(pnlClock);
+    lbClockNote->setFont(AppFont(8));
+    lbClockNote->move(Scaled(230), Scaled(11));
+    new TResizeWatch(pnlTop, [this] {
+        cbBoard->move(Scaled(8), cbBoard->y());
+        pnlClock->setGeometry(pnlTop->width() - Scaled(600), 0, Scaled(600), pnlTop->height());
+    });
+}
+
+void TfrmMain::BuildBottom()
+{
+    pnlBottom = MakePanel(nullptr);
+    auto* l = VBox(pnlBottom);
+    spBottom = MakeSplitter(Qt::Horizontal, pnlBottom);
+    l->addWidget(spBottom);
+
+    pcLog = new TTabSet;
+    pcLog->AddPage(QStringLiteral("  오늘 뉴스  "));
+    tsLog = pcLog->AddPage(kLogCaption);
+    Memo = new QPlainTextEdit(tsLog);
+    Memo->setFont(AppFont(9));
+    VBox(tsLog)->addWidget(Memo);
+    FLog = std::make_unique<TLogPanel>(pcLog, 1, Memo, *FClock);
+    connect(pcLog, &QTabWidget::currentChanged, this, [this](int i) { FLog->OnTabChanged(i); });
+    spBottom->addWidget(pcLog);
+
+    pnlIssue = MakePanel(nullptr);
+    pcIssue = new TTabSet(pnlIssue);
+    VBox(pnlIssue)->addWidget(pcIssue);
+    QWidget* issue = pcIssue->AddPage(QStringLiteral("  이슈 뉴스  "));
+    {
+        auto* v = VBox(issue);
+        QWidget* s1 = Strip(issue, 30);
+        MakeLabel(s1, 6, 7, QStringLiteral("이슈 뉴스"), Colors::Flat, true);
+        QLabel* w = MakeLabel(s1, 80, 7, QStringLiteral("단어 (, 또는  & 그리고)"));
+        edIssue = new QLineEdit(s1);
+        edIssue->setFont(AppFont(9));
+        edIssue->setPlaceholderText(
+            QStringLiteral("예: 비만약, 양자&컴퓨터, 삼성전자&HBM  — 쉼표는 또는, &는 그리고"));
+        edIssue->setGeometry(w->x() + w->width() + Scaled(6), Scaled(3), Scaled(380), Scaled(24));
+        QWidget* s2 = Strip(issue, 28);
+        MakeLabel(s2, 6, 6, QStringLiteral("오늘 이슈"), Colors::Flat, true);
+        QWidget* s3 = Strip(issue, 28);
+        MakeLabel(s3, 6, 6, QStringLiteral("최근 10분"), Colors::Flat, true);
+        v->addWidget(s1);
+        v->addWidget(s2);
+        v->addWidget(s3);
+        v->addStretch(1);
+    }
+    pcIssue->AddPage(QStringLiteral("  특징주  "));
+    pcIssue->AddPage(QStringLiteral("  공시  "));
+    for (const QString& cap : {QStringLiteral("  공매도 금지  "), QStringLiteral("  자사주  ")}) {
+        QWidget* page = pcIssue->AddPage(cap);
+        auto* v = VBox(page);
+        v->addWidget(Strip(page, 24));
+        v->addStretch(1);
+        QWidget* bottom = Strip(page, 24);
+        v->addWidget(bottom);
+        if (cap.contains(QStringLiteral("자사주"))) {
+            chkBuyLiq = MakeCheck(bottom, 6, 3, QStringLiteral("매매 후보만 보기"));
+        }
+    }
+    spBottom->addWidget(pnlIssue);
+    spBottom->setStretchFactor(0, 1);
+    spBottom->setStretchFactor(1, 0);
+    spBottom->setSizes({1600 - Scaled(720), Scaled(720)});
+}
+
+QWidget* TfrmMain::BuildChart(const QString& title, bool minute)
+{
+    QWidget* ch = MakePanel(nullptr);
+    ch->setMinimumSize(Scaled(80), Scaled(80));
+    QLabel* lb = MakeLabel(ch, 6, 4, title, Colors::Flat, true);
+    auto* draw = MakeButton(ch, QStringLiteral("그리기 ▾"));
+    draw->setMenu(DrawMenu(draw));
+    if (!minute) {
+        lbDayTitle = lb;
+        btnDayDraw = draw;
+        cbDayPer = new QComboBox(ch);
+        cbDayPer->setFont(AppFont(9));
+        cbDayPer->addItems({QStringLiteral("일봉"), QStringLiteral("주봉"), QStringLiteral("월봉")});
+        new TResizeWatch(ch, [ch, this] {
+            const int h = cbDayPer->sizeHint().height();
+            int x = qMax(Scaled(4), ch->width() - Scaled(82));
+            cbDayPer->setGeometry(x, Scaled(1), Scaled(78), h);
+            btnDayDraw->setGeometry(x - Scaled(80), Scaled(1), Scaled(76), h);
+        });
+        return ch;
+    }
+    lbMinTitle = lb;
+    btnMinDraw = draw;
+    cbMinPer = new QComboBox(ch);
+    cbMinPer->setFont(AppFont(9));
+    cbMinPer->addItems({QStringLiteral("1분"), QStringLiteral("2분"), QStringLiteral("3분"), QStringLiteral("5분"),
+                        QStringLiteral("10분"), QStringLiteral("30분")});
+    btnMinDay = MakeButton(ch, QStringLiteral("하루"));
+    btnMinMore = MakeButton(ch, QStringLiteral("◀ 더보기"));
+    new TResizeWatch(ch, [ch, this] {
+        // From the right edge leftwards, all as high as the selector.
+        const int h = cbMinPer->sizeHint().height();
+        const int sel = qMax(Scaled(4), ch->width() - Scaled(82));
+        cbMinPer->setGeometry(sel, Scaled(1), Scaled(78), h);
+        const int day = sel - Scaled(50);
+        btnMinDay->setGeometry(day, Scaled(1), Scaled(46), h);
+        const int more = day - Scaled(80);
+        btnMinMore->setGeometry(more, Scaled(1), Scaled(76), h);
+        btnMinDraw->setGeometry(more - Scaled(80), Scaled(1), Scaled(76), h);
+    });
+    return ch;
+}
+
+void TfrmMain::BuildLeft()
+{
+    pnlLeft = MakePanel(nullptr);
+    auto* l = VBox(pnlLeft);
+    spLeft = MakeSplitter(Qt::Vertical, pnlLeft);
+    l->addWidget(spLeft);
+    chDay = BuildChart(QStringLiteral("일봉"), false);
+    chMin = BuildChart(QStringLiteral("1분봉"), true);
+    spLeft->addWidget(chDay);
+    spLeft->addWidget(chMin);
+    spLeft->setStretchFactor(0, 0);
+    spLeft->setStretchFactor(1, 1);
+    spLeft->setSizes({Scaled(360), 400});
+    spLR->addWidget(pnlLeft);
+}
+
+void TfrmMain::BuildRight()
+{
+    pnlRight = MakePanel(nullptr);
+    auto* l = VBox(pnlRight);
+    spRight = MakeSplitter(Qt::Horizontal, pnlRight);
+    l->addWidget(spRight);
+    BuildOrderColumn(spRight);
+    BuildLadderColumn(spRight);
+    spRight->setStretchFactor(0, 0);
+    spRight->setStretchFactor(1, 1);
+    spRight->setSizes({Scaled(600), 400});
+    spLR->addWidget(pnlRight);
+    spLR->setStretchFactor(0, 0);
+    spLR->setStretchFactor(1, 1);
+    spLR->setSizes({Scaled(560), 1000});
+}
+
+void TfrmMain::BuildOrderColumn(QWidget*)
+{
+    pnlOrd = MakePanel(nullptr);
+    auto* v = VBox(pnlOrd);
+    QWidget* strip = Strip(pnlOrd, 24);
+    lbTkFrom = MakeLabel(strip, 8, 4, QString(), QColor(0, 64, 128), true);
+    v->addWidget(strip);
+
+    spOrd = MakeSplitter(Qt::Vertical, pnlOrd);
+    v->addWidget(spOrd, 1);
+    pnlOrdTop = MakePanel(nullptr, QColor(250, 250, 250));
+    spOrd->addWidget(pnlOrdTop);
+
+    pnlTkWrap = MakePanel(nullptr);
+    auto* tv = VBox(pnlTkWrap);
+    spTk = MakeSplitter(Qt::Vertical, pnlTkWrap);
+    tv->addWidget(spTk);
+    pcTick = new TTabSet;
+    BuildTickPages();
+    spTk->addWidget(pcTick);
+    pbBrk = MakePanel(nullptr);
+    spTk->addWidget(pbBrk);
+    spTk->setStretchFactor(0, 1);
+    spTk->setStretchFactor(1, 0);
+    spTk->setSizes({300, Scaled(152)});
+    spOrd->addWidget(pnlTkWrap);
+
+    pnlProg = MakePanel(nullptr);
+    auto* pv = VBox(pnlProg);
+    QWidget* ph = Strip(pnlProg, 26);
+    MakeLabel(ph, 8, 4, QStringLiteral("종목별 프로그램매매  (KRX+NXT 통합 · 수량)"));
+    pv->addWidget(ph);
+    gProg = MakeGrid(pnlProg, {{QStringLiteral("시간"), 66}, {QStringLiteral("현재가"), 70}, {QStringLiteral("대비"), 62},
+                               {QStringLiteral("등락률"), 56}, {QStringLiteral("거래량"), 84}, {QStringLiteral("증감"), 64},
+                               {QStringLiteral("순매수"), 80}, {QStringLiteral("매도"), 80}, {QStringLiteral("매수"), 80}});
+    pv->addWidget(gProg, 1);
+    new TResizeWatch(pnlProg, [this] { FitProgColumns(); });
+    spOrd->addWidget(pnlProg);
+    spOrd->setStretchFactor(0, 0);
+    spOrd->setStretchFactor(1, 1);
+    spOrd->setStretchFactor(2, 0);
+    spOrd->setSizes({Scaled(104), 300, Scaled(300)});
+    connect(spOrd, &QSplitter::splitterMoved, this, [this] { LinkBottomHeights(spOrd); });
+    spRight->addWidget(pnlOrd);
+}
+
+void TfrmMain::FitProgColumns()
+{
+    static const int design[9] = {66, 70, 62, 56, 84, 64, 80, 80, 80};
+    int sum = 0;
+    for (int d : design)
+        sum += Scaled(d);
+    const int avail = qMax(gProg->viewport()->width() - 2, sum);
+    int used = 0;
+    for (int i = 0; i < 9; ++i) {
+        int w = i == 8 ? avail - used : qMax(Scaled(30), int(qint64(Scaled(design[i])) * avail / sum));
+        w = qMax(w, Scaled(30));
+        gProg->setColumnWidth(i, w);
+        used += w;
+    }
+}
+
+void TfrmMain::BuildTickPages()
+{
+    QWidget* tick = pcTick->AddPage(QStringLiteral("  당일 체결  "));
+    gTick = MakeGrid(tick, {{QStringLiteral("시각"), 90}, {QStringLiteral("체결가"), 110}, {QStringLiteral("등락률"), 80},
+                            {QStringLiteral("체결량"), 100}});
+    VBox(tick)->addWidget(gTick);
+
+    QWidget* daily = pcTick->AddPage(QStringLiteral("  일별  "));
+    {
+        auto* v = VBox(daily);
+        QWidget* s = Strip(daily, 26);
+        lbDailyAvg = MakeLabel(s, 8, 5, QString());
+        v->addWidget(s);
+        gDaily = MakeGrid(daily, {{QStringLiteral("날짜"), 70}, {QStringLiteral("종가"), 80}, {QStringLiteral("등락률"), 64},
+                                  {QStringLiteral("거래량"), 96}, {QStringLiteral("20일比"), 60}, {QStringLiteral("거래대금"), 80}});
+        v->addWidget(gDaily, 1);
+    }
+    QWidget* rank = pcTick->AddPage(QStringLiteral("  급등 · 순위  "));
+    {
+        auto* v = VBox(rank);
+        hcRank = MakeHeader(rank, {{QStringLiteral("순위"), 30}, {QStringLiteral("종목"), 138}, {QStringLiteral("현재가"), 68},
+                                   {QStringLiteral("등락률"), 64}, {QStringLiteral("거래량"), 68},
+                                   {QStringLiteral("전일동시"), 72}, {QStringLiteral("급증률"), 70}});
+        v->addWidget(hcRank);
+        v->addStretch(1);
+    }
+    QWidget* lm = pcTick->AddPage(QStringLiteral("  루멘  "));
+    {
+        auto* v = VBox(lm);
+        QWidget* s = Strip(lm, 26);
+        chkLmChg = MakeCheck(s, 6, 4, QStringLiteral("변화만"));
+        v->addWidget(s);
+        hcLM = MakeHeader(lm, {{QStringLiteral("시각"), 60}, {QStringLiteral("매수"), 70}, {QStringLiteral("매도"), 70},
+                               {QStringLiteral("순합계"), 80}, {QStringLiteral("1분 변화"), 80}});
+        v->addWidget(hcLM);
+        v->addStretch(1);
+    }
+    QWidget* lmTop = pcTick->AddPage(QStringLiteral("  루멘 상위  "));
+    {
+        auto* v = VBox(lmTop);
+        QWidget* s = Strip(lmTop, 26);
+        cbLmTopKind = new QComboBox(s);
+        cbLmTopKind->setFont(AppFont(9));
+        cbLmTopKind->addItems({QStringLiteral("매수합 상위"), QStringLiteral("매도합 상위"),
+                               QStringLiteral("순매수 상위 (매수-매도)"), QStringLiteral("순매도 상위 (매도-매수)")});
+        Place(cbLmTopKind, 6, 2, 190);
+        v->addWidget(s);
+        hcLmTop = MakeHeader(lmTop, {{QStringLiteral("순위"), 34}, {QStringLiteral("종목"), 130}, {QStringLiteral("매수"), 64},
+                                     {QStringLiteral("매도"), 64}, {QStringLiteral("순합계"), 72},
+                                     {QStringLiteral("매수 비중"), 70}});
+        v->addWidget(hcLmTop);
+        v->addStretch(1);
+    }
+}
+
+void TfrmMain::BuildLadderColumn(QWidget*)
+{
+    pnlLadder = MakePanel(nullptr);
+    auto* outer = VBox(pnlLadder);
+    spLadder = MakeSplitter(Qt::Vertical, pnlLadder);
+    outer->addWidget(spLadder);
+
+    QWidget* area = MakePanel(nullptr);
+    auto* v = VBox(area);
+    QWidget* strip = Strip(area, 32);
+    MakeLabel(strip, 6, 8, QStringLiteral("종목"), Colors::Flat, true);
+    edCode = new QLineEdit(strip);
+    edCode->setFont(AppFont(9));
+    edCode->setPlaceholderText(QStringLiteral("코드 · 종목명 · 초성(ㅅㅅㅈㅈ)"));
+    Place(edCode, 40, 4, 150, 24);
+    btnRecent = MakeButton(strip, QStringLiteral("▼"));
+    Place(btnRecent, 191, 4, 24, 24);
+    btnCenter = MakeButton(strip, QStringLiteral("현재가 가운데로 (C)"));
+    Place(btnCenter, 222, 3, 150, 26);
+    MakeLabel(strip, 384, 8, QStringLiteral("수수료·세금(왕복)"));
+    edFee = new QLineEdit(QStringLiteral("0.3"), strip);
+    edFee->setFont(AppFont(9));
+    edFee->setAlignment(Qt::AlignRight);
+    Place(edFee, 508, 4, 50, 24);
+    MakeLabel(strip, 562, 8, QStringLiteral("%   매도·매수 칸 더블클릭: 주문 · 호가 우클릭: 가운데로"));
+    v->addWidget(strip);
+
+    barMyOrd = MakePanel(area);
+    barMyOrd->setFixedHeight(Scaled(26));
+    v->addWidget(barMyOrd);
+
+    QWidget* ladWrap = MakePanel(area);
+    auto* h = new QHBoxLayout(ladWrap);
+    h->setContentsMargins(0, 0, 0, 0);
+    h->setSpacing(0);
+    vLadder = MakePanel(ladWrap);
+    sbLadder = new QScrollBar(Qt::Vertical, ladWrap);
+    sbLadder->setFixedWidth(Scaled(18));
+    sbLadder->setSingleStep(1);
+    sbLadder->setPageStep(10);
+    h->addWidget(vLadder, 1);
+    h->addWidget(sbLadder);
+    v->addWidget(ladWrap, 1);
+
+    pnlLadBot = MakePanel(area);
+    pnlLadBot->setFixedHeight(Scaled(36));
+    auto* bh = new QHBoxLayout(pnlLadBot);
+    bh->setContentsMargins(0, 0, 0, 0);
+    bh->setSpacing(0);
+    btnSellCxl = new TColorButton(QStringLiteral("매도 전체취소"), Colors::Fall, 10, pnlLadBot);
+    btnBuyCxl = new TColorButton(QStringLiteral("매수 전체취소"), Colors::Rise, 10, pnlLadBot);
+    bh->addWidget(btnSellCxl, 1);
+    bh->addWidget(btnBuyCxl, 1);
+    v->addWidget(pnlLadBot);
+    spLadder->addWidget(area);
+
+    pcBM = new TTabSet;
+    BuildAccountPages();
+    spLadder->addWidget(pcBM);
+    spLadder->setStretchFactor(0, 1);
+    spLadder->setStretchFactor(1, 0);
+    spLadder->setSizes({500, Scaled(300)});
+    connect(spLadder, &QSplitter::splitterMoved, this, [this] { LinkBottomHeights(spLadder); });
+    spRight->addWidget(pnlLadder);
+}
+
+void TfrmMain::BuildAccountPages()
+{
+    QWidget* bal = pcBM->AddPage(QStringLiteral("  잔고  "));
+    {
+        auto* v = VBox(bal);
+        QWidget* s = Strip(bal, 30);
+        MakeLabel(s, 6, 8, QStringLiteral("클릭 = 종목 열기"));
+        auto* b = MakeButton(s, QStringLiteral("새로고침"));
+        Place(b, 120, 3, 80, 24);
+        v->addWidget(s);
+        gBal = MakeGrid(bal, {{QStringLiteral("코드"), 64}, {QStringLiteral("종목명"), 130}, {QStringLiteral("수량"), 64},
+                              {QStringLiteral("평균가"), 84}, {QStringLiteral("현재가"), 84},
+                              {QStringLiteral("평가손익"), 100}, {QStringLiteral("수익률"), 70}});
+        v->addWidget(gBal, 1);
+    }
+    QWidget* miche = pcBM->AddPage(QStringLiteral("  미체결  "));
+    {
+        auto* v = VBox(miche);
+        QWidget* s = Strip(miche, 30);
+        MakeLabel(s, 6, 8, QStringLiteral("클릭 = 종목 열기 · 더블클릭 = 그 주문 취소"));
+        v->addWidget(s);
+        gMiche = MakeGrid(miche, {{QStringLiteral("종목"), 130}, {QStringLiteral("구분"), 56}, {QStringLiteral("가격"), 90},
+                                  {QStringLiteral("잔량"), 70}, {QStringLiteral("주문번호"), 90}});
+        v->addWidget(gMiche, 1);
+    }
+    QWidget* sig = pcBM->AddPage(QStringLiteral("  포착  "));
+    {
+        auto* v = VBox(sig);
+        QWidget* s = Strip(sig, 30, QColor(248, 248, 248));
+        const QColor orange(224, 128, 0);
+        chkSig[0] = MakeCheck(s, 6, 6, QStringLiteral("매수 포착"), Colors::Rise);
+        chkSig[1] = MakeCheck(s, 102, 6, QStringLiteral("매도 포착"), Colors::Fall);
+        chkSig[2] = MakeCheck(s, 198, 6, QStringLiteral("매수 스트릭"), Colors::Rise);
+        chkSig[3] = MakeCheck(s, 294, 6, QStringLiteral("매도 스트릭"), Colors::Fall);
+        chkSig[4] = MakeCheck(s, 390, 6, QStringLiteral("데트 후보"), orange);
+        chkSig[4]->hide();
+        chkDtFocus = MakeCheck(s, 390, 6, QStringLiteral("데트집중"), orange, true);
+        chkSigSnd = MakeCheck(s, 480, 6, QStringLiteral("소리"));
+        v->addWidget(s);
+        gSig = MakeGrid(sig, {{QStringLiteral("시각"), 52}, {QStringLiteral("종목"), 126}, {QStringLiteral("구분"), 92},
+                              {QStringLiteral("진입가 · 연속"), 92}, {QStringLiteral("진입 후"), 72},
+                              {QStringLiteral("전일比량"), 76}, {QStringLiteral("동시간比"), 80}});
+        v->addWidget(gSig, 1);
+        v->addWidget(Strip(sig, 30));
+    }
+    QWidget* pnl = pcBM->AddPage(QStringLiteral("  당일손익  "));
+    {
+        auto* v = VBox(pnl);
+        QWidget* s = Strip(pnl, 30);
+        auto* b = MakeButton(s, QStringLiteral("새로고침"));
+        Place(b, 6, 3, 80, 24);
+        MakeLabel(s, 96, 8, QStringLiteral("실현손익 합계  —"), Colors::Flat, true);
+        v->addWidget(s);
+        gPnl = MakeGrid(pnl, {{QStringLiteral("종목"), 120}, {QStringLiteral("상태"), 90}, {QStringLiteral("매수량"), 64},
+                              {QStringLiteral("매수평단"), 84}, {QStringLiteral("매도량"), 64},
+                              {QStringLiteral("매도평단"), 84}, {QStringLiteral("실현손익"), 100},
+                              {QStringLiteral("수익률"), 72}});
+        v->addWidget(gPnl, 1);
+    }
+}
+
+// The program-trading area and the account tabs under the ladder keep one
+// height: moving either splitter gives the other bottom area the same height.
+void TfrmMain::LinkBottomHeights(QSplitter* from)
+{
+    if (FLinking)
+        return;
+    FLinking = true;
+    QSplitter* to = from == spOrd ? spLadder : spOrd;
+    const int h = from->sizes().last();
+    QList<int> s = to->sizes();
+    int total = 0;
+    for (int x : s)
+        total += x;
+    const int delta = h - s.last();
+    s.last() = h;
+    s[s.size() - 2] = qMax(Scaled(80), s[s.size() - 2] - delta);
+    Q_UNUSED(total);
+    to->setSizes(s);
+    FLinking = false;
+}

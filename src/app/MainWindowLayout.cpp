@@ -1,0 +1,156 @@
+// Saving the window's layout and the user's choices to hts.ini at close, and
+// applying them at start-up. Keys this window does not know survive a save.
+#include "app/MainWindow.h"
+#include "app/UiKit.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSplitter>
+
+namespace {
+const QString L = QStringLiteral("LAYOUT");
+const QString U = QStringLiteral("UI");
+
+// The size of one pane of a splitter; the neighbour that is the splitter's
+// "rest" region absorbs the difference.
+int PaneSize(const QSplitter* s, int index) { return s->sizes().value(index); }
+
+void SetPaneSize(QSplitter* s, int index, int size, int restIndex)
+{
+    QList<int> sz = s->sizes();
+    if (index >= sz.size() || restIndex >= sz.size() || size < 1)
+        return;
+    const int delta = size - sz[index];
+    sz[index] = size;
+    sz[restIndex] = qMax(1, sz[restIndex] - delta);
+    s->setSizes(sz);
+}
+
+QList<int> IntList(const QString& text)
+{
+    QList<int> out;
+    for (const QString& part : text.split(QLatin1Char(','))) {
+        bool ok = false;
+        int v = part.trimmed().toInt(&ok);
+        out << (ok ? v : 0);
+    }
+    return out;
+}
+
+QString IntText(const QList<int>& v)
+{
+    QStringList s;
+    for (int x : v)
+        s << QString::number(x);
+    return s.join(QLatin1Char(','));
+}
+}
+
+void TfrmMain::LoadLayout()
+{
+    if (!QFileInfo::exists(FIniPath)) {
+        FFirstRun = true;
+        setWindowState(windowState() | Qt::WindowMaximized);
+        return;
+    }
+    TIniFile ini(FIniPath);
+    if (ini.ReadInteger(L, QStringLiteral("W"), 0) < 1) {
+        FFirstRun = true;
+        setWindowState(windowState() | Qt::WindowMaximized);
+    } else {
+        const QRect g = geometry();
+        setGeometry(ini.ReadInteger(L, QStringLiteral("X"), g.x()), ini.ReadInteger(L, QStringLiteral("Y"), g.y()),
+                    ini.ReadInteger(L, QStringLiteral("W"), g.width()),
+                    ini.ReadInteger(L, QStringLiteral("H"), g.height()));
+    }
+    SetPaneSize(spLR, 0, ini.ReadInteger(L, QStringLiteral("LEFT"), PaneSize(spLR, 0)), 1);
+    SetPaneSize(spLeft, 0, ini.ReadInteger(L, QStringLiteral("DAYH"), PaneSize(spLeft, 0)), 1);
+    const int progH = ini.ReadInteger(L, QStringLiteral("PROGH"), PaneSize(spOrd, 2));
+    SetPaneSize(spOrd, 2, progH, 1);
+    SetPaneSize(spLadder, 1, progH, 0);
+    SetPaneSize(spRight, 0, ini.ReadInteger(L, QStringLiteral("ORD2"), PaneSize(spRight, 0)), 1);
+    SetPaneSize(spOrd, 0, qMax(Scaled(158), ini.ReadInteger(L, QStringLiteral("ORDH3"), PaneSize(spOrd, 0))), 1);
+    SetPaneSize(spMain, 1, ini.ReadInteger(L, QStringLiteral("NEWSH"), PaneSize(spMain, 1)), 0);
+    SetPaneSize(spBottom, 1, ini.ReadInteger(L, QStringLiteral("ISSUEW"), PaneSize(spBottom, 1)), 0);
+    edIssue->setText(ini.ReadString(U, QStringLiteral("ISSUEKW"), edIssue->text()));
+    const int issueTab = ini.ReadInteger(U, QStringLiteral("ISSUETAB"), 0);
+    pcIssue->setCurrentIndex(issueTab >= 1 && issueTab <= 4 ? issueTab : 0);
+    if (ini.ReadBool(L, QStringLiteral("MAX"), false))
+        setWindowState(windowState() | Qt::WindowMaximized);
+    FDayPer = qBound(0, ini.ReadInteger(U, QStringLiteral("DAYPER"), 0), 2);
+    cbDayPer->setCurrentIndex(FDayPer);
+    edFee->setText(ini.ReadString(U, QStringLiteral("FEE"), edFee->text()));
+    for (int i = 0; i < 5; ++i)
+        chkSig[i]->setChecked(ini.ReadBool(U, QStringLiteral("SIG%1").arg(i + 1), true));
+    chkDtFocus->setChecked(ini.ReadBool(U, QStringLiteral("DTFOCUS"), true));
+    chkSigSnd->setChecked(ini.ReadBool(U, QStringLiteral("SIGSND"), true));
+    chkBuyLiq->setChecked(ini.ReadBool(U, QStringLiteral("BUYLIQ"), true));
+    chkLmChg->setChecked(ini.ReadBool(U, QStringLiteral("LMCHG"), true));
+    ApplyHeaderWidths(hcRank, IntList(ini.ReadString(L, QStringLiteral("RANKW"), QString())));
+    ApplyHeaderWidths(hcLM, IntList(ini.ReadString(L, QStringLiteral("LMW"), QString())));
+    ApplyHeaderWidths(hcLmTop, IntList(ini.ReadString(L, QStringLiteral("LMTOPW"), QString())));
+    cbLmTopKind->setCurrentIndex(qBound(0, ini.ReadInteger(U, QStringLiteral("LMTOPKIND"), 0), 3));
+    const int brkH = ini.ReadInteger(L, QStringLiteral("BRKH"), 0);
+    if (brkH > 0)
+        SetPaneSize(spTk, 1, brkH, 0);
+    cbBoard->setCurrentIndex(qBound(0, ini.ReadInteger(U, QStringLiteral("BOARD"), 0), 6));
+    const int bm = ini.ReadInteger(U, QStringLiteral("BMTAB"), 0);
+    if (bm >= 0 && bm < pcBM->count())
+        pcBM->setCurrentIndex(bm);
+    const int lg = ini.ReadInteger(U, QStringLiteral("LOGTAB"), 0);
+    if (lg >= 0 && lg < pcLog->count())
+        pcLog->setCurrentIndex(lg);
+    cbMinPer->setCurrentIndex(qBound(0, ini.ReadInteger(U, QStringLiteral("MINPER"), 0), 5));
+    bool ok = false;
+    FMinPer = cbMinPer->currentText().remove(QStringLiteral("분")).toInt(&ok);
+    if (!ok)
+        FMinPer = 1;
+    lbMinTitle->setText(QString::number(FMinPer) + QStringLiteral("분봉"));
+    lbMinTitle->adjustSize();
+}
+
+void TfrmMain::SaveLayout()
+{
+    TIniFile ini(FIniPath);
+    ini.WriteBool(L, QStringLiteral("MAX"), isMaximized());
+    ini.WriteInteger(U, QStringLiteral("DAYPER"), FDayPer);
+    if (!isMaximized() && !isMinimized()) {
+        const QRect g = geometry();
+        ini.WriteInteger(L, QStringLiteral("X"), g.x());
+        ini.WriteInteger(L, QStringLiteral("Y"), g.y());
+        ini.WriteInteger(L, QStringLiteral("W"), g.width());
+        ini.WriteInteger(L, QStringLiteral("H"), g.height());
+    }
+    ini.WriteInteger(L, QStringLiteral("LEFT"), PaneSize(spLR, 0));
+    ini.WriteInteger(L, QStringLiteral("DAYH"), PaneSize(spLeft, 0));
+    ini.WriteInteger(L, QStringLiteral("PROGH"), PaneSize(spOrd, 2));
+    ini.WriteInteger(L, QStringLiteral("ORD2"), PaneSize(spRight, 0));
+    ini.WriteInteger(L, QStringLiteral("ORDH3"), PaneSize(spOrd, 0));
+    ini.WriteInteger(L, QStringLiteral("NEWSH"), PaneSize(spMain, 1));
+    ini.WriteInteger(L, QStringLiteral("ISSUEW"), PaneSize(spBottom, 1));
+    ini.WriteString(U, QStringLiteral("ISSUEKW"), edIssue->text());
+    ini.WriteBool(U, QStringLiteral("BUYLIQ"), chkBuyLiq->isChecked());
+    ini.WriteBool(U, QStringLiteral("LMCHG"), chkLmChg->isChecked());
+    ini.WriteString(L, QStringLiteral("RANKW"), IntText(HeaderWidths(hcRank)));
+    ini.WriteString(L, QStringLiteral("LMW"), IntText(HeaderWidths(hcLM)));
+    ini.WriteString(L, QStringLiteral("LMTOPW"), IntText(HeaderWidths(hcLmTop)));
+    ini.WriteInteger(U, QStringLiteral("LMTOPKIND"), cbLmTopKind->currentIndex());
+    ini.WriteInteger(L, QStringLiteral("BRKH"), PaneSize(spTk, 1));
+    ini.WriteInteger(U, QStringLiteral("ISSUETAB"), pcIssue->currentIndex());
+    if (!FCode.isEmpty())
+        ini.WriteString(U, QStringLiteral("LASTCODE"), FCode);
+    ini.WriteString(U, QStringLiteral("FEE"), edFee->text().trimmed());
+    ini.WriteInteger(U, QStringLiteral("MINPER"), cbMinPer->currentIndex());
+    for (int i = 0; i < 5; ++i)
+        ini.WriteBool(U, QStringLiteral("SIG%1").arg(i + 1), chkSig[i]->isChecked());
+    ini.WriteBool(U, QStringLiteral("DTFOCUS"), chkDtFocus->isChecked());
+    ini.WriteBool(U, QStringLiteral("SIGSND"), chkSigSnd->isChecked());
+    ini.WriteInteger(U, QStringLiteral("BMTAB"), pcBM->currentIndex());
+    ini.WriteInteger(U, QStringLiteral("BOARD"), cbBoard->currentIndex());
+    ini.WriteInteger(U, QStringLiteral("LOGTAB"), pcLog->currentIndex());
+    ini.UpdateFile();
+}

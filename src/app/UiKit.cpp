@@ -1,0 +1,217 @@
+#include "app/UiKit.h"
+
+#include <QFontMetrics>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStandardItemModel>
+
+namespace {
+int gUnit = 0;
+}
+
+QFont AppFont(double pt, bool bold)
+{
+    QFont f;
+    f.setFamilies({QStringLiteral("맑은 고딕"), QStringLiteral("Malgun Gothic"),
+                   QStringLiteral("NanumGothic"), QStringLiteral("Noto Sans CJK KR"),
+                   QStringLiteral("Noto Sans KR")});
+    f.setPointSizeF(pt);
+    f.setBold(bold);
+    return f;
+}
+
+int ScaleUnit()
+{
+    if (gUnit == 0) {
+        QFontMetrics fm(AppFont(9));
+        int u = fm.boundingRect(QStringLiteral("가")).height();
+        u = qMax(u, fm.height());
+        gUnit = u < 10 ? 16 : u;
+    }
+    return gUnit;
+}
+
+void SetScaleUnit(int u) { gUnit = u < 10 ? 16 : u; }
+
+int Scaled(int n) { return n * ScaleUnit() / 16; }
+
+// ---- tabs ----
+
+TTabBar::TTabBar(QWidget* parent) : QTabBar(parent)
+{
+    setFont(AppFont(9));
+    setDrawBase(false);
+    setExpanding(false);
+    setElideMode(Qt::ElideNone);
+    setUsesScrollButtons(true);
+}
+
+QSize TTabBar::tabSizeHint(int index) const
+{
+    QFont bold = AppFont(9, true);
+    int w = QFontMetrics(bold).horizontalAdvance(tabText(index).trimmed()) + Scaled(24);
+    return QSize(w, Scaled(26));
+}
+
+void TTabBar::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    for (int i = 0; i < count(); ++i) {
+        QRect r = tabRect(i);
+        bool active = i == currentIndex();
+        p.fillRect(r.adjusted(0, 0, -1, 0), active ? Colors::TabActive : Colors::TabIdle);
+        p.setFont(AppFont(9, active));
+        p.setPen(active ? QColor(Qt::white) : Colors::TabIdleText);
+        p.drawText(r.translated(0, 1), Qt::AlignCenter, tabText(i).trimmed());
+    }
+}
+
+TTabSet::TTabSet(QWidget* parent) : QTabWidget(parent)
+{
+    setTabBar(new TTabBar(this));
+    setDocumentMode(true);
+    setFont(AppFont(9));
+    setStyleSheet(QStringLiteral("QTabWidget::pane { border: 0; background: white; }"));
+}
+
+QWidget* TTabSet::AddPage(const QString& caption)
+{
+    auto* page = new QWidget;
+    page->setAutoFillBackground(true);
+    QPalette pal = page->palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    page->setPalette(pal);
+    addTab(page, caption);
+    return page;
+}
+
+// ---- grids and headers ----
+
+static QString GridStyle()
+{
+    return QStringLiteral(
+               "QTableWidget { border: 0; gridline-color: #dcdcdc; background: white;"
+               " selection-background-color: rgb(210,230,247); selection-color: rgb(48,48,48); }"
+               "QHeaderView::section { background: rgb(240,240,240); color: rgb(80,80,80);"
+               " border: 0; border-right: 1px solid #d0d0d0; border-bottom: 1px solid #d0d0d0; padding: 0 2px; }");
+}
+
+QTableWidget* MakeGrid(QWidget* parent, const QVector<TColumn>& cols)
+{
+    auto* g = new QTableWidget(1, cols.size(), parent);
+    g->setFont(AppFont(9));
+    g->setFrameShape(QFrame::NoFrame);
+    g->setStyleSheet(GridStyle());
+    g->setShowGrid(true);
+    g->setSelectionBehavior(QAbstractItemView::SelectRows);
+    g->setSelectionMode(QAbstractItemView::SingleSelection);
+    g->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    g->verticalHeader()->setVisible(false);
+    g->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    g->verticalHeader()->setDefaultSectionSize(Scaled(20));
+    g->horizontalHeader()->setFixedHeight(Scaled(20));
+    g->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    g->horizontalHeader()->setHighlightSections(false);
+    g->horizontalHeader()->setSectionsClickable(false);
+    g->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    QStringList caps;
+    for (int i = 0; i < cols.size(); ++i) {
+        caps << cols[i].Caption;
+        g->setColumnWidth(i, Scaled(cols[i].Width));
+    }
+    g->setHorizontalHeaderLabels(caps);
+    return g;
+}
+
+QHeaderView* MakeHeader(QWidget* parent, const QVector<TColumn>& cols)
+{
+    auto* model = new QStandardItemModel(0, cols.size(), parent);
+    auto* h = new QHeaderView(Qt::Horizontal, parent);
+    h->setModel(model);
+    h->setFont(AppFont(9));
+    h->setStyleSheet(GridStyle());
+    h->setFixedHeight(Scaled(22));
+    h->setSectionsClickable(false);
+    h->setHighlightSections(false);
+    h->setMinimumSectionSize(Scaled(16));
+    h->setStretchLastSection(false);
+    h->setSectionResizeMode(QHeaderView::Interactive);
+    for (int i = 0; i < cols.size(); ++i) {
+        model->setHeaderData(i, Qt::Horizontal, cols[i].Caption);
+        h->resizeSection(i, Scaled(cols[i].Width));
+    }
+    return h;
+}
+
+QList<int> HeaderWidths(const QHeaderView* h)
+{
+    QList<int> w;
+    for (int i = 0; i < h->count(); ++i)
+        w << h->sectionSize(i);
+    return w;
+}
+
+void ApplyHeaderWidths(QHeaderView* h, const QList<int>& widths)
+{
+    for (int i = 0; i < widths.size() && i < h->count(); ++i)
+        if (widths[i] > 0)
+            h->resizeSection(i, widths[i]);
+}
+
+QSplitter* MakeSplitter(Qt::Orientation o, QWidget* parent)
+{
+    auto* s = new QSplitter(o, parent);
+    s->setHandleWidth(5);
+    s->setChildrenCollapsible(false);
+    s->setOpaqueResize(false);
+    s->setStyleSheet(QStringLiteral("QSplitter::handle { background: rgb(208,208,208); }"));
+    return s;
+}
+
+QWidget* MakePanel(QWidget* parent, const QColor& bg)
+{
+    auto* w = new QWidget(parent);
+    w->setAutoFillBackground(true);
+    QPalette pal = w->palette();
+    pal.setColor(QPalette::Window, bg);
+    w->setPalette(pal);
+    return w;
+}
+
+TColorButton::TColorButton(const QString& caption, const QColor& bg, double pt, QWidget* parent)
+    : QLabel(caption, parent)
+{
+    setAlignment(Qt::AlignCenter);
+    setFont(AppFont(pt, true));
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, bg);
+    pal.setColor(QPalette::WindowText, Qt::white);
+    setPalette(pal);
+    setCursor(Qt::PointingHandCursor);
+}
+
+void TColorButton::mouseReleaseEvent(QMouseEvent* e)
+{
+    if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint()) && OnClick)
+        OnClick();
+}
+
+void Place(QWidget* w, int left, int top, int width, int height)
+{
+    QSize hint = w->sizeHint();
+    w->setGeometry(Scaled(left), Scaled(top), width < 0 ? hint.width() : Scaled(width),
+                   height < 0 ? hint.height() : Scaled(height));
+}
+
+QLabel* MakeLabel(QWidget* parent, int left, int top, const QString& text, const QColor& color, bool bold)
+{
+    auto* l = new QLabel(text, parent);
+    l->setFont(AppFont(9, bold));
+    QPalette pal = l->palette();
+    pal.setColor(QPalette::WindowText, color);
+    l->setPalette(pal);
+    l->adjustSize();
+    l->move(Scaled(left), Scaled(top));
+    return l;
+}

@@ -1,0 +1,92 @@
+#pragma once
+// Building blocks of the window: the scaled design unit, the window font,
+// the program-drawn tab bar, grids, headers, splitters and colour buttons.
+#include <QColor>
+#include <QFont>
+#include <QHeaderView>
+#include <QLabel>
+#include <QSplitter>
+#include <QStringList>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QVector>
+#include <functional>
+
+// Design size to pixels: n * U / 16, U the pixel height of "가" in the
+// window font (16 when it measures below 10). U is measured once.
+int Scaled(int n);
+// Overrides the measured unit (tests: a 24 px "가" grows every size by half).
+void SetScaleUnit(int u);
+int ScaleUnit();
+
+// "맑은 고딕" with Korean fallbacks that exist on Linux.
+QFont AppFont(double pt = 9, bool bold = false);
+
+namespace Colors {
+inline const QColor Rise{229, 57, 53};
+inline const QColor Fall{30, 136, 229};
+inline const QColor Flat{48, 48, 48};
+inline const QColor HeaderBg{240, 240, 240};
+inline const QColor HeaderFg{80, 80, 80};
+inline const QColor SelectedRow{210, 230, 247};
+inline const QColor Strip{244, 244, 244};
+inline const QColor Splitter{208, 208, 208};
+inline const QColor TabActive{110, 20, 128};
+inline const QColor TabIdle{239, 239, 239};
+inline const QColor TabIdleText{112, 112, 112};
+}
+
+// Tabs drawn by the program: caption trimmed and centred one pixel low,
+// active tab purple with white bold text, the others light grey.
+class TTabBar : public QTabBar {
+public:
+    explicit TTabBar(QWidget* parent = nullptr);
+protected:
+    QSize tabSizeHint(int index) const override;
+    void paintEvent(QPaintEvent*) override;
+};
+
+// A tab set using TTabBar. Captions are set untrimmed ("  로그  ").
+class TTabSet : public QTabWidget {
+public:
+    explicit TTabSet(QWidget* parent = nullptr);
+    QWidget* AddPage(const QString& caption);
+};
+
+struct TColumn {
+    QString Caption;
+    int Width;
+};
+
+// A grid: no border, one header row, rows Scaled(20), grid lines, resizable
+// columns, whole-row selection, starts with one empty data row.
+QTableWidget* MakeGrid(QWidget* parent, const QVector<TColumn>& cols);
+
+// A header over an owner-drawn list: Scaled(22) high, sections not
+// clickable, each at least Scaled(16) wide.
+QHeaderView* MakeHeader(QWidget* parent, const QVector<TColumn>& cols);
+QList<int> HeaderWidths(const QHeaderView* h);
+// Each value above 0 is applied to the section of the same position.
+void ApplyHeaderWidths(QHeaderView* h, const QList<int>& widths);
+
+// A splitter with the window's look: 5 px handle in (208,208,208), regions
+// at least Scaled(80), the resize shown as a line while dragging.
+QSplitter* MakeSplitter(Qt::Orientation o, QWidget* parent = nullptr);
+
+// A plain region panel with a background colour.
+QWidget* MakePanel(QWidget* parent, const QColor& bg = Qt::white);
+
+// A borderless panel acting as a button.
+class TColorButton : public QLabel {
+public:
+    TColorButton(const QString& caption, const QColor& bg, double pt, QWidget* parent = nullptr);
+    std::function<void()> OnClick;
+protected:
+    void mouseReleaseEvent(QMouseEvent* e) override;
+};
+
+// Places a child at design coordinates (all values go through Scaled).
+void Place(QWidget* w, int left, int top, int width = -1, int height = -1);
+QLabel* MakeLabel(QWidget* parent, int left, int top, const QString& text,
+                  const QColor& color = Colors::Flat, bool bold = false);

@@ -1,0 +1,3 @@
+#include "core/AppState.h"
+
+std::atomic<bool> GFormAlive{false};

@@ -1,0 +1,62 @@
+#pragma once
+// Number helpers shared by every view: reading numbers the broker sends as
+// text, number pictures for display, the exchange's price grid, minute
+// arithmetic and a few small text helpers.
+#include <QString>
+#include <QtGlobal>
+
+class TClock;
+
+// Trims, drops one leading '+', parses with '.' as the decimal separator
+// (an exponent such as "1e3" is accepted). Anything that is not a finite
+// number reads as 0.
+double ParseNum(const QString& s);
+
+// ParseNum rounded half to even; values beyond the 64-bit range are clamped.
+qint64 ParseInt(const QString& s);
+
+// Number picture formatter.
+//  - Up to three sections separated by ';': positive;negative;zero. A value
+//    uses the negative section when it is negative and that section is not
+//    empty; the negative section prints no minus sign of its own (only its
+//    literal text). With one section a negative value gets a leading '-'.
+//  - A value that is zero after rounding to the chosen section's decimals
+//    prints with the zero section when there is one, else with the first
+//    section, and never with a minus sign ("-0" is not printed).
+//  - '0' required digit, '#' optional digit, '.' decimal point (dropped when
+//    no fraction digit is printed), ',' anywhere = group the integer part by
+//    three. Text in single or double quotes and every other character is
+//    copied as is.
+//  - Rounding is to nearest with halves away from zero, done on the decimal
+//    text of the value at 15 significant digits (what a double reliably
+//    holds), so 2.675 gives "2.68" and 0.125 gives "0.13" with "0.00".
+//  - An empty picture gives the plain shortest text; NaN and infinities give
+//    "NAN", "INF" and "-INF".
+QString FormatFloat(const QString& picture, double x);
+
+// "#,##0".
+QString FmtNum(double x);
+
+// The exchange's price grid: 1 below 2,000 won, 5 below 5,000, 10 below
+// 20,000, 50 below 50,000, 100 below 200,000, 500 below 500,000, else 1,000.
+int TickSize(int p);
+int TickUp(int p);   // p + TickSize(p)
+int TickDown(int p); // p - TickSize(p - 1) when p > 1, else p
+
+// An hhmm number advanced by one minute (2359 gives 2400; no wrap). The text
+// form reads an integer and uses 0 when the text is not one.
+int NextMinute(int hhmm);
+int NextMinute(const QString& hhmm);
+
+// Average price from a traded amount whose unit (won, thousands, millions)
+// is not stated: the unit whose average lies closest to ref is taken; 0 when
+// vol or amt is not positive or when even the best lies more than 30 % off.
+// With ref <= 0 the amount is taken in won.
+double AvgFromAmount(double ref, qint64 vol, double amt);
+
+// Trimmed account number with all but its last three characters as '*'.
+QString MaskAcct(const QString& s);
+
+// Today's date on the given clock (the PC's clock by default) as yyyymmdd.
+QString TodayStr(const TClock& clock);
+QString TodayStr();

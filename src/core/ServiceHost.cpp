@@ -1,0 +1,371 @@
+#include "core/ServiceHost.h"
+
+#include "core/AppState.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QPointer>
+#include <QThread>
+
+#include <curl/curl.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+// A body larger than this is refused rather than held in memory.
+constexpr qint64 kMaxBodyBytes = 256LL * 1024 * 1024;
+// How long the application's shutdown waits for requests still in flight
+// (they are told to abort, which libcurl notices within about a second).
+constexpr int kShutdownWaitMs = 3000;
+
+struct TServiceRoute {
+    TServiceKind Kind;
+    const char* Path;
+    int ConnectMs;
+    int ResponseMs;
+};
+
+constexpr TServiceRoute kRoutes[] = {
+    {TServiceKind::NewsToday, "/lumen/news?d=", 5000, 15000},
+    {TServiceKind::NewsDay, "/lumen/news?d=", 5000, 20000},
+    {TServiceKind::Latest, "/lumen/latest", 4000, 6000},
+    {TServiceKind::Series, "/lumen/series?code=", 5000, 10000},
+    {TServiceKind::LmTop, "/lumen/pub?n=lmtop&t=", 5000, 10000},
+    {TServiceKind::Etn, "/lumen/etn", 5000, 15000},
+    {TServiceKind::ShortBan, "/lumen/shortban", 5000, 15000},
+    {TServiceKind::Buyback, "/lumen/pub?n=buyback", 5000, 15000},
+    {TServiceKind::NewsAd, "/lumen/pub?n=newsad", 5000, 10000},
+    {TServiceKind::Manifest, "/hts/hts.json?t=", 3000, 30000},
+    {TServiceKind::UpdateFile, "/hts/", 5000, 50000},
+};
+
+const TServiceRoute& RouteOf(TServiceKind kind)
+{
+    for (const auto& r : kRoutes)
+        if (r.Kind == kind)
+            return r;
+    return kRoutes[0];
+}
+
+// ---- process-wide request bookkeeping -------------------------------------
+
+std::mutex GFlightMutex;
+std::condition_variable GFlightDone;
+int GInFlight = 0;
+std::atomic<bool> GAbortAll{false};
+std::once_flag GCurlInit;
+std::atomic<bool> GPostRoutineSet{false};
+
+void EnsureCurl()
+{
+    std::call_once(GCurlInit, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+// Runs while the application object is destroyed: in-flight requests are told
+// to abort and given a moment to end, so no worker is inside libcurl or TLS
+// while the process tears down its libraries.
+void AbortFetchesAtExit()
+{
+    GAbortAll = true;
+    std::unique_lock lock(GFlightMutex);
+    GFlightDone.wait_for(lock, std::chrono::milliseconds(kShutdownWaitMs),
+                         [] { return GInFlight == 0; });
+}
+
+void EnsurePostRoutine()
+{
+    if (!QCoreApplication::instance())
+        return;
+    bool expected = false;
+    if (GPostRoutineSet.compare_exchange_strong(expected, true))
+        qAddPostRoutine(AbortFetchesAtExit);
+}
+
+// ---- hand-over from the worker to the owner's thread -----------------------
+
+class TFetchRelay;
+
+// Shared by the worker and the relay. The relay clears Relay when it dies;
+// the worker posts only while holding the mutex, so it never posts to a
+// destroyed object.
+struct TFetchLink {
+    std::mutex M;
+    TFetchRelay* Relay = nullptr;
+};
+
+// Lives on the owner's thread as a child of the context object, so it dies
+// with it; delivers one result and deletes itself.
+class TFetchRelay : public QObject {
+public:
+    TFetchRelay(std::function<void(const TFetchResult&)> done, std::shared_ptr<TFetchLink> link)
+        : FDone(std::move(done)), FLink(std::move(link))
+    {
+        std::lock_guard g(FLink->M);
+        FLink->Relay = this;
+    }
+    ~TFetchRelay() override
+    {
+        std::lock_guard g(FLink->M);
+        FLink->Relay = nullptr;
+    }
+    void Deliver(const TFetchResult& r)
+    {
+        auto done = std::move(FDone);
+        FDone = nullptr;
+        deleteLater();
+        if (done && GFormAlive.load())
+            done(r);
+    }
+
+private:
+    std::function<void(const TFetchResult&)> FDone;
+    std::shared_ptr<TFetchLink> FLink;
+};
+
+void PostResult(const std::shared_ptr<TFetchLink>& link, TFetchResult r)
+{
+    std::lock_guard g(link->M);
+    TFetchRelay* relay = link->Relay;
+    if (!relay)
+        return;
+    QMetaObject::invokeMethod(
+        relay, [relay, r = std::move(r)] { relay->Deliver(r); }, Qt::QueuedConnection);
+}
+
+// ---- libcurl callbacks ------------------------------------------------------
+
+struct TSink {
+    QByteArray Data;
+    bool TooLarge = false;
+};
+
+size_t OnWrite(char* ptr, size_t size, size_t nmemb, void* user)
+{
+    auto* sink = static_cast<TSink*>(user);
+    const size_t n = size * nmemb;
+    if (sink->Data.size() + qint64(n) > kMaxBodyBytes) {
+        sink->TooLarge = true;
+        return 0;  // makes libcurl fail with a write error
+    }
+    sink->Data.append(ptr, qsizetype(n));
+    return n;
+}
+
+int OnProgress(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    return GAbortAll.load() ? 1 : 0;
+}
+
+bool HeaderOk(const QByteArray& name, const QByteArray& value)
+{
+    if (name.isEmpty() || name.contains(':'))
+        return false;
+    for (char c : name + value)
+        if (c == '\r' || c == '\n' || c == '\0')
+            return false;
+    return true;
+}
+
+TFetchResult Failure(const QString& message)
+{
+    TFetchResult r;
+    r.Error = message;
+    return r;
+}
+
+}  // namespace
+
+// ---- public -----------------------------------------------------------------
+
+QString TFetchResult::Text() const
+{
+    if (Ok)
+        return QString::fromUtf8(Body);
+    if (Status != 0)
+        return QStringLiteral("#ERR ") + QString::number(Status);
+    return QStringLiteral("#ERR ") + Error;
+}
+
+QString ServicePath(TServiceKind kind)
+{
+    return QString::fromLatin1(RouteOf(kind).Path);
+}
+
+TFetchOptions ServiceOptions(TServiceKind kind, const QByteArray& updateKey)
+{
+    const TServiceRoute& route = RouteOf(kind);
+    TFetchOptions o;
+    o.ConnectMs = route.ConnectMs;
+    o.ResponseMs = route.ResponseMs;
+    if (kind == TServiceKind::Latest) {
+        o.UserAgent = QString::fromLatin1(kSignalUserAgent);
+        o.AcceptCompressed = true;
+    }
+    if ((kind == TServiceKind::Manifest || kind == TServiceKind::UpdateFile) && !updateKey.isEmpty())
+        o.Headers.append({QByteArray(kUpdateKeyHeader), updateKey});
+    return o;
+}
+
+TFetchResult FetchUrl(const QString& url, const TFetchOptions& opt)
+{
+    if (GAbortAll.load())
+        return Failure(QStringLiteral("프로그램 종료 중 — 요청 취소"));
+    EnsureCurl();
+
+    bool ownAcceptEncoding = false;
+    for (const auto& h : opt.Headers) {
+        if (!HeaderOk(h.first, h.second))
+            return Failure(QStringLiteral("잘못된 요청 헤더: ") + QString::fromLatin1(h.first));
+        if (h.first.compare("Accept-Encoding", Qt::CaseInsensitive) == 0)
+            ownAcceptEncoding = true;
+    }
+    const QByteArray userAgent = opt.UserAgent.toUtf8();
+    if (userAgent.contains('\r') || userAgent.contains('\n'))
+        return Failure(QStringLiteral("잘못된 User-Agent"));
+
+    CURL* h = curl_easy_init();
+    if (!h)
+        return Failure(QStringLiteral("HTTP 클라이언트를 만들지 못했습니다"));
+
+    const QByteArray urlBytes = url.toUtf8();
+    char errbuf[CURL_ERROR_SIZE] = {0};
+    TSink sink;
+    curl_slist* headers = nullptr;
+    // Decode whatever the server sends; advertise it only when asked to.
+    if (!opt.AcceptCompressed && !ownAcceptEncoding)
+        headers = curl_slist_append(headers, "Accept-Encoding:");
+    for (const auto& hd : opt.Headers)
+        headers = curl_slist_append(headers, (hd.first + ": " + hd.second).constData());
+
+    const long connectMs = std::max(1, opt.ConnectMs);
+    const long totalMs = connectMs + std::max(1, opt.ResponseMs);
+
+    curl_easy_setopt(h, CURLOPT_URL, urlBytes.constData());
+    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, connectMs);
+    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, totalMs);
+    curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
+    curl_easy_setopt(h, CURLOPT_ACCEPT_ENCODING, "");
+    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errbuf);
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, OnWrite);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink);
+    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, OnProgress);
+    if (!userAgent.isEmpty())
+        curl_easy_setopt(h, CURLOPT_USERAGENT, userAgent.constData());
+    if (headers)
+        curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers);
+
+    const CURLcode rc = curl_easy_perform(h);
+    long status = 0;
+    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+    curl_easy_cleanup(h);
+    curl_slist_free_all(headers);
+
+    TFetchResult r;
+    if (rc != CURLE_OK) {
+        if (sink.TooLarge)
+            r.Error = QStringLiteral("응답이 너무 큽니다 (%1 바이트 초과)").arg(kMaxBodyBytes);
+        else if (rc == CURLE_ABORTED_BY_CALLBACK)
+            r.Error = QStringLiteral("프로그램 종료 중 — 요청 취소");
+        else
+            r.Error = QString::fromUtf8(errbuf[0] ? errbuf : curl_easy_strerror(rc)).trimmed();
+        return r;  // Status stays 0: no complete response
+    }
+    r.Status = int(status);
+    if (status != 200) {
+        r.Error = QStringLiteral("HTTP ") + QString::number(status);
+        return r;
+    }
+    r.Ok = true;
+    r.Body = std::move(sink.Data);
+    return r;
+}
+
+TServiceHost::TServiceHost(QObject* parent) : QObject(parent) {}
+
+void TServiceHost::SetBase(const QString& base)
+{
+    QString b = base.trimmed();
+    while (b.endsWith(QLatin1Char('/')))
+        b.chop(1);
+    FBase = b;
+}
+
+QString TServiceHost::UrlFor(const QString& path) const
+{
+    if (path.isEmpty())
+        return FBase;
+    return path.startsWith(QLatin1Char('/')) ? FBase + path : FBase + QLatin1Char('/') + path;
+}
+
+TFetchResult TServiceHost::GetSync(const QString& path, const TFetchOptions& opt) const
+{
+    if (FBase.isEmpty())
+        return Failure(QStringLiteral("서비스 주소가 설정되지 않았습니다"));
+    return FetchUrl(UrlFor(path), opt);
+}
+
+void TServiceHost::Get(const QString& path, const TFetchOptions& opt, QObject* context,
+                       std::function<void(const TFetchResult&)> done) const
+{
+    EnsureCurl();
+    EnsurePostRoutine();
+
+    auto link = std::make_shared<TFetchLink>();
+    auto* relay = new TFetchRelay(std::move(done), link);
+    if (context)
+        relay->setParent(context);
+
+    if (FBase.isEmpty()) {
+        PostResult(link, Failure(QStringLiteral("서비스 주소가 설정되지 않았습니다")));
+        return;
+    }
+
+    // Everything the worker touches is its own copy; nothing points back into
+    // this object, the context or the relay.
+    struct TJob {
+        QString Url;
+        TFetchOptions Opt;
+        std::shared_ptr<TFetchLink> Link;
+    };
+    auto job = std::make_unique<TJob>(TJob{UrlFor(path), opt, link});
+
+    {
+        std::lock_guard g(GFlightMutex);
+        ++GInFlight;
+    }
+    try {
+        std::thread([job = std::move(job)]() mutable {
+            {
+                std::unique_ptr<TJob> own = std::move(job);
+                TFetchResult r = FetchUrl(own->Url, own->Opt);
+                PostResult(own->Link, std::move(r));
+            }
+            std::lock_guard g(GFlightMutex);
+            --GInFlight;
+            GFlightDone.notify_all();
+        }).detach();
+    } catch (const std::exception& e) {
+        {
+            std::lock_guard g(GFlightMutex);
+            --GInFlight;
+        }
+        PostResult(link, Failure(QStringLiteral("작업 스레드를 만들지 못했습니다: ") + QString::fromLocal8Bit(e.what())));
+    }
+}
+
+int TServiceHost::InFlight()
+{
+    std::lock_guard g(GFlightMutex);
+    return GInFlight;
+}

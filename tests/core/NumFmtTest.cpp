@@ -1,0 +1,193 @@
+#include "core/Clock.h"
+#include "core/NumFmt.h"
+
+#include <gtest/gtest.h>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+struct TPicCase {
+    const char* Pic;
+    double X;
+    const char* Want;
+};
+
+TEST(NumFmt, FormatFloatPictures)
+{
+    const TPicCase cases[] = {
+        // plain amounts
+        {"#,##0", 0, "0"},
+        {"#,##0", 12, "12"},
+        {"#,##0", 1234, "1,234"},
+        {"#,##0", -1234567, "-1,234,567"},
+        {"#,##0", 999.5, "1,000"},
+        {"#,##0", 9999999.5, "10,000,000"},
+        {"#,##0", 2.5, "3"},
+        {"#,##0", -2.5, "-3"},
+        {"#,##0", -0.4, "0"}, // no "-0"
+        {"#,##0", 1e20, "100,000,000,000,000,000,000"},
+        // signed percentages
+        {"+0.00;-0.00;0.00", 1.234, "+1.23"},
+        {"+0.00;-0.00;0.00", -1.234, "-1.23"},
+        {"+0.00;-0.00;0.00", 0, "0.00"},
+        {"+0.00;-0.00;0.00", 0.004, "0.00"},
+        {"+0.00;-0.00;0.00", -0.004, "0.00"},
+        {"+0.00;-0.00;0.00", 0.005, "+0.01"},
+        {"+0.00;-0.00;0.00", -0.005, "-0.01"},
+        {"+0.00;-0.00;0.00", 2.675, "+2.68"},
+        {"+0.00;-0.00;0.00", 100, "+100.00"},
+        // one decimal
+        {"#,##0.0", 1234.56, "1,234.6"},
+        {"#,##0.0", 0, "0.0"},
+        {"#,##0.0", -0.05, "-0.1"},
+        {"#,##0.0", 0.04, "0.0"},
+        {"#,##0.#", 1234.0, "1,234"},
+        {"#,##0.#", 1234.56, "1,234.6"},
+        {"#,##0.#", 0.04, "0"},
+        {"#,##0.#", 0.96, "1"},
+        {"#,##0.#", 0.5, "0.5"},
+        {"0.0", 3.14159, "3.1"},
+        {"0.0", 3.15, "3.2"},
+        {"0.0", -3.15, "-3.2"},
+        // signed amounts
+        {"+#,##0;-#,##0;0", 1500000, "+1,500,000"},
+        {"+#,##0;-#,##0;0", -2500, "-2,500"},
+        {"+#,##0;-#,##0;0", 0, "0"},
+        {"+#,##0;-#,##0;0", -0.4, "0"},
+        {"+0.0;-0.0;0.0", 0.05, "+0.1"},
+        {"+0.0;-0.0;0.0", -0.05, "-0.1"},
+        {"+0.0;-0.0;0.0", 0, "0.0"},
+        // halves away from zero on the decimal value
+        {"0.00", 0.125, "0.13"},
+        {"0.00", 2.675, "2.68"},
+        {"0.00", 1.005, "1.01"},
+        {"0.00", -1.005, "-1.01"},
+        {"0.00", 9.995, "10.00"},
+        {"0.00", 1e-10, "0.00"},
+        {"0", 0.5, "1"},
+        // two sections: zero uses the first one
+        {"+0.00;-0.00", 0, "+0.00"},
+        {"+0.00;-0.00", -1.5, "-1.50"},
+        // empty negative section falls back to the first with a minus
+        {"0.00;;zero", -1.5, "-1.50"},
+        {"0.00;;zero", 0, "zero"},
+        // optional digits, literals, quotes
+        {"#,###", 0, ""},
+        {"00", 5, "05"},
+        {".00", 0.5, ".50"},
+        {".00", 12.5, "12.50"},
+        {"0%", 5, "5%"},
+        {"0 '주;'", 7, "7 주;"},
+        {"\"x\"0.0", 2, "x2.0"},
+        {"#,##0.00", 1234567.891, "1,234,567.89"},
+    };
+    for (const TPicCase& c : cases)
+        EXPECT_EQ(FormatFloat(QString::fromUtf8(c.Pic), c.X), QString::fromUtf8(c.Want))
+            << "picture " << c.Pic << " value " << c.X;
+}
+
+TEST(NumFmt, FormatFloatSpecialValues)
+{
+    EXPECT_EQ(FormatFloat("0.00", std::numeric_limits<double>::quiet_NaN()), "NAN");
+    EXPECT_EQ(FormatFloat("0.00", std::numeric_limits<double>::infinity()), "INF");
+    EXPECT_EQ(FormatFloat("0.00", -std::numeric_limits<double>::infinity()), "-INF");
+    EXPECT_EQ(FormatFloat("", 1.5), "1.5");
+    EXPECT_EQ(FmtNum(-1234567), "-1,234,567");
+    EXPECT_EQ(FmtNum(0), "0");
+}
+
+TEST(NumFmt, ParseNum)
+{
+    const struct {
+        const char* S;
+        double Want;
+    } cases[] = {
+        {" +12.5 ", 12.5}, {"-3", -3}, {"abc", 0},   {"", 0},      {"   ", 0},
+        {"1e3", 1000},     {"0.5", 0.5}, {"nan", 0}, {"inf", 0},   {"-inf", 0},
+        {"1,234", 0},      {"12abc", 0}, {"+", 0},   {"00123", 123}, {"1e999", 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_DOUBLE_EQ(ParseNum(c.S), c.Want) << '"' << c.S << '"';
+}
+
+TEST(NumFmt, ParseIntRoundsHalfToEven)
+{
+    const struct {
+        const char* S;
+        qint64 Want;
+    } cases[] = {
+        {"2.5", 2},   {"3.5", 4},   {"-2.5", -2}, {"-3.5", -4}, {"2.51", 3},
+        {" 1234 ", 1234}, {"+7", 7}, {"abc", 0}, {"9000000000", 9000000000LL},
+        {"1e30", std::numeric_limits<qint64>::max()},
+        {"-1e30", std::numeric_limits<qint64>::min()},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ParseInt(c.S), c.Want) << '"' << c.S << '"';
+}
+
+TEST(NumFmt, TickGrid)
+{
+    const struct {
+        int P, Size, Down;
+    } cases[] = {
+        {1999, 1, 1998},       {2000, 5, 1999},       {4999, 5, 4994},
+        {5000, 10, 4995},      {19999, 10, 19989},    {20000, 50, 19990},
+        {49999, 50, 49949},    {50000, 100, 49950},   {199999, 100, 199899},
+        {200000, 500, 199900}, {499999, 500, 499499}, {500000, 1000, 499500},
+        {2, 1, 1},             {1, 1, 1},             {0, 1, 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(TickSize(c.P), c.Size) << c.P;
+        EXPECT_EQ(TickDown(c.P), c.Down) << c.P;
+        EXPECT_EQ(TickUp(c.P), c.P + c.Size) << c.P;
+    }
+    // Walking the grid up and back down returns to every valid price.
+    for (int p = 1000; p < 600000; p = TickUp(p))
+        ASSERT_EQ(TickDown(TickUp(p)), p) << p;
+}
+
+TEST(NumFmt, NextMinute)
+{
+    EXPECT_EQ(NextMinute(959), 1000);
+    EXPECT_EQ(NextMinute(930), 931);
+    EXPECT_EQ(NextMinute(2359), 2400);
+    EXPECT_EQ(NextMinute(0), 1);
+    EXPECT_EQ(NextMinute(QString("0959")), 1000);
+    EXPECT_EQ(NextMinute(QString(" 1529 ")), 1530);
+    EXPECT_EQ(NextMinute(QString("abc")), 1);
+    EXPECT_EQ(NextMinute(QString("")), 1);
+    EXPECT_EQ(NextMinute(QString("9:59")), 1);
+}
+
+TEST(NumFmt, AvgFromAmount)
+{
+    EXPECT_DOUBLE_EQ(AvgFromAmount(0, 10, 1000), 100);          // no reference: won
+    EXPECT_DOUBLE_EQ(AvgFromAmount(-5, 10, 1000), 100);
+    EXPECT_DOUBLE_EQ(AvgFromAmount(50000, 100, 5000000), 50000); // won
+    EXPECT_DOUBLE_EQ(AvgFromAmount(50000, 100, 5000), 50000);    // thousands
+    EXPECT_DOUBLE_EQ(AvgFromAmount(50000, 100, 5), 50000);       // millions
+    EXPECT_DOUBLE_EQ(AvgFromAmount(100, 10, 1250), 125);         // 25 % off: accepted
+    EXPECT_DOUBLE_EQ(AvgFromAmount(100, 10, 1350), 0);           // 35 % off: rejected
+    EXPECT_DOUBLE_EQ(AvgFromAmount(50000, 0, 5000), 0);
+    EXPECT_DOUBLE_EQ(AvgFromAmount(50000, -1, 5000), 0);
+    EXPECT_DOUBLE_EQ(AvgFromAmount(50000, 100, 0), 0);
+    EXPECT_DOUBLE_EQ(AvgFromAmount(50000, 100, -5000), 0);
+}
+
+TEST(NumFmt, MaskAcctAndToday)
+{
+    EXPECT_EQ(MaskAcct("12345678901"), "********901");
+    EXPECT_EQ(MaskAcct("123"), "123");
+    EXPECT_EQ(MaskAcct("12"), "12");
+    EXPECT_EQ(MaskAcct(""), "");
+    EXPECT_EQ(MaskAcct(" 1234 "), "*234");
+
+    TTestClock clock(QDateTime(QDate(2026, 1, 5), QTime(23, 59, 59)));
+    EXPECT_EQ(TodayStr(clock), "20260105");
+    clock.Advance(1000);
+    EXPECT_EQ(TodayStr(clock), "20260106");
+    EXPECT_EQ(TodayStr(), QDate::currentDate().toString("yyyyMMdd"));
+}
+
+} // namespace
