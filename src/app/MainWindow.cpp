@@ -214,6 +214,13 @@ void TfrmMain::StartupLogin()
         FLoginAbandoned = true;
 }
 
+void TfrmMain::showEvent(QShowEvent* e)
+{
+    QMainWindow::showEvent(e);
+    if (!FShownOnce)
+        ApplyPendingPanes();
+}
+
 void TfrmMain::closeEvent(QCloseEvent* e)
 {
     FormClose();

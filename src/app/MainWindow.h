@@ -145,6 +145,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    void showEvent(QShowEvent* e) override;
     bool eventFilter(QObject* obj, QEvent* e) override;
 
 private:
@@ -168,6 +169,16 @@ private:
     void AppMessage(QObject* obj, class QMouseEvent* e);
     void StartupLogin();
     void SetStatus(const QString& text, const QColor& color);
+    void SetPaneSize(QSplitter* s, int index, int size, int restIndex);
+    int PaneSize(const QSplitter* s, int index) const;
+    void ApplyPendingPanes();
+
+    struct TPendingPane {
+        QSplitter* Splitter;
+        int Index, Size, RestIndex;
+    };
+    QVector<TPendingPane> FPendingPanes;
+    bool FShownOnce = false;
 
     TClock* FClock;
     std::unique_ptr<TLogPanel> FLog;

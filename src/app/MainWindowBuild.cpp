@@ -106,7 +106,7 @@ void TfrmMain::BuildUI()
     spMain->addWidget(pnlBottom);
     spMain->setStretchFactor(0, 1);
     spMain->setStretchFactor(1, 0);
-    spMain->setSizes({950 - Scaled(38) - Scaled(180), Scaled(180)});
+    SetPaneSize(spMain, 1, Scaled(180), 0);
 }
 
 void TfrmMain::BuildTop()
@@ -193,7 +193,7 @@ void TfrmMain::BuildBottom()
     spBottom->addWidget(pnlIssue);
     spBottom->setStretchFactor(0, 1);
     spBottom->setStretchFactor(1, 0);
-    spBottom->setSizes({1600 - Scaled(720), Scaled(720)});
+    SetPaneSize(spBottom, 1, Scaled(720), 0);
 }
 
 QWidget* TfrmMain::BuildChart(const QString& title, bool minute)
@@ -251,7 +251,7 @@ void TfrmMain::BuildLeft()
     spLeft->addWidget(chMin);
     spLeft->setStretchFactor(0, 0);
     spLeft->setStretchFactor(1, 1);
-    spLeft->setSizes({Scaled(360), 400});
+    SetPaneSize(spLeft, 0, Scaled(360), 1);
     spLR->addWidget(pnlLeft);
 }
 
@@ -265,11 +265,11 @@ void TfrmMain::BuildRight()
     BuildLadderColumn(spRight);
     spRight->setStretchFactor(0, 0);
     spRight->setStretchFactor(1, 1);
-    spRight->setSizes({Scaled(600), 400});
+    SetPaneSize(spRight, 0, Scaled(600), 1);
     spLR->addWidget(pnlRight);
     spLR->setStretchFactor(0, 0);
     spLR->setStretchFactor(1, 1);
-    spLR->setSizes({Scaled(560), 1000});
+    SetPaneSize(spLR, 0, Scaled(560), 1);
 }
 
 void TfrmMain::BuildOrderColumn(QWidget*)
@@ -296,7 +296,7 @@ void TfrmMain::BuildOrderColumn(QWidget*)
     spTk->addWidget(pbBrk);
     spTk->setStretchFactor(0, 1);
     spTk->setStretchFactor(1, 0);
-    spTk->setSizes({300, Scaled(152)});
+    SetPaneSize(spTk, 1, Scaled(152), 0);
     spOrd->addWidget(pnlTkWrap);
 
     pnlProg = MakePanel(nullptr);
@@ -313,7 +313,8 @@ void TfrmMain::BuildOrderColumn(QWidget*)
     spOrd->setStretchFactor(0, 0);
     spOrd->setStretchFactor(1, 1);
     spOrd->setStretchFactor(2, 0);
-    spOrd->setSizes({Scaled(104), 300, Scaled(300)});
+    SetPaneSize(spOrd, 0, Scaled(104), 1);
+    SetPaneSize(spOrd, 2, Scaled(300), 1);
     connect(spOrd, &QSplitter::splitterMoved, this, [this] { LinkBottomHeights(spOrd); });
     spRight->addWidget(pnlOrd);
 }
@@ -450,7 +451,7 @@ void TfrmMain::BuildLadderColumn(QWidget*)
     spLadder->addWidget(pcBM);
     spLadder->setStretchFactor(0, 1);
     spLadder->setStretchFactor(1, 0);
-    spLadder->setSizes({500, Scaled(300)});
+    SetPaneSize(spLadder, 1, Scaled(300), 0);
     connect(spLadder, &QSplitter::splitterMoved, this, [this] { LinkBottomHeights(spLadder); });
     spRight->addWidget(pnlLadder);
 }

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QSplitter>
 
@@ -15,14 +16,23 @@ namespace {
 const QString L = QStringLiteral("LAYOUT");
 const QString U = QStringLiteral("UI");
 
-// The size of one pane of a splitter; the neighbour that is the splitter's
-// "rest" region absorbs the difference.
-int PaneSize(const QSplitter* s, int index) { return s->sizes().value(index); }
 
-void SetPaneSize(QSplitter* s, int index, int size, int restIndex)
+
+}
+
+// A pane of a splitter gets `size`; the splitter's "rest" pane absorbs the
+// difference. Before the window is shown the sizes are kept and applied on
+// the first show, outer splitters first, when every splitter has its geometry.
+void TfrmMain::SetPaneSize(QSplitter* s, int index, int size, int restIndex)
 {
+    if (size < 1)
+        return;
+    if (!FShownOnce) {
+        FPendingPanes.append({s, index, size, restIndex});
+        return;
+    }
     QList<int> sz = s->sizes();
-    if (index >= sz.size() || restIndex >= sz.size() || size < 1)
+    if (index >= sz.size() || restIndex >= sz.size())
         return;
     const int delta = size - sz[index];
     sz[index] = size;
@@ -30,6 +40,37 @@ void SetPaneSize(QSplitter* s, int index, int size, int restIndex)
     s->setSizes(sz);
 }
 
+int TfrmMain::PaneSize(const QSplitter* s, int index) const
+{
+    if (!FShownOnce)  // not laid out yet: the size asked for last
+        for (int i = FPendingPanes.size() - 1; i >= 0; --i)
+            if (FPendingPanes[i].Splitter == s && FPendingPanes[i].Index == index)
+                return FPendingPanes[i].Size;
+    return s->sizes().value(index);
+}
+
+void TfrmMain::ApplyPendingPanes()
+{
+    auto depth = [](const QWidget* w) {
+        int d = 0;
+        for (; w; w = w->parentWidget())
+            ++d;
+        return d;
+    };
+    QVector<TPendingPane> list = FPendingPanes;
+    FPendingPanes.clear();
+    std::stable_sort(list.begin(), list.end(), [&](const TPendingPane& a, const TPendingPane& b) {
+        return depth(a.Splitter) < depth(b.Splitter);
+    });
+    FShownOnce = true;
+    for (const TPendingPane& p : list) {
+        if (QLayout* l = p.Splitter->parentWidget() ? p.Splitter->parentWidget()->layout() : nullptr)
+            l->activate();
+        SetPaneSize(p.Splitter, p.Index, p.Size, p.RestIndex);
+    }
+}
+
+namespace {
 QList<int> IntList(const QString& text)
 {
     QList<int> out;

@@ -1,0 +1,121 @@
+#include "broker/ReqQueue.h"
+
+#include <QStringView>
+#include <QTimer>
+#include <QVarLengthArray>
+
+#include <cstdlib>
+#include <utility>
+
+namespace {
+
+qint64 ElapsedMs(qint64 from, qint64 to) { return std::llabs(to - from); }
+
+}  // namespace
+
+TReqQueue::TReqQueue(TClock& clock, QObject* owner)
+    : QObject(owner), FClock(clock), FTimer(new QTimer(this))
+{
+    FTimer->setInterval(KTickMs);
+    connect(FTimer, &QTimer::timeout, this, &TReqQueue::Tick);
+    FTimer->start();
+}
+
+TReqQueue::~TReqQueue()
+{
+    FTimer->stop();
+    FTimer->disconnect(this);
+    // Move the closures out first: whatever their captures do when released
+    // then sees an empty queue.
+    QList<TReqItem> pending = std::exchange(FList, {});
+    pending.clear();
+}
+
+int TReqQueue::SpacingFor(const QString& key)
+{
+    static const QString heavy[] = {u"t8410"_qs, u"t8412"_qs, u"t8430"_qs, u"t1637"_qs, u"t0425"_qs};
+    for (const QString& h : heavy) {
+        if (key == h)
+            return KHeavySpacingMs;
+    }
+    return KDefaultSpacingMs;
+}
+
+void TReqQueue::Add(const QString& tr, TReqProc proc)
+{
+    FList.append(TReqItem{tr, std::move(proc)});
+}
+
+void TReqQueue::ClearTr(const QString& tr)
+{
+    // Released closures are destroyed after the list is consistent again.
+    QList<TReqProc> dropped;
+    for (qsizetype i = FList.size() - 1; i >= 0; --i) {
+        if (FList[i].Tr == tr)
+            dropped.append(FList.takeAt(i).Proc);
+    }
+}
+
+int TReqQueue::CountTr(const QString& tr) const
+{
+    int n = 0;
+    for (const TReqItem& it : FList) {
+        if (it.Tr == tr)
+            ++n;
+    }
+    return n;
+}
+
+void TReqQueue::Tick()
+{
+    if (FList.isEmpty())
+        return;
+    const qint64 now = FClock.Now().toMSecsSinceEpoch();
+    if (FAny && ElapsedMs(*FAny, now) < KGlobalSpacingMs)
+        return;
+
+    // Pending items share few keys; decide each key once per scan.
+    struct TKeyState {
+        QStringView Key;
+        bool Free;
+    };
+    QVarLengthArray<TKeyState, 16> seen;
+
+    qsizetype chosen = -1;
+    for (qsizetype i = 0; i < FList.size() && chosen < 0; ++i) {
+        const QStringView key = QStringView(FList[i].Tr).left(KKeyLen);
+        const TKeyState* known = nullptr;
+        for (const TKeyState& s : seen) {
+            if (s.Key == key) {
+                known = &s;
+                break;
+            }
+        }
+        bool free;
+        if (known) {
+            free = known->Free;
+        } else {
+            const QString k = key.toString();
+            const auto last = FLast.constFind(k);
+            free = last == FLast.constEnd() || ElapsedMs(*last, now) >= SpacingFor(k);
+            seen.append({key, free});
+        }
+        if (free)
+            chosen = i;
+    }
+    if (chosen < 0)
+        return;
+
+    // Take the item out and stamp before running: the closure may Add or
+    // ClearTr on this queue, or even end up destroying it, so nothing below
+    // the call touches a member.
+    TReqItem item = FList.takeAt(chosen);
+    FLast.insert(KeyOf(item.Tr), now);
+    FAny = now;
+    try {
+        if (item.Proc)
+            item.Proc();
+    } catch (...) {
+        // The closure logs its own failures; the queue carries on.
+    }
+}

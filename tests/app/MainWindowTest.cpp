@@ -1,0 +1,226 @@
+// The window built without the login step: regions, captions, the log
+// caption rules, and saving/applying the layout through hts.ini.
+#include "app/LogPanel.h"
+#include "app/MainWindow.h"
+#include "app/UiKit.h"
+#include "core/Clock.h"
+#include "core/IniFile.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QSplitter>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Fixture {
+    QTemporaryDir dir;
+    TTestClock clock;
+    std::unique_ptr<TfrmMain> w;
+
+    void WriteIni(const QString& text)
+    {
+        QFile f(dir.path() + "/hts.ini");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text.toUtf8());
+    }
+    TfrmMain& Open()
+    {
+        TStartOptions o;
+        o.ExeDir = dir.path();
+        o.Clock = &clock;
+        o.Login = false;
+        w = std::make_unique<TfrmMain>(o);
+        return *w;
+    }
+    QStringList Lines() const
+    {
+        QStringList out;
+        for (QTextBlock b = w->Memo->document()->begin(); b.isValid(); b = b.next())
+            out << b.text();
+        return out;
+    }
+};
+
+QStringList Captions(QTabWidget* t)
+{
+    QStringList s;
+    for (int i = 0; i < t->count(); ++i)
+        s << t->tabText(i);
+    return s;
+}
+
+QStringList GridCaptions(QTableWidget* g)
+{
+    QStringList s;
+    for (int i = 0; i < g->columnCount(); ++i)
+        s << g->horizontalHeaderItem(i)->text();
+    return s;
+}
+
+}  // namespace
+
+TEST(MainWindow, RegionsTabsAndGridsAsBuilt)
+{
+    Fixture f;
+    TfrmMain& w = f.Open();
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("케스트렐 HTS - LS api"));
+    EXPECT_EQ(Captions(w.pcIssue), QStringList({"  이슈 뉴스  ", "  특징주  ", "  공시  ", "  공매도 금지  ", "  자사주  "}));
+    ASSERT_EQ(w.pcLog->count(), 2);
+    EXPECT_EQ(w.pcLog->tabText(0), QStringLiteral("  오늘 뉴스  "));
+    EXPECT_EQ(Captions(w.pcTick), QStringList({"  당일 체결  ", "  일별  ", "  급등 · 순위  ", "  루멘  ", "  루멘 상위  "}));
+    EXPECT_EQ(Captions(w.pcBM), QStringList({"  잔고  ", "  미체결  ", "  포착  ", "  당일손익  "}));
+    EXPECT_EQ(GridCaptions(w.gMiche), QStringList({"종목", "구분", "가격", "잔량", "주문번호"}));
+    EXPECT_EQ(GridCaptions(w.gBal).size(), 7);
+    EXPECT_EQ(GridCaptions(w.gPnl).size(), 8);
+    EXPECT_EQ(w.gTick->rowCount(), 1);  // a grid starts with one empty data row
+    EXPECT_EQ(w.lbStatus->text(), QStringLiteral("로그인 전"));
+    EXPECT_EQ(w.cbBoard->count(), 7);
+    EXPECT_EQ(w.cbMinPer->count(), 6);
+    // No hts.ini: a first run, with the configuration error as the first line.
+    EXPECT_TRUE(w.FFirstRun);
+    const QStringList lines = f.Lines();
+    ASSERT_GE(lines.size(), 3);
+    EXPECT_TRUE(lines[0].mid(10).startsWith("!! 설정 파일이 없습니다: " + w.FIniPath +
+                                             "  (exe 와 같은 폴더에 hts.ini 를 두세요)"));
+    EXPECT_EQ(lines[2].mid(10), QStringLiteral("종목은 위 입력칸에 코드 6자리 또는 종목명 + Enter."));
+    EXPECT_TRUE(lines[0].startsWith("09:30:00  "));
+    // Written while the news page was shown: the log tab carries the warning mark.
+    EXPECT_EQ(w.pcLog->tabText(1), kLogCaptionWarn);
+}
+
+TEST(MainWindow, SplittersKeepRegionsAtLeastEighty)
+{
+    Fixture f;
+    TfrmMain& w = f.Open();
+    w.resize(1600, 950);
+    w.show();
+    QList<int> s = w.spLR->sizes();
+    w.spLR->setSizes({5, s[0] + s[1] - 5});
+    EXPECT_GE(w.pnlLeft->width(), Scaled(80));
+}
+
+TEST(LogPanel, CaptionRules)
+{
+    struct Case {
+        const char* before;
+        const char* text;
+        const char* after;
+    } cases[] = {
+        {"  로그  ", "계좌 확인 응답 [00000] 조회완료", "  로그 ⚠  "},
+        {"  로그 ●  ", "!! 잔고 요청 실패", "  로그 ⚠  "},
+        {"  로그 ⚠  ", "평범한 줄", "  로그 ⚠  "},
+        {"  로그  ", "가운데에 !! 가 있는 줄", "  로그 ●  "},
+        {"  로그  ", "평범한 줄", "  로그 ●  "},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(NextLogCaption(QString::fromUtf8(c.before), QString::fromUtf8(c.text)), QString::fromUtf8(c.after))
+            << c.text;
+}
+
+TEST(LogPanel, HiddenMarksShownClearsAndCapsAt500)
+{
+    Fixture f;
+    TfrmMain& w = f.Open();
+    w.pcLog->setCurrentIndex(1);  // clears the start-up warning
+    w.pcLog->setCurrentIndex(0);
+    w.Log("새 줄");
+    EXPECT_EQ(w.pcLog->tabText(1), kLogCaptionNew);
+    w.Log("!! 실패");
+    EXPECT_EQ(w.pcLog->tabText(1), kLogCaptionWarn);
+    w.pcLog->setCurrentIndex(1);
+    EXPECT_EQ(w.pcLog->tabText(1), kLogCaption);
+    w.pcLog->setCurrentIndex(0);
+    EXPECT_EQ(w.pcLog->tabText(1), kLogCaption);  // unchanged until the next line
+    w.pcLog->setCurrentIndex(1);
+    w.Log("!! 보이는 동안");
+    EXPECT_EQ(w.pcLog->tabText(1), kLogCaption);  // lines written while shown change nothing
+
+    for (int i = 1; i <= 501; ++i)
+        w.Log(QStringLiteral("줄 %1").arg(i));
+    const QStringList lines = f.Lines();
+    ASSERT_EQ(lines.size(), 500);
+    EXPECT_TRUE(lines.first().endsWith("줄 2"));
+    EXPECT_TRUE(lines.last().endsWith("줄 501"));
+}
+
+TEST(Layout, AppliedFromHtsIni)
+{
+    Fixture f;
+    f.WriteIni("[LAYOUT]\nW=0\nX=10\nY=10\nH=700\nRANKW=80,0,120\nBRKH=0\n"
+               "[UI]\nDAYPER=7\nISSUETAB=5\nMINPER=3\nBMTAB=9\nLOGTAB=1\nSIG2=0\nFEE=0.25\nBOARD=-4\n");
+    TfrmMain& w = f.Open();
+    EXPECT_TRUE(w.FFirstRun);                   // W below 1: no saved layout
+    EXPECT_EQ(w.cbDayPer->currentIndex(), 2);   // clamped to month
+    EXPECT_EQ(w.FDayPer, 2);
+    EXPECT_EQ(w.pcIssue->currentIndex(), 0);    // 5 is no page
+    EXPECT_EQ(w.FMinPer, 5);
+    EXPECT_EQ(w.lbMinTitle->text(), QStringLiteral("5분봉"));
+    EXPECT_EQ(w.pcBM->currentIndex(), 0);       // out of range: ignored
+    EXPECT_EQ(w.pcLog->currentIndex(), 1);
+    EXPECT_FALSE(w.chkSig[1]->isChecked());
+    EXPECT_TRUE(w.chkSig[0]->isChecked());
+    EXPECT_EQ(w.edFee->text(), QStringLiteral("0.25"));
+    EXPECT_EQ(w.cbBoard->currentIndex(), 0);
+    EXPECT_EQ(w.hcRank->sectionSize(0), 80);
+    EXPECT_EQ(w.hcRank->sectionSize(1), Scaled(138));
+    EXPECT_EQ(w.hcRank->sectionSize(2), 120);
+}
+
+TEST(Layout, SaveKeepsUnknownKeysAndNormalBounds)
+{
+    Fixture f;
+    f.WriteIni("[LOGIN]\nID=demo\nPW= pass \n[LAYOUT]\nW=1200\nH=800\nX=30\nY=40\n[MINE]\nKEEP=yes\n");
+    TfrmMain& w = f.Open();
+    EXPECT_FALSE(w.FFirstRun);
+    w.showMaximized();
+    QTest::qWait(20);
+    w.FCode = "000660";
+    w.SaveLayout();
+    TIniFile ini(f.dir.path() + "/hts.ini");
+    EXPECT_EQ(ini.ReadString("MINE", "KEEP", ""), "yes");
+    EXPECT_EQ(ini.ReadString("LOGIN", "PW", ""), " pass ");
+    EXPECT_EQ(ini.ReadString("UI", "LASTCODE", ""), "000660");
+    if (w.isMaximized()) {
+        EXPECT_TRUE(ini.ReadBool("LAYOUT", "MAX", false));
+        EXPECT_EQ(ini.ReadInteger("LAYOUT", "W", 0), 1200);  // a maximised window keeps the last normal bounds
+        EXPECT_EQ(ini.ReadInteger("LAYOUT", "X", 0), 30);
+    }
+}
+
+TEST(Layout, ProgramAreaAndAccountTabsShareOneHeight)
+{
+    Fixture f;
+    f.WriteIni("[LAYOUT]\nW=1500\nH=900\nX=0\nY=0\nPROGH=260\n");
+    TfrmMain& w = f.Open();
+    w.show();
+    QTest::qWait(20);
+    EXPECT_EQ(w.spOrd->sizes().last(), w.spLadder->sizes().last());
+    // Moving the splitter above the program-trading grid moves the other one too.
+    QList<int> s = w.spOrd->sizes();
+    s[1] -= 40;
+    s[2] += 40;
+    w.spOrd->setSizes(s);
+    emit w.spOrd->splitterMoved(0, 2);
+    EXPECT_EQ(w.spOrd->sizes().last(), w.spLadder->sizes().last());
+}
+
+TEST(MainWindow, ScreenshotForReview)
+{
+    Fixture f;
+    TfrmMain& w = f.Open();
+    w.resize(1600, 950);
+    w.show();
+    QTest::qWait(50);
+    const QString out = QDir::temp().filePath("kestrel-main.png");
+    EXPECT_TRUE(w.grab().save(out));
+}
