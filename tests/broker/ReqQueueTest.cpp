@@ -78,7 +78,7 @@ TEST_F(ReqQueueTest, PacingByKeyAndGlobalSpacing)
          {{0, 0}, {2, 150}, {1, 1100}}},
         {"CSPAT00800 after CSPAT00600", {"CSPAT00600", "CSPAT00800"}, {{0, 0}, {1, 250}}},
         {"CSPAT orders and a quote", {"CSPAT00600", "CSPAT00700", "t1101"},
-         {{0, 0}, {2, 150}, {1, 250}}},
+         {{0, 0}, {2, 150}, {1, 300}}},  // 250 falls inside the global gap
         {"t0425 family shares one clock", {"t0425", "t0425f", "t0425p"},
          {{0, 0}, {1, 1100}, {2, 2200}}},
         {"t8407 board and ban prices", {"t8407b", "t8407sb"}, {{0, 0}, {1, 250}}},
