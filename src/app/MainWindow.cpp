@@ -3,6 +3,8 @@
 #include "app/LoginDlg.h"
 #include "app/LogPanel.h"
 #include "app/UiKit.h"
+#include "broker/ReqQueue.h"
+#include "broker/XingApi.h"
 #include "core/AppState.h"
 #include "core/Clock.h"
 #include "core/NumFmt.h"
@@ -44,6 +46,7 @@ TfrmMain::TfrmMain(const TStartOptions& opt)
     FIniPath = FExeDir + QStringLiteral("hts.ini");
 
     // 3. containers, then the request queue; 4. drawings
+    FQ = new TReqQueue(*FClock, this);
     FMinDays = 2;
     LoadDrawStore();
 
@@ -85,6 +88,8 @@ TfrmMain::TfrmMain(const TStartOptions& opt)
         Log(QStringLiteral("!! Res 폴더를 못 찾았다: ") + FCfg.ResPath +
             QStringLiteral("  — hts.ini [XING] RES= 에 xingAPI\\Res 경로를 적어 주세요"));
     Log(QStringLiteral("종목은 위 입력칸에 코드 6자리 또는 종목명 + Enter."));
+    for (const QString& p : FBackendProblems)
+        Log(QStringLiteral("!! 모의 거래소: ") + p);
 
     // 19. focus; 20. login before the window is first shown
     edCode->setFocus();
@@ -97,6 +102,8 @@ TfrmMain::~TfrmMain()
     GFormAlive = false;
     if (FHooked)
         qApp->removeEventFilter(this);
+    delete FQ;  // pending requests are dropped unrun
+    FQ = nullptr;
     for (QTimer* t : {&FSigTimer, &FSigQTimer, &FVolTimer, &FBoardTimer, &FHotTimer, &FClockTimer, &FSyncTimer,
                       &FMicheTimer, &FProgTimer, &FSugTimer, &FSplitTm, &FSigBlink})
         t->stop();
@@ -112,20 +119,6 @@ void TfrmMain::LoadDrawStore()
     auto j = nlohmann::json::parse(data.constBegin(), data.constEnd(), nullptr, false);
     if (!j.is_discarded() && j.is_object())
         FDrawStore = std::move(j);
-}
-
-void TfrmMain::CreateBrokerObjects()
-{
-    FClockTimer.setInterval(100);
-    connect(&FClockTimer, &QTimer::timeout, this, [this] { UpdateClock(); });
-    FClockTimer.start();
-    FSyncTimer.setInterval(600000);
-    FSyncTimer.start();
-    FMicheTimer.setInterval(15000);
-    FMicheTimer.start();
-    FProgTimer.setInterval(6000);
-    FProgTimer.start();
-    UpdateClock();
 }
 
 void TfrmMain::CreateTimers()
@@ -182,8 +175,10 @@ void TfrmMain::SecondTick()
 {
     FBoardTick += 1;
     // Account refresh after order events: one refresh 2 s after the last fill.
-    if (FLogged && FAcctDirty && FClock->TickMs() - FAcctDirtyAt >= 2000)
+    if (FLogged && FAcctDirty && FClock->TickMs() - FAcctDirtyAt >= 2000) {
         FAcctDirty = false;
+        FQ->ClearTr(QStringLiteral("CSPAQ12300"));
+    }
     if (FBoardTick % 10 == 5)
         FUSDue = true;
 }
@@ -195,23 +190,6 @@ void TfrmMain::SetStatus(const QString& text, const QColor& color)
     p.setColor(QPalette::WindowText, color);
     lbStatus->setPalette(p);
     lbStatus->adjustSize();
-}
-
-void TfrmMain::StartupLogin()
-{
-    TIniFile ini(FIniPath);
-    const QString id = ini.ReadString(QStringLiteral("LOGIN"), QStringLiteral("ID"), QString()).trimmed();
-    const QString pw = ini.ReadString(QStringLiteral("LOGIN"), QStringLiteral("PW"), QString());
-    const QString cert = ini.ReadString(QStringLiteral("LOGIN"), QStringLiteral("CERT"), QString());
-    const QString acno = ini.ReadString(QStringLiteral("ACCOUNT"), QStringLiteral("ACNO"), QString()).trimmed();
-    const QString acpw = ini.ReadString(QStringLiteral("ACCOUNT"), QStringLiteral("ACPW"), QString());
-    QString err;
-    auto tryFn = [](const QString&, const QString&, const QString&, const QString&, const QString&) {
-        return TLoginResult{false, QStringLiteral("LS 서버에 연결하지 못했습니다 (인터넷 · 방화벽 확인)")};
-    };
-    std::unique_ptr<TLoginDlg> dlg(TLoginDlg::CreateDlg(id, pw, cert, acno, acpw, err, tryFn, nullptr));
-    if (dlg->exec() != QDialog::Accepted)
-        FLoginAbandoned = true;
 }
 
 void TfrmMain::showEvent(QShowEvent* e)
@@ -233,6 +211,11 @@ void TfrmMain::FormClose()
         return;
     FClosing = true;
     SaveLayout();
+    for (TXAReal* r : {rS3, rK3, rH1, rHA, rSC1, rSC0, rSC3, rNws})
+        if (r)
+            r->UnadviseRealData();
+    if (FSess)
+        FSess->DisconnectServer();
 }
 
 // ---- global input routing ----
@@ -280,7 +263,7 @@ bool TfrmMain::MouseWheelHandler(QObject* obj, QWheelEvent* e)
     const int top = grid->rowAt(0) < 0 ? 0 : grid->rowAt(0);
     int newTop;
     if (e->angleDelta().y() < 0)
-        newTop = qMin(top + 3, qMax(rows - visible, 0));
+        newTop = std::min(top + 3, qMax(rows - visible, 0));
     else
         newTop = qMax(top - 3, 0);
     if (rows > 0)

@@ -3,10 +3,13 @@
 // of the process; the parts of the program are facets it creates and wires.
 #include "core/Config.h"
 #include "core/IniFile.h"
+#include "market/Quote.h"
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QHash>
 #include <QTimer>
+#include <functional>
 #include <memory>
 #include <nlohmann/json.hpp>
 
@@ -21,6 +24,12 @@ class QScrollBar;
 class QSplitter;
 class QTableWidget;
 class TClock;
+class TBrokerBackend;
+class TReqQueue;
+class TXAQuery;
+class TXAReal;
+class TXASession;
+struct TLoginResult;
 class TColorButton;
 class TLogPanel;
 class TServerClock;
@@ -68,6 +77,63 @@ public:
     bool FAcctDirty = false;
     qint64 FAcctDirtyAt = 0;
     bool FUSDue = false;
+
+    // ---- broker link ----
+    std::unique_ptr<TBrokerBackend> FBackend;
+    QStringList FBackendProblems;
+    TReqQueue* FQ = nullptr;
+    TXASession* FSess = nullptr;
+    TXAQuery *qMaster = nullptr, *qPrice = nullptr, *qDay = nullptr, *qDayW = nullptr, *qMin = nullptr,
+             *qProg = nullptr, *qProgPg = nullptr, *qTick = nullptr, *qBal = nullptr, *qChk = nullptr,
+             *qOrd = nullptr, *qMod = nullptr, *qCxl = nullptr, *qMiche = nullptr, *qFill = nullptr,
+             *qPnl = nullptr, *qDayFee = nullptr, *qBalAll = nullptr, *qNews = nullptr, *qMulti = nullptr,
+             *qPv = nullptr, *qVol = nullptr, *qUS = nullptr, *qKIdx8 = nullptr, *qBoard = nullptr,
+             *qInv = nullptr, *qPopS = nullptr, *qPopI = nullptr, *qPopU = nullptr, *qInvP = nullptr,
+             *qShortPx = nullptr, *qRank = nullptr, *qBrk = nullptr, *qTime = nullptr;
+    TXAReal *rS3 = nullptr, *rK3 = nullptr, *rH1 = nullptr, *rHA = nullptr, *rSC1 = nullptr, *rSC0 = nullptr,
+            *rNws = nullptr, *rSC3 = nullptr;
+    bool FLoginDone = false;
+    QString FLoginCode, FLoginMsg;
+    bool FInTry = false;
+    bool FChkDone = false;
+    QString FChkErr;
+    qint64 FChkMsgAt = 0;
+
+    // Stock master
+    struct TStockInfo {
+        QString Code, Name;
+        QChar Mkt;
+    };
+    QHash<QString, TStockInfo> FMaster;
+    QHash<QString, QString> FIsinCode, FCodeIsin;
+
+    bool SetQueryRes(TXAQuery* q, const QString& tr);
+    void SetRealRes(TXAReal* r, const QString& code);
+    static bool IsSignificant(bool sysErr, const QString& code);
+    void OnQueryData(TXAQuery* q, const QString& tr);
+    void OnQueryMsg(TXAQuery* q, bool sysErr, const QString& code, const QString& msg);
+    void OnRealData(TXAReal* r, const QString& tr);
+    void OnSessLogin(const QString& code, const QString& msg);
+    TLoginResult TryLogin(const QString& id, const QString& pw, const QString& cert, const QString& acno,
+                          const QString& acpw, bool save);
+    void AfterLogin(const QString& msg);
+    void ReqTime();
+    void OnTimeData();
+    void ReqMaster();
+    void OnMasterData();
+    QString NameOf(const QString& code) const;
+    THogaData FHoga;
+    TDayOHL FDay;
+    qint64 FPrevVol = 0;
+    void ReqPrice();
+    void OnPriceData();
+    void OnTradeReal(TXAReal* r);
+    void OnBookReal(TXAReal* r);
+    void UpdateQuoteHeader();
+    QLabel *lbOrdName = nullptr, *lbOrdPx = nullptr, *lbOrdChg = nullptr, *lbOrdVol = nullptr, *lbOrdOpen = nullptr;
+    class TLoginDlg* FLoginDialog = nullptr;
+    void SelectStock(const QString& code);
+    TServerClock& ServerClock() const { return *FServerClock; }
 
     // ---- timers ----
     QTimer FClockTimer, FSyncTimer, FMicheTimer, FProgTimer, FSugTimer, FSplitTm, FSigBlink,
@@ -185,6 +251,7 @@ private:
     std::unique_ptr<TServerClock> FServerClock;
     std::unique_ptr<TServiceHost> FSvc;
     bool FLoginAbandoned = false;
+    bool WaitFor(const std::function<bool()>& done, qint64 maxMs, const std::function<qint64()>& deadline = {});
     bool FClosing = false;
     bool FLinking = false;
     bool FHooked = false;

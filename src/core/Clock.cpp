@@ -1,5 +1,6 @@
 #include "core/Clock.h"
 #include <QElapsedTimer>
+#include <QThread>
 
 QDateTime TSystemClock::Now() const { return QDateTime::currentDateTime(); }
 
@@ -13,4 +14,10 @@ TClock& SystemClock()
 {
     static TSystemClock c;
     return c;
+}
+
+void TSystemClock::Sleep(qint64 ms)
+{
+    if (ms > 0)
+        QThread::msleep(ulong(ms));
 }

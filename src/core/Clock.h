@@ -12,12 +12,15 @@ public:
     virtual QDateTime Now() const = 0;
     // Monotonic millisecond tick count (never jumps backwards).
     virtual qint64 TickMs() const = 0;
+    // Pauses the calling thread (the waits that keep the event loop turning).
+    virtual void Sleep(qint64 ms) = 0;
 };
 
 class TSystemClock final : public TClock {
 public:
     QDateTime Now() const override;
     qint64 TickMs() const override;
+    void Sleep(qint64 ms) override;
 };
 
 // The process-wide real clock.
@@ -30,6 +33,8 @@ public:
         : FNow(start) {}
     QDateTime Now() const override { return FNow; }
     qint64 TickMs() const override { return FTick; }
+    // A test clock does not wait: it moves on by the time asked for.
+    void Sleep(qint64 ms) override { Advance(ms); }
     void Advance(qint64 ms) { FNow = FNow.addMSecs(ms); FTick += ms; }
     // Moves the wall clock only (a user or NTP changing the PC time).
     void SetWall(const QDateTime& t) { FNow = t; }

@@ -1,0 +1,390 @@
+// The broker link of the window: objects, result layouts, login with the
+// account check, and the routing of every answer, message and record.
+#include "app/BrokerFactory.h"
+#include "app/LoginDlg.h"
+#include "app/MainWindow.h"
+#include "app/UiKit.h"
+#include "broker/ReqQueue.h"
+#include "broker/XingApi.h"
+#include "core/Clock.h"
+#include "core/NumFmt.h"
+#include "core/ServerClock.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+
+namespace {
+const QColor kGrey(112, 112, 112);
+const QColor kGreen(0, 160, 0);
+}
+
+void TfrmMain::CreateBrokerObjects()
+{
+    FBackend = CreateBrokerBackend(FCfg, FIniPath, *FClock, &FBackendProblems);
+    FSess = FBackend->CreateSession(this);
+    connect(FSess, &TXASession::LoginResult, this, [this](const QString& c, const QString& m) { OnSessLogin(c, m); });
+    for (TXAQuery** q : {&qMaster, &qPrice, &qDay, &qDayW, &qMin, &qProg, &qProgPg, &qTick, &qBal, &qChk, &qOrd,
+                         &qMod, &qCxl, &qMiche, &qFill, &qPnl, &qDayFee, &qBalAll, &qNews, &qMulti, &qPv, &qVol,
+                         &qUS, &qKIdx8, &qBoard, &qInv, &qPopS, &qPopI, &qPopU, &qInvP, &qShortPx, &qRank, &qBrk,
+                         &qTime}) {
+        TXAQuery* obj = FBackend->CreateQuery(this);
+        *q = obj;
+        connect(obj, &TXAQuery::ReceiveData, this, [this, obj](const QString& tr) { OnQueryData(obj, tr); });
+        connect(obj, &TXAQuery::ReceiveMessage, this,
+                [this, obj](bool e, const QString& c, const QString& m) { OnQueryMsg(obj, e, c, m); });
+    }
+    for (TXAReal** r : {&rS3, &rK3, &rH1, &rHA, &rSC1, &rSC0, &rNws, &rSC3}) {
+        TXAReal* obj = FBackend->CreateReal(this);
+        *r = obj;
+        connect(obj, &TXAReal::ReceiveRealData, this, [this, obj](const QString& tr) { OnRealData(obj, tr); });
+    }
+
+    FClockTimer.setInterval(100);
+    connect(&FClockTimer, &QTimer::timeout, this, [this] { UpdateClock(); });
+    FClockTimer.start();
+    FSyncTimer.setInterval(600000);
+    connect(&FSyncTimer, &QTimer::timeout, this, [this] { ReqTime(); });
+    FSyncTimer.start();
+    FMicheTimer.setInterval(15000);
+    FMicheTimer.start();
+    FProgTimer.setInterval(6000);
+    FProgTimer.start();
+    UpdateClock();
+}
+
+bool TfrmMain::SetQueryRes(TXAQuery* q, const QString& tr)
+{
+    const QString path = FCfg.ResPath + tr + QStringLiteral(".res");
+    if (!QFileInfo::exists(path)) {
+        Log(QStringLiteral("!! Res 파일 없음: ") + path);
+        return false;
+    }
+    q->SetResFileName(path);
+    return true;
+}
+
+void TfrmMain::SetRealRes(TXAReal* r, const QString& code)
+{
+    const QString path = FCfg.ResPath + code + QStringLiteral(".res");
+    if (!QFileInfo::exists(path))
+        Log(QStringLiteral("!! Res 파일 없음: ") + path);
+    else
+        r->SetResFileName(path);
+}
+
+bool TfrmMain::IsSignificant(bool sysErr, const QString& code)
+{
+    return sysErr || !code.startsWith(QLatin1Char('0'));
+}
+
+// ---- login ----
+
+// Runs the event loop until `done` holds or `maxMs` pass on the clock; a
+// deadline function may end the wait earlier (returns a tick, 0 = none).
+bool TfrmMain::WaitFor(const std::function<bool()>& done, qint64 maxMs, const std::function<qint64()>& deadline)
+{
+    const qint64 start = FClock->TickMs();
+    while (!done()) {
+        const qint64 now = FClock->TickMs();
+        if (now - start >= maxMs)
+            return false;
+        if (deadline) {
+            const qint64 d = deadline();
+            if (d > 0 && now >= d)
+                return false;
+        }
+        QApplication::processEvents(QEventLoop::AllEvents, 15);
+        FClock->Sleep(15);
+    }
+    return true;
+}
+
+void TfrmMain::StartupLogin()
+{
+    TIniFile ini(FIniPath);
+    const QString id = ini.ReadString(QStringLiteral("LOGIN"), QStringLiteral("ID"), QString()).trimmed();
+    const QString pw = ini.ReadString(QStringLiteral("LOGIN"), QStringLiteral("PW"), QString());
+    const QString cert = ini.ReadString(QStringLiteral("LOGIN"), QStringLiteral("CERT"), QString());
+    const QString acno = ini.ReadString(QStringLiteral("ACCOUNT"), QStringLiteral("ACNO"), QString()).trimmed();
+    const QString acpw = ini.ReadString(QStringLiteral("ACCOUNT"), QStringLiteral("ACPW"), QString());
+    QString err;
+    if (!id.isEmpty() && !pw.isEmpty() && !acno.isEmpty()) {
+        const TLoginResult r = TryLogin(id, pw, cert, acno, acpw, false);
+        if (r.Ok)
+            return;
+        err = QStringLiteral("저장된 정보로 로그인하지 못했습니다 — ") + r.Err;
+    }
+    auto tryFn = [this](const QString& i, const QString& p, const QString& c, const QString& a, const QString& ap) {
+        return TryLogin(i, p, c, a, ap, true);
+    };
+    std::unique_ptr<TLoginDlg> dlg(TLoginDlg::CreateDlg(id, pw, cert, acno, acpw, err, tryFn, nullptr));
+    dlg->AppEnding = [] { return QCoreApplication::closingDown(); };
+    FLoginDialog = dlg.get();
+    const int rc = dlg->exec();
+    FLoginDialog = nullptr;
+    if (rc != QDialog::Accepted)
+        FLoginAbandoned = true;
+}
+
+TLoginResult TfrmMain::TryLogin(const QString& id, const QString& pw, const QString& cert, const QString& acno,
+                                const QString& acpw, bool save)
+{
+    if (save) {
+        TIniFile ini(FIniPath);
+        ini.WriteString(QStringLiteral("LOGIN"), QStringLiteral("ID"), id);
+        ini.WriteString(QStringLiteral("LOGIN"), QStringLiteral("PW"), pw);
+        ini.WriteString(QStringLiteral("LOGIN"), QStringLiteral("CERT"), cert);
+        ini.WriteString(QStringLiteral("ACCOUNT"), QStringLiteral("ACNO"), acno);
+        ini.WriteString(QStringLiteral("ACCOUNT"), QStringLiteral("ACPW"), acpw);
+        if (ini.ReadString(QStringLiteral("LOGIN"), QStringLiteral("HOST"), QString()).trimmed().isEmpty())
+            ini.WriteString(QStringLiteral("LOGIN"), QStringLiteral("HOST"), kDefaultHost);
+        if (ini.ReadInteger(QStringLiteral("LOGIN"), QStringLiteral("PORT"), 0) == 0)
+            ini.WriteInteger(QStringLiteral("LOGIN"), QStringLiteral("PORT"), kDefaultPort);
+        QString werr;
+        if (!ini.UpdateFile(&werr))
+            Log(QStringLiteral("!! hts.ini 저장 실패: ") + werr);
+    }
+    TConfig cfg;
+    QString err;
+    if (!LoadConfig(FIniPath, cfg, err, FExeDir + QStringLiteral("Res/")))
+        return {false, err};
+    FCfg = cfg;
+    FCfgOk = true;
+    if (!QFileInfo::exists(FCfg.ResPath + QStringLiteral("t1101.res")))
+        return {false, QStringLiteral("xingAPI 가 설치돼 있지 않거나 Res 폴더를 못 찾았습니다 (") + FCfg.ResPath +
+                           QStringLiteral(")")};
+    FSess->DisconnectServer();
+    // Only the simulated exchange is built in; other hosts cannot be reached.
+    if (!IsSimHost(FCfg.Host) || !FSess->ConnectServer(FCfg.Host, FCfg.Port))
+        return {false, QStringLiteral("LS 서버에 연결하지 못했습니다 (인터넷 · 방화벽 확인)")};
+    FLoginDone = false;
+    FInTry = true;
+    if (!FSess->Login(FCfg.ID, FCfg.PW, FCfg.CertPW, FCfg.SvrType, false)) {
+        FInTry = false;
+        return {false, QStringLiteral("로그인 요청을 보내지 못했습니다 (공동인증서 확인)")};
+    }
+    SetStatus(QStringLiteral("로그인 중..."), kGrey);
+    Log(QStringLiteral("로그인 요청..."));
+    WaitFor([this] { return FLoginDone; }, 30000);
+    FInTry = false;
+    if (!FLoginDone) {
+        FSess->DisconnectServer();
+        return {false, QStringLiteral("LS 서버 응답이 없습니다 (30초)")};
+    }
+    if (FLoginCode != QStringLiteral("0000"))
+        return {false, FLoginMsg.trimmed() + QStringLiteral("  [") + FLoginCode + QStringLiteral("]")};
+
+    // The account must belong to this user.
+    QStringList shown;
+    bool found = false;
+    for (int i = 0; i < FSess->GetAccountListCount(); ++i) {
+        QString digits;
+        for (QChar c : FSess->GetAccountList(i))
+            if (c.isDigit())
+                digits += c;
+        if (digits.isEmpty())
+            continue;
+        found = found || digits == FCfg.Acno;
+        shown << (digits.size() == 11 ? digits.left(9) + QLatin1Char('-') + digits.right(2) : digits);
+    }
+    const QString list = shown.join(QStringLiteral(", "));
+    Log(QStringLiteral("계좌 확인: 입력 %1 · 이 아이디 계좌 %2")
+            .arg(MaskAcct(FCfg.Acno), shown.isEmpty() ? QStringLiteral("(목록 없음)") : list));
+    if (!shown.isEmpty() && !found) {
+        FSess->DisconnectServer();
+        return {false, QStringLiteral("계좌번호가 이 아이디의 계좌가 아닙니다. 이 아이디 계좌: ") + list};
+    }
+
+    // The account check, sent at once: a wrong account password is caught here.
+    FChkDone = false;
+    FChkErr.clear();
+    FChkMsgAt = 0;
+    if (!SetQueryRes(qChk, QStringLiteral("CSPAQ12300"))) {
+        FSess->DisconnectServer();
+        return {false, QStringLiteral("계좌 확인용 Res 파일(CSPAQ12300.res)이 없습니다 — xingAPI 설치 확인")};
+    }
+    const QString in = QStringLiteral("CSPAQ12300InBlock1");
+    qChk->SetFieldData(in, QStringLiteral("RecCnt"), 0, QStringLiteral("1"));
+    qChk->SetFieldData(in, QStringLiteral("AcntNo"), 0, FCfg.Acno);
+    qChk->SetFieldData(in, QStringLiteral("Pwd"), 0, FCfg.AcPw);
+    qChk->SetFieldData(in, QStringLiteral("BalCreTp"), 0, QStringLiteral("0"));
+    qChk->SetFieldData(in, QStringLiteral("CmsnAppTpCode"), 0, QStringLiteral("0"));
+    qChk->SetFieldData(in, QStringLiteral("D2balBaseQryTp"), 0, QStringLiteral("1"));
+    qChk->SetFieldData(in, QStringLiteral("UprcTpCode"), 0, QStringLiteral("0"));
+    if (qChk->Request(false) < 0) {
+        FSess->DisconnectServer();
+        return {false, QStringLiteral("계좌 확인 조회를 보내지 못했습니다")};
+    }
+    WaitFor([this] { return FChkDone; }, 10000, [this] { return FChkMsgAt > 0 ? FChkMsgAt + 1500 : 0; });
+    if (!FChkDone) {
+        FSess->DisconnectServer();
+        if (FChkMsgAt > 0)
+            return {false, QStringLiteral("계좌번호 · 계좌 비밀번호를 확인하세요 — ") + FChkErr};
+        return {false, QStringLiteral("계좌 확인 응답이 없습니다 (10초) — 계좌번호 · 계좌 비밀번호를 확인하세요")};
+    }
+    Log(QStringLiteral("계좌 확인 OK: ") + MaskAcct(FCfg.Acno));
+    AfterLogin(FLoginMsg);
+    return {true, QString()};
+}
+
+void TfrmMain::OnSessLogin(const QString& code, const QString& msg)
+{
+    FLoginCode = code;
+    FLoginMsg = msg;
+    FLoginDone = true;
+    if (code != QStringLiteral("0000")) {
+        Log(QStringLiteral("!! 로그인 실패 [") + code + QStringLiteral("] ") + msg);
+        SetStatus(QStringLiteral("로그인 실패"), kGrey);
+    }
+}
+
+void TfrmMain::AfterLogin(const QString& msg)
+{
+    FLogged = true;
+    SetStatus(QStringLiteral("● 접속 — 계좌 ") + MaskAcct(FCfg.Acno), kGreen);
+    FBoardTick = 29;
+    FUSDue = true;
+    Log(QStringLiteral("로그인 성공: ") + msg);
+    for (auto [feed, code] : {std::pair{rSC1, "SC1"}, {rSC0, "SC0"}, {rSC3, "SC3"}}) {
+        SetRealRes(feed, QString::fromLatin1(code));
+        feed->AdviseRealData();
+    }
+    SetRealRes(rNws, QStringLiteral("NWS"));
+    rNws->SetFieldData(QStringLiteral("InBlock"), QStringLiteral("nwcode"), QStringLiteral("NWS001"));
+    rNws->AdviseRealData();
+    ReqMaster();
+    SelectStock(FCode.isEmpty() ? FCfg.LastCode : FCode);
+    ReqTime();
+}
+
+// ---- clock ----
+
+void TfrmMain::ReqTime()
+{
+    if (!FLogged)
+        return;
+    FQ->Add(QStringLiteral("t0167"), [this] {
+        if (!SetQueryRes(qTime, QStringLiteral("t0167")))
+            return;
+        qTime->SetFieldData(QStringLiteral("t0167InBlock"), QStringLiteral("id"), 0, QString());
+        FServerClock->MarkSent();
+        if (qTime->Request(false) < 0)
+            Log(QStringLiteral("!! 서버 시각 조회 실패"));
+    });
+}
+
+void TfrmMain::OnTimeData()
+{
+    const QString b = QStringLiteral("t0167OutBlock");
+    Log(FServerClock->OnTimeData(qTime->GetFieldData(b, QStringLiteral("dt"), 0),
+                                 qTime->GetFieldData(b, QStringLiteral("time"), 0)));
+}
+
+// ---- stock master ----
+
+void TfrmMain::ReqMaster()
+{
+    FQ->Add(QStringLiteral("t8430"), [this] {
+        if (!SetQueryRes(qMaster, QStringLiteral("t8430")))
+            return;
+        qMaster->SetFieldData(QStringLiteral("t8430InBlock"), QStringLiteral("gubun"), 0, QStringLiteral("0"));
+        if (qMaster->Request(false) < 0)
+            Log(QStringLiteral("!! t8430 종목목록 요청 실패"));
+    });
+}
+
+void TfrmMain::OnMasterData()
+{
+    const QString b = QStringLiteral("t8430OutBlock");
+    const int n = qMaster->GetBlockCount(b);
+    FMaster.clear();
+    FIsinCode.clear();
+    FCodeIsin.clear();
+    FMaster.reserve(n);
+    for (int i = 0; i < n; ++i) {
+        TStockInfo s;
+        s.Code = qMaster->GetFieldData(b, QStringLiteral("shcode"), i).trimmed();
+        s.Name = qMaster->GetFieldData(b, QStringLiteral("hname"), i).trimmed();
+        s.Mkt = qMaster->GetFieldData(b, QStringLiteral("gubun"), i).trimmed() == QStringLiteral("2") ? QLatin1Char('2')
+                                                                                                       : QLatin1Char('1');
+        if (s.Code.isEmpty())
+            continue;
+        FMaster.insert(s.Code, s);
+        const QString isin = qMaster->GetFieldData(b, QStringLiteral("expcode"), i).trimmed();
+        if (isin.size() == 12) {
+            FIsinCode.insert(isin, s.Code);
+            FCodeIsin.insert(s.Code, isin);
+        }
+    }
+    if (n > 0 && FCodeIsin.isEmpty())
+        Log(QStringLiteral("!! 종목 목록에 ISIN(expcode) 칸이 없음 — 우선주 · ETF 루멘가 틀릴 수 있음"));
+    Log(QStringLiteral("종목 목록 %1개").arg(FMaster.size()));
+    if (!FCode.isEmpty()) {
+        FHoga.Name = NameOf(FCode);
+        edCode->setText(FHoga.Name);
+        UpdateQuoteHeader();
+    }
+}
+
+QString TfrmMain::NameOf(const QString& code) const
+{
+    auto it = FMaster.constFind(code);
+    return it == FMaster.constEnd() ? code : it->Name;
+}
+
+// ---- dispatch ----
+
+void TfrmMain::OnQueryData(TXAQuery* q, const QString& tr)
+{
+    if (q == qChk) {
+        FChkDone = true;
+        return;
+    }
+    if (tr == QStringLiteral("t8430"))
+        OnMasterData();
+    else if (tr == QStringLiteral("t1101"))
+        OnPriceData();
+    else if (tr == QStringLiteral("t0167"))
+        OnTimeData();
+}
+
+void TfrmMain::OnQueryMsg(TXAQuery* q, bool sysErr, const QString& code, const QString& msg)
+{
+    const QString c = code.trimmed();
+    const QString m = msg.trimmed();
+    if (q == qChk) {
+        FChkErr = m + QStringLiteral("  [") + c + QStringLiteral("]");
+        FChkMsgAt = FClock->TickMs();
+        Log(QStringLiteral("계좌 확인 응답 [") + c + QStringLiteral("] ") + m);
+        return;
+    }
+    if (q == qOrd || q == qCxl || q == qMod) {
+        const QString head = q == qOrd ? QStringLiteral("주문응답 [") : q == qCxl ? QStringLiteral("취소응답 [")
+                                                                                  : QStringLiteral("정정응답 [");
+        Log(head + code + QStringLiteral("] ") + msg);
+        return;
+    }
+    if (!IsSignificant(sysErr, code))
+        return;
+    Log(QStringLiteral("[") + code + QStringLiteral("] ") + msg);
+    if (msg.contains(QStringLiteral("전송제한")))
+        Log(QStringLiteral("전송제한 — 프로그램매매 자동 갱신 1분 쉼"));
+}
+
+void TfrmMain::OnRealData(TXAReal* r, const QString& tr)
+{
+    if (tr == QStringLiteral("S3_") || tr == QStringLiteral("K3_"))
+        OnTradeReal(r);
+    else if (tr == QStringLiteral("H1_") || tr == QStringLiteral("HA_"))
+        OnBookReal(r);
+    else if (tr == QStringLiteral("SC1")) {
+        const QString b = QStringLiteral("OutBlock");
+        Log(QStringLiteral("체결 %1 %2주 @ %3")
+                .arg(r->GetFieldData(b, QStringLiteral("Isunm")).trimmed(),
+                     r->GetFieldData(b, QStringLiteral("execqty")), r->GetFieldData(b, QStringLiteral("execprc"))));
+        FAcctDirty = true;
+        FAcctDirtyAt = FClock->TickMs();
+    }
+}

@@ -1,0 +1,93 @@
+// The current stock: choosing it, its quote and its live feeds.
+#include "app/MainWindow.h"
+#include "app/UiKit.h"
+#include "broker/ReqQueue.h"
+#include "broker/XingApi.h"
+
+#include <QLabel>
+#include <QLineEdit>
+
+void TfrmMain::SelectStock(const QString& code)
+{
+    if (code.isEmpty())
+        return;
+    if (!FCode.isEmpty() && FLogged)
+        for (TXAReal* r : {rS3, rK3, rH1, rHA})
+            r->UnadviseRealDataWithKey(FCode);
+    FCode = code;
+    const QString name = NameOf(code);
+    FHoga = THogaData();
+    FHoga.Code = code;
+    FHoga.Name = name;
+    FDay = TDayOHL();
+    FPrevVol = 0;
+    UpdateQuoteHeader();
+    edCode->setText(name);
+    if (!FLogged) {
+        Log(name + QStringLiteral(" — 로그인하면 불러옵니다"));
+        return;
+    }
+    for (auto [feed, tr] : {std::pair{rS3, "S3_"}, {rK3, "K3_"}, {rH1, "H1_"}, {rHA, "HA_"}}) {
+        SetRealRes(feed, QString::fromLatin1(tr));
+        feed->SetFieldData(QStringLiteral("InBlock"), QStringLiteral("shcode"), code);
+        feed->AdviseRealData();
+    }
+    for (const char* tr : {"t1101", "t8410", "t8412", "t1637", "t1301"})
+        FQ->ClearTr(QString::fromLatin1(tr));
+    ReqPrice();
+}
+
+void TfrmMain::ReqPrice()
+{
+    const QString code = FCode;
+    FQ->Add(QStringLiteral("t1101"), [this, code] {
+        if (!SetQueryRes(qPrice, QStringLiteral("t1101")))
+            return;
+        qPrice->SetFieldData(QStringLiteral("t1101InBlock"), QStringLiteral("shcode"), 0, code);
+        if (qPrice->Request(false) < 0)
+            Log(QStringLiteral("!! t1101 현재가 요청 실패"));
+    });
+}
+
+void TfrmMain::OnPriceData()
+{
+    ApplyPriceAnswer(*qPrice, FHoga, FDay);
+    UpdateQuoteHeader();
+}
+
+void TfrmMain::OnTradeReal(TXAReal* r)
+{
+    if (ApplyTradeReal(*r, FHoga, FDay))
+        UpdateQuoteHeader();
+}
+
+void TfrmMain::OnBookReal(TXAReal* r)
+{
+    if (ApplyBookReal(*r, FHoga))
+        UpdateQuoteHeader();
+}
+
+void TfrmMain::UpdateQuoteHeader()
+{
+    const TQuoteHeader q = MakeQuoteHeader(FHoga, FDay, FPrevVol);
+    auto set = [](QLabel* l, const QString& text, const QColor& c) {
+        l->setText(text);
+        if (c.isValid()) {
+            QPalette p = l->palette();
+            p.setColor(QPalette::WindowText, c);
+            l->setPalette(p);
+        }
+        l->adjustSize();
+    };
+    set(lbOrdName, q.Name, QColor());
+    set(lbOrdPx, q.Px, q.PxColor);
+    set(lbOrdChg, q.Chg, q.PxColor);
+    set(lbOrdOpen, q.Open, q.OpenColor);
+    set(lbOrdVol, q.Vol, q.VolColor);
+    lbOrdVol->move(lbOrdName->x() + lbOrdName->width() + Scaled(20), lbOrdVol->y());
+    if (q.Px.isEmpty())
+        return;
+    lbOrdChg->move(lbOrdPx->x() + lbOrdPx->width() + Scaled(12),
+                   lbOrdPx->y() + lbOrdPx->height() - Scaled(3) - lbOrdChg->height());
+    lbOrdOpen->move(lbOrdChg->x() + lbOrdChg->width() + Scaled(16), lbOrdChg->y());
+}

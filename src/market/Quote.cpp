@@ -1,0 +1,112 @@
+#include "market/Quote.h"
+
+#include "broker/XingApi.h"
+#include "core/NumFmt.h"
+
+namespace {
+const QColor kRise(229, 57, 53), kFall(30, 136, 229), kFlat(48, 48, 48), kGrey(80, 80, 80);
+
+int Px(const QString& s) { return int(ParseInt(s)); }
+
+template <class Get>
+void ReadLevels(Get get, THogaData& h)
+{
+    for (int i = 0; i < 10; ++i) {
+        const QString n = QString::number(i + 1);
+        h.Ask[i] = Px(get(QStringLiteral("offerho") + n));
+        h.Bid[i] = Px(get(QStringLiteral("bidho") + n));
+        h.AskQ[i] = ParseInt(get(QStringLiteral("offerrem") + n));
+        h.BidQ[i] = ParseInt(get(QStringLiteral("bidrem") + n));
+    }
+}
+}
+
+void ApplyPriceAnswer(const TXAQuery& q, THogaData& h, TDayOHL& d)
+{
+    const QString b = QStringLiteral("t1101OutBlock");
+    auto get = [&](const QString& f) { return q.GetFieldData(b, f, 0); };
+    const QString name = get(QStringLiteral("hname")).trimmed();
+    if (!name.isEmpty())
+        h.Name = name;
+    h.Price = Px(get(QStringLiteral("price")));
+    h.PrevClose = Px(get(QStringLiteral("jnilclose")));
+    h.Volume = ParseInt(get(QStringLiteral("volume")));
+    d.Open = Px(get(QStringLiteral("open")));
+    d.High = Px(get(QStringLiteral("high")));
+    d.Low = Px(get(QStringLiteral("low")));
+    h.UpLmt = Px(get(QStringLiteral("uplmtprice")));
+    h.DnLmt = Px(get(QStringLiteral("dnlmtprice")));
+    ReadLevels(get, h);
+    h.TotAsk = ParseInt(get(QStringLiteral("offer")));
+    h.TotBid = ParseInt(get(QStringLiteral("bid")));
+}
+
+bool ApplyTradeReal(const TXAReal& r, THogaData& h, TDayOHL& d, TTradeRec* out)
+{
+    const QString b = QStringLiteral("OutBlock");
+    auto get = [&](const char* f) { return r.GetFieldData(b, QString::fromLatin1(f)); };
+    if (get("shcode").trimmed() != h.Code)
+        return false;
+    TTradeRec t;
+    t.Time = get("chetime").trimmed();
+    t.Price = int(qRound64(ParseNum(get("price"))));
+    t.Open = int(qRound64(ParseNum(get("open"))));
+    t.High = int(qRound64(ParseNum(get("high"))));
+    t.Low = int(qRound64(ParseNum(get("low"))));
+    t.Volume = ParseInt(get("volume"));
+    t.CVolume = ParseInt(get("cvolume"));
+    const QString side = get("cgubun").trimmed();
+    t.Side = side == QStringLiteral("+") ? '+' : side == QStringLiteral("-") ? '-' : 0;
+    if (t.Price <= 0)
+        return false;
+    h.Price = t.Price;
+    h.Volume = t.Volume;
+    if (t.Open > 0) d.Open = t.Open;
+    if (t.High > 0) d.High = t.High;
+    if (t.Low > 0) d.Low = t.Low;
+    if (out)
+        *out = t;
+    return true;
+}
+
+bool ApplyBookReal(const TXAReal& r, THogaData& h)
+{
+    const QString b = QStringLiteral("OutBlock");
+    auto get = [&](const QString& f) { return r.GetFieldData(b, f); };
+    if (get(QStringLiteral("shcode")).trimmed() != h.Code)
+        return false;
+    ReadLevels(get, h);
+    h.TotAsk = ParseInt(get(QStringLiteral("totofferrem")));
+    h.TotBid = ParseInt(get(QStringLiteral("totbidrem")));
+    return true;
+}
+
+TQuoteHeader MakeQuoteHeader(const THogaData& h, const TDayOHL& d, qint64 prevVol)
+{
+    TQuoteHeader q;
+    q.Name = h.Name + QStringLiteral("  ") + h.Code;
+    if (h.Price <= 0)
+        return q;
+    const qint64 diff = qint64(h.Price) - h.PrevClose;
+    const double pct = h.PrevClose < 1 ? 0.0 : double(diff) / h.PrevClose * 100.0;
+    q.PxColor = diff > 0 ? kRise : diff < 0 ? kFall : kFlat;
+    const QString sign = diff > 0 ? QStringLiteral("+") : QString();
+    q.Px = FmtNum(h.Price);
+    q.Chg = QStringLiteral("%1%2  (%3%)").arg(sign, FmtNum(double(diff)),
+                                              FormatFloat(QStringLiteral("+0.00;-0.00;0.00"), pct));
+    if (d.Open >= 1) {
+        const double r = (double(h.Price) / d.Open - 1.0) * 100.0;
+        q.OpenColor = r > 0 ? kRise : r < 0 ? kFall : kFlat;
+        q.Open = QStringLiteral("시가比 %1%").arg(FormatFloat(QStringLiteral("+0.00;-0.00;0.00"), r));
+    }
+    if (prevVol > 0) {
+        q.Vol = QStringLiteral("거래량 %1   전일 %2   전일比 %3%")
+                    .arg(FmtNum(double(h.Volume)), FmtNum(double(prevVol)),
+                         FormatFloat(QStringLiteral("0.0"), double(h.Volume) / double(prevVol) * 100.0));
+        q.VolColor = h.Volume < prevVol ? kFall : kRise;
+    } else {
+        q.Vol = QStringLiteral("거래량 ") + FmtNum(double(h.Volume));
+        q.VolColor = kGrey;
+    }
+    return q;
+}

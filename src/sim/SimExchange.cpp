@@ -1,0 +1,337 @@
+#include "sim/SimExchange.h"
+#include "sim/SimAnswers.h"
+#include "sim/SimQuery.h"
+#include "sim/SimReal.h"
+#include "sim/Universe.h"
+
+namespace {
+
+bool IsMarketFeed(const QString& tr)
+{
+    return tr == QLatin1String("S3_") || tr == QLatin1String("K3_") || tr == QLatin1String("H1_")
+           || tr == QLatin1String("HA_");
+}
+
+// Whether feed `tr` carries records of a stock of market `m`.
+bool FeedOfMarket(const QString& tr, TSimMarket m)
+{
+    const bool kq = tr == QLatin1String("K3_") || tr == QLatin1String("HA_");
+    return kq == (m == TSimMarket::Kosdaq);
+}
+
+bool IsAccountFeed(const QString& tr)
+{
+    return tr == QLatin1String("SC0") || tr == QLatin1String("SC1") || tr == QLatin1String("SC2")
+           || tr == QLatin1String("SC3") || tr == QLatin1String("SC4") || tr == QLatin1String("NWS");
+}
+
+// 11 digits as the broker lists them: 3-2-6.
+QString Separated(const QString& acct)
+{
+    if (acct.size() != 11)
+        return acct;
+    return acct.left(3) + '-' + acct.mid(3, 2) + '-' + acct.mid(5);
+}
+
+} // namespace
+
+TSimExchange::TSimExchange(const TSimConfig& cfg, TClock& clock, QObject* parent)
+    : QObject(parent), FCfg(cfg), FClock(clock)
+{
+    FCfg.AnswerDelayMs = qMax(0, FCfg.AnswerDelayMs);
+    TUniverse universe;
+    if (!FCfg.UniverseFile.isEmpty()) {
+        QString err;
+        TUniverseCsvReport report;
+        if (!LoadUniverseCsv(FCfg.UniverseFile, universe, &err, &report))
+            FProblems << QStringLiteral("종목 파일을 쓰지 못해 기본 종목으로 시작합니다: %1").arg(err);
+        else if (report.Skipped > 0)
+            FProblems << QStringLiteral("종목 파일에서 %1줄을 건너뛰었습니다").arg(report.Skipped);
+    }
+    if (universe.IsEmpty())
+        universe = TUniverse::Default();
+
+    TMarketConfig mc;
+    mc.Seed = FCfg.Seed;
+    mc.TradesPerSec = FCfg.TradesPerSec > 0 ? FCfg.TradesPerSec : 1.0;
+    mc.AlwaysOpen = FCfg.AlwaysOpen;
+    FEngine = std::make_unique<TMarketEngine>(std::move(universe), FClock, mc);
+    FEngine->SetSink(this);
+    FDate = FEngine->MarketDate();
+
+    FAccount = std::make_unique<TSimAccount>(FCfg.StatePath, FCfg.StartCash);
+    if (!FAccount->LoadProblem().isEmpty())
+        FProblems << FAccount->LoadProblem();
+    FAnswers = std::make_unique<TSimAnswers>(*FEngine, *FAccount, FCfg, FClock);
+
+    connect(&FPump, &QTimer::timeout, this, &TSimExchange::Pump);
+    if (FCfg.PumpMs > 0)
+        FPump.start(FCfg.PumpMs);
+}
+
+TSimExchange::~TSimExchange()
+{
+    FEngine->SetSink(nullptr);
+}
+
+QString TSimExchange::InputKey(const QString& block, const QString& field, int idx)
+{
+    return block.toLower() + QLatin1Char('\x1f') + field + QLatin1Char('\x1f') + QString::number(idx);
+}
+
+// ---- session ----------------------------------------------------------------
+
+bool TSimExchange::Connect()
+{
+    if (FConnectFails)
+        return false;
+    FConnected = true;
+    return true;
+}
+
+void TSimExchange::Disconnect()
+{
+    FConnected = false;
+    FLoggedIn = false;
+}
+
+void TSimExchange::Login(const QString& id, const QString& pw, QString* code, QString* msg)
+{
+    if (!FConnected) {
+        *code = QStringLiteral("-1");
+        *msg = QStringLiteral("서버에 연결되어 있지 않습니다.");
+    } else if (id.trimmed().compare(FCfg.UserId, Qt::CaseInsensitive) != 0) {
+        *code = QStringLiteral("8003");
+        *msg = QStringLiteral("등록되지 않은 아이디입니다. 아이디를 확인하세요.");
+    } else if (pw != FCfg.Password) {
+        *code = QStringLiteral("8004");
+        *msg = QStringLiteral("비밀번호가 틀립니다. 비밀번호를 확인하세요.");
+    } else {
+        *code = QStringLiteral("0000");
+        *msg = QStringLiteral("로그인 성공");
+        FLoggedIn = true;
+        return;
+    }
+    FLoggedIn = false;
+}
+
+QStringList TSimExchange::AccountList() const
+{
+    if (!FLoggedIn)
+        return {};
+    QStringList out{Separated(FCfg.AccountNo)};
+    if (!FCfg.ExtraAccountNo.isEmpty())
+        out << Separated(FCfg.ExtraAccountNo);
+    return out;
+}
+
+// ---- queries ----------------------------------------------------------------
+
+void TSimExchange::FailNextRequest(const QString& tr, int result)
+{
+    FFaults.append({TFaultKind::Reject, tr, result < 0 ? result : -1, {}, false});
+}
+
+void TSimExchange::MessageOnNextRequest(const QString& tr, const QString& code, const QString& text,
+                                        bool thenData, bool systemError)
+{
+    FFaults.append({TFaultKind::Message, tr, 0, {systemError, code, text}, thenData});
+}
+
+void TSimExchange::DropNextAnswer(const QString& tr)
+{
+    FFaults.append({TFaultKind::Drop, tr, 0, {}, false});
+}
+
+int TSimExchange::TakeFault(const QString& tr, TFault* out)
+{
+    for (int i = 0; i < FFaults.size(); ++i) {
+        if (FFaults[i].Tr.isEmpty() || FFaults[i].Tr.compare(tr, Qt::CaseInsensitive) == 0) {
+            *out = FFaults.takeAt(i);
+            return 1;
+        }
+    }
+    return 0;
+}
+
+int TSimExchange::Submit(TSimQuery* q, const QString& tr, const TResLayout& layout, const TSimInputs& in)
+{
+    if (!FConnected || !FLoggedIn)
+        return -1;
+    TFault fault;
+    const bool faulty = TakeFault(tr, &fault);
+    if (faulty && fault.Kind == TFaultKind::Reject)
+        return fault.Result;
+    const int id = FNextId++;
+    if (FNextId < 0)
+        FNextId = 1;
+    if (faulty && fault.Kind == TFaultKind::Drop)
+        return id;
+
+    QPointer<TSimExchange> self(this);
+    QTimer::singleShot(FCfg.AnswerDelayMs, q, [self, q, tr, layout, in, faulty, fault]() {
+        if (!self)
+            return;
+        TSimReply reply;
+        if (faulty && fault.Kind == TFaultKind::Message) {
+            reply.Before.append(fault.Msg);
+            if (fault.ThenData) {
+                TSimReply data = self->Answer(tr, layout, in);
+                reply.HasData = data.HasData;
+                reply.Blocks = std::move(data.Blocks);
+                reply.After = std::move(data.After);
+            }
+        } else {
+            reply = self->Answer(tr, layout, in);
+        }
+        // Real-time records caused by bringing a stock up to the clock come
+        // before the answer that shows their result.
+        self->Flush();
+        q->Deliver(tr, reply);
+    });
+    return id;
+}
+
+TSimReply TSimExchange::Answer(const QString& tr, const TResLayout& layout, const TSimInputs& in)
+{
+    CheckDate();
+    return FAnswers->Answer(tr, layout, in);
+}
+
+// ---- real-time ----------------------------------------------------------------
+
+bool TSimExchange::Advise(TSimReal* r, const QString& tr, const QString& key)
+{
+    if (IsAccountFeed(tr))
+        return true;   // accepted; order events come with order matching
+    if (!IsMarketFeed(tr))
+        return false;
+    auto& subs = FFeedSubs[tr + key];
+    for (const auto& p : subs)
+        if (p == r)
+            return true;
+    subs.append(r);
+    const TSimStock* stock = FEngine->Universe().Find(key);
+    if (stock && FeedOfMarket(tr, stock->Market)) {
+        CheckDate();
+        FEngine->Subscribe(key);
+        if (!FLastVolume.contains(key))
+            if (const TStockSim* sim = FEngine->Sim(key))
+                FLastVolume.insert(key, sim->Volume());
+    }
+    ScheduleFlush();
+    return true;
+}
+
+void TSimExchange::Unadvise(TSimReal* r, const QString& tr, const QString& key)
+{
+    if (!IsMarketFeed(tr))
+        return;
+    auto it = FFeedSubs.find(tr + key);
+    if (it == FFeedSubs.end())
+        return;
+    const int n = it->removeIf([r](const QPointer<TSimReal>& p) { return p == r; });
+    if (it->isEmpty())
+        FFeedSubs.erase(it);
+    const TSimStock* stock = FEngine->Universe().Find(key);
+    if (n > 0 && stock && FeedOfMarket(tr, stock->Market))
+        FEngine->Unsubscribe(key);
+}
+
+void TSimExchange::CheckDate()
+{
+    const QDate d = FEngine->MarketDate();
+    if (d != FDate) {
+        FDate = d;
+        FDayInfo.clear();
+        FLastVolume.clear();
+    }
+}
+
+void TSimExchange::Pump()
+{
+    CheckDate();
+    FEngine->Pump();
+    Flush();
+}
+
+void TSimExchange::ScheduleFlush()
+{
+    if (FFlushQueued)
+        return;
+    FFlushQueued = true;
+    QTimer::singleShot(0, this, [this]() {
+        FFlushQueued = false;
+        Pump();
+    });
+}
+
+int TSimExchange::Flush()
+{
+    if (FFlushing)
+        return 0;   // the outer loop delivers what a handler caused
+    FFlushing = true;
+    int n = 0;
+    while (!FQueue.empty()) {
+        const TSimRealRecord rec = std::move(FQueue.front());
+        FQueue.pop_front();
+        const QString tr = rec.FeedCode();
+        const auto it = FFeedSubs.constFind(tr + rec.Code);
+        if (it == FFeedSubs.cend())
+            continue;
+        const QVector<QPointer<TSimReal>> subs = *it;
+        for (const QPointer<TSimReal>& r : subs) {
+            if (!r)
+                continue;
+            r->Deliver(tr, &rec);
+            ++n;
+        }
+    }
+    FFlushing = false;
+    return n;
+}
+
+const TSimDayInfo& TSimExchange::DayInfoOf(const QString& code)
+{
+    auto it = FDayInfo.find(code);
+    if (it == FDayInfo.end())
+        it = FDayInfo.insert(code, FEngine->DayInfo(code));
+    return *it;
+}
+
+void TSimExchange::OnTrade(const QString& code, const TSimTrade& trade)
+{
+    const TSimStock* s = FEngine->Universe().Find(code);
+    if (!s)
+        return;
+    const TSimDayInfo& info = DayInfoOf(code);
+    TSimRealRecord rec;
+    rec.Kind = TSimRealKind::Trade;
+    rec.Market = s->Market;
+    rec.Code = code;
+    rec.PrevClose = info.PrevClose;
+    rec.UpLimit = info.UpLimit;
+    rec.DnLimit = info.DnLimit;
+    rec.Volume = trade.Volume;
+    rec.Trade = trade;
+    FLastVolume.insert(code, trade.Volume);
+    FQueue.push_back(std::move(rec));
+}
+
+void TSimExchange::OnBook(const QString& code, const TSimBook& book)
+{
+    const TSimStock* s = FEngine->Universe().Find(code);
+    if (!s)
+        return;
+    const TSimDayInfo& info = DayInfoOf(code);
+    TSimRealRecord rec;
+    rec.Kind = TSimRealKind::Book;
+    rec.Market = s->Market;
+    rec.Code = code;
+    rec.PrevClose = info.PrevClose;
+    rec.UpLimit = info.UpLimit;
+    rec.DnLimit = info.DnLimit;
+    rec.Volume = FLastVolume.value(code);
+    rec.Book = book;
+    FQueue.push_back(std::move(rec));
+}

@@ -1,0 +1,126 @@
+#pragma once
+// The simulated exchange behind one backend: the market, the demo user's
+// account, the session state, query answers and real-time delivery. Session,
+// query and feed objects (SimSession.h, SimQuery.h, SimReal.h) are thin
+// adapters of the broker contract on top of it.
+//
+// Every event reaches the objects through the event loop: answers and the
+// login result are sent by single-shot timers (AnswerDelayMs), real-time
+// records are queued by the market and delivered by the pump timer (or by
+// Pump()/Flush()), one ReceiveRealData per record and subscriber.
+//
+// Faults for tests. Each one-shot fault applies to the next request of the
+// named transaction code (an empty code matches any): the request is refused
+// with a negative number; or a broker message is sent instead of (or before)
+// the answer; or the answer never comes. The answer delay, a refused connect
+// and a login that is never answered are settings.
+#include "core/Clock.h"
+#include "sim/MarketEngine.h"
+#include "sim/SimAccount.h"
+#include "sim/SimConfig.h"
+#include "sim/SimRealRecord.h"
+#include "sim/SimReply.h"
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+#include <deque>
+#include <memory>
+
+class TSimQuery;
+class TSimReal;
+class TSimAnswers;
+
+// Input values of a query: key InputKey(block, field, idx).
+using TSimInputs = QHash<QString, QString>;
+
+class TSimExchange : public QObject, private TMarketSink {
+    Q_OBJECT
+public:
+    TSimExchange(const TSimConfig& cfg, TClock& clock, QObject* parent = nullptr);
+    ~TSimExchange() override;
+
+    static QString InputKey(const QString& block, const QString& field, int idx);
+
+    const TSimConfig& Config() const { return FCfg; }
+    TClock& Clock() const { return FClock; }
+    TMarketEngine& Engine() { return *FEngine; }
+    TSimAccount& Account() { return *FAccount; }
+    // What went wrong at start (universe file, account state), for the log.
+    const QStringList& StartupProblems() const { return FProblems; }
+
+    // ---- session
+    bool Connect();
+    void Disconnect();
+    bool IsConnected() const { return FConnected; }
+    bool IsLoggedIn() const { return FLoggedIn; }
+    // The broker's verdict on a login: code "0000" logs the user in.
+    void Login(const QString& id, const QString& pw, QString* code, QString* msg);
+    // The user's accounts as the broker writes them ("555-01-234501").
+    QStringList AccountList() const;
+
+    // ---- queries
+    // Validates and schedules the answer; negative when not sent.
+    int Submit(TSimQuery* q, const QString& tr, const TResLayout& layout, const TSimInputs& in);
+    // The answer as of now (no faults, no events).
+    TSimReply Answer(const QString& tr, const TResLayout& layout, const TSimInputs& in);
+
+    // ---- real-time feeds
+    // false when the feed is not known to the exchange.
+    bool Advise(TSimReal* r, const QString& tr, const QString& key);
+    void Unadvise(TSimReal* r, const QString& tr, const QString& key);
+    // Brings the market to the clock and delivers what happened.
+    void Pump();
+    void Enqueue(TSimRealRecord rec) { FQueue.push_back(std::move(rec)); }
+    // Delivers the queued records; returns the deliveries made.
+    int Flush();
+    int Pending() const { return int(FQueue.size()); }
+
+    // ---- faults
+    void FailNextRequest(const QString& tr = {}, int result = -1);
+    void MessageOnNextRequest(const QString& tr, const QString& code, const QString& text,
+                              bool thenData = false, bool systemError = false);
+    void DropNextAnswer(const QString& tr = {});
+    void SetAnswerDelayMs(int ms) { FCfg.AnswerDelayMs = qMax(0, ms); }
+    void SetConnectFails(bool on) { FConnectFails = on; }
+    void SetLoginSilent(bool on) { FLoginSilent = on; }
+    bool LoginSilent() const { return FLoginSilent; }
+
+private:
+    enum class TFaultKind { Reject, Message, Drop };
+    struct TFault {
+        TFaultKind Kind = TFaultKind::Reject;
+        QString Tr;
+        int Result = -1;
+        TSimMessage Msg;
+        bool ThenData = false;
+    };
+
+    void OnTrade(const QString& code, const TSimTrade& trade) override;
+    void OnBook(const QString& code, const TSimBook& book) override;
+    const TSimDayInfo& DayInfoOf(const QString& code);
+    void CheckDate();
+    int TakeFault(const QString& tr, TFault* out);
+    void ScheduleFlush();
+
+    TSimConfig FCfg;
+    TClock& FClock;
+    std::unique_ptr<TMarketEngine> FEngine;
+    std::unique_ptr<TSimAccount> FAccount;
+    std::unique_ptr<TSimAnswers> FAnswers;
+    QStringList FProblems;
+    QTimer FPump;
+
+    bool FConnected = false, FLoggedIn = false;
+    bool FConnectFails = false, FLoginSilent = false;
+    int FNextId = 1;
+    QVector<TFault> FFaults;
+
+    // Subscribers by feed code + stock code.
+    QHash<QString, QVector<QPointer<TSimReal>>> FFeedSubs;
+    std::deque<TSimRealRecord> FQueue;
+    bool FFlushing = false, FFlushQueued = false;
+    QHash<QString, TSimDayInfo> FDayInfo;
+    QHash<QString, qint64> FLastVolume;
+    QDate FDate;
+};

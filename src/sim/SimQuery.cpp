@@ -1,0 +1,116 @@
+#include "sim/SimQuery.h"
+#include <QFileInfo>
+
+TSimQuery::TSimQuery(TSimExchange* exchange, QObject* parent) : TXAQuery(parent), FEx(exchange) {}
+
+void TSimQuery::SetResFileName(const QString& path)
+{
+    FRes = path;
+    FIn.clear();
+}
+
+void TSimQuery::SetFieldData(const QString& block, const QString& field, int idx, const QString& value)
+{
+    if (idx >= 0)
+        FIn.insert(TSimExchange::InputKey(block, field, idx), value);
+}
+
+QString TSimQuery::GetFieldData(const QString& block, const QString& field, int idx) const
+{
+    const TSimBlockData* b = FData.Block(block);
+    if (!b || idx < 0 || idx >= b->Rows.size())
+        return {};
+    const int i = b->IndexOf(field);
+    return i >= 0 ? b->Rows[idx][i] : QString();
+}
+
+int TSimQuery::GetBlockCount(const QString& block) const
+{
+    const TSimBlockData* b = FData.Block(block);
+    return b ? b->Rows.size() : 0;
+}
+
+int TSimQuery::Decompress(const QString& block)
+{
+    // Answers are never compressed here: the records are as they stand.
+    const TSimBlockData* b = FData.Block(block);
+    return b ? b->Rows.size() : -1;
+}
+
+QString TSimQuery::GetBlockData(const QString& block) const
+{
+    const TSimBlockData* b = FData.Block(block);
+    if (!b)
+        return {};
+    QString out;
+    for (const QStringList& row : b->Rows)
+        for (const QString& v : row)
+            out += v;
+    return out;
+}
+
+int TSimQuery::Request(bool next)
+{
+    Q_UNUSED(next);
+    FError.clear();
+    if (!FEx) {
+        FError = QStringLiteral("모의 거래소가 없습니다");
+        return -1;
+    }
+    const QFileInfo fi(FRes);
+    const QString tr = fi.completeBaseName();
+    if (FRes.isEmpty() || !fi.isFile()) {
+        FError = QStringLiteral("Res 파일이 없습니다: %1").arg(FRes);
+        return -2;
+    }
+    TResLayout layout;
+    QString err;
+    if (!LoadResLayout(FRes, layout, &err)) {
+        FError = err;
+        return -3;
+    }
+    if (layout.Feed || layout.Code.compare(tr, Qt::CaseInsensitive) != 0) {
+        FError = QStringLiteral("Res 파일 %1 은 %2 조회의 형식이 아닙니다").arg(FRes, tr);
+        return -3;
+    }
+    return FEx->Submit(this, layout.Code, layout, FIn);
+}
+
+void TSimQuery::Deliver(const QString& tr, const TSimReply& reply)
+{
+    QPointer<TSimQuery> self(this);
+    for (const TSimMessage& m : reply.Before) {
+        emit ReceiveMessage(m.SystemError, m.Code, m.Text);
+        if (!self)
+            return;
+    }
+    if (reply.HasData) {
+        FData.HasData = true;
+        FData.Blocks = reply.Blocks;
+        emit ReceiveData(tr);
+        if (!self)
+            return;
+    }
+    for (const TSimMessage& m : reply.After) {
+        emit ReceiveMessage(m.SystemError, m.Code, m.Text);
+        if (!self)
+            return;
+    }
+}
+
+int TSimQuery::GetTRCountBaseSec(const QString& tr) const
+{
+    Q_UNUSED(tr);
+    return 1;
+}
+
+int TSimQuery::GetTRCountPerSec(const QString& tr) const
+{
+    static const QStringList slow{"t8410", "t8412", "t8430", "t1637", "t0425", "t0424", "t8407", "CSPAQ12300"};
+    return slow.contains(tr) ? 1 : 10;
+}
+
+int TSimQuery::GetTRCountLimit(const QString& tr) const
+{
+    return tr == QLatin1String("t8410") || tr == QLatin1String("t8412") ? 200 : 0;
+}

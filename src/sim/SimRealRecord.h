@@ -1,0 +1,29 @@
+#pragma once
+// One real-time record of the simulated exchange: a trade (S3_/K3_) or a
+// book change (H1_/HA_) of one stock, kept as numbers and turned into the
+// broker's field texts only when a field is read.
+#include "sim/SimStock.h"
+#include "sim/StockSim.h"
+#include <QString>
+
+enum class TSimRealKind : quint8 { Trade, Book };
+
+struct TSimRealRecord {
+    TSimRealKind Kind = TSimRealKind::Trade;
+    TSimMarket Market = TSimMarket::Kospi;
+    QString Code;
+    int PrevClose = 0, UpLimit = 0, DnLimit = 0;
+    qint64 Volume = 0;   // cumulative shares at the record (book records too)
+    TSimTrade Trade;     // Kind == Trade
+    TSimBook Book;       // the book after the event
+
+    // The feed this record belongs to: S3_/K3_ for trades, H1_/HA_ for books.
+    QString FeedCode() const;
+    // The text of field `name` of block "OutBlock"; "" for unknown names.
+    QString Field(const QString& name) const;
+};
+
+// Text of a time of day (ms) as HHMMSS.
+QString SimHhmmss(int msOfDay);
+// A percentage with two decimals, e.g. "-1.25".
+QString SimRate(double pct);

@@ -1,0 +1,50 @@
+#pragma once
+// A query answer of the simulated exchange: the broker messages it sends and
+// the output blocks, shaped by the transaction's result layout.
+#include "broker/ResLayout.h"
+#include <QHash>
+#include <QStringList>
+#include <QVector>
+
+struct TSimBlockData {
+    QString Name;
+    QStringList Fields;          // layout order
+    QVector<QStringList> Rows;   // one text per field
+
+    int IndexOf(const QString& field) const { return Fields.indexOf(field); }
+};
+
+struct TSimMessage {
+    bool SystemError = false;
+    QString Code, Text;
+};
+
+struct TSimReply {
+    QVector<TSimMessage> Before;   // messages sent before the data
+    bool HasData = false;
+    QVector<TSimBlockData> Blocks; // output blocks (HasData)
+    QVector<TSimMessage> After;    // messages sent after the data
+
+    // The block named `name` (letter case ignored), nullptr when absent.
+    const TSimBlockData* Block(const QString& name) const;
+};
+
+// Fills one output block of a layout row by row. Fields the layout does not
+// declare are ignored, fields never set read "0" for numbers and "" for text.
+class TSimBlockFill {
+public:
+    explicit TSimBlockFill(const TResBlock& block);
+
+    void NewRow();
+    void Set(const QString& field, const QString& value);
+    void Set(const QString& field, qint64 value) { Set(field, QString::number(value)); }
+    void Set(const QString& field, int value) { Set(field, QString::number(value)); }
+    // A number with `decimals` digits after the point.
+    void SetReal(const QString& field, double value, int decimals);
+    int RowCount() const { return FData.Rows.size(); }
+    TSimBlockData Take() { return std::move(FData); }
+
+private:
+    TSimBlockData FData;
+    QStringList FBlank;
+};

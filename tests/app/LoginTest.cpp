@@ -1,0 +1,214 @@
+// Login and the account check against the simulated exchange, on a test
+// clock: the waits move the clock instead of sleeping.
+#include "app/LoginDlg.h"
+#include "app/MainWindow.h"
+#include "broker/ReqQueue.h"
+#include "core/Clock.h"
+#include "core/IniFile.h"
+#include "sim/SimBackend.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kSimKeys = QStringLiteral("[SIM]\nDELAY=0\nPUMP=0\nALWAYSOPEN=1\nSTATE=\n[XING]\nRES=") +
+                         QStringLiteral(KESTREL_RES_DIR) + QStringLiteral("\n");
+
+struct LoginFixture {
+    QTemporaryDir dir;
+    TTestClock clock{QDateTime(QDate(2026, 12, 10), QTime(10, 0, 0))};
+    std::unique_ptr<TfrmMain> w;
+
+    void WriteIni(const QString& login)
+    {
+        QFile f(dir.path() + "/hts.ini");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write((login + kSimKeys).toUtf8());
+    }
+    TfrmMain& Open(bool login)
+    {
+        TStartOptions o;
+        o.ExeDir = dir.path();
+        o.Clock = &clock;
+        o.Login = login;
+        // A dialog nobody expected must not hang the test.
+        QTimer guard;
+        guard.setSingleShot(true);
+        QObject::connect(&guard, &QTimer::timeout, [] {
+            if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                ADD_FAILURE() << "unexpected dialog: " << d->findChild<QLabel*>()->text().toStdString();
+                d->reject();
+            }
+        });
+        guard.start(5000);
+        w = std::make_unique<TfrmMain>(o);
+        return *w;
+    }
+    TSimExchange& Exchange() { return dynamic_cast<TSimBackend&>(*w->FBackend).Exchange(); }
+    QString LogText() const { return w->Memo->toPlainText(); }
+    // Lets the request queue send what it holds, on the test clock.
+    void RunQueue(int ticks)
+    {
+        for (int i = 0; i < ticks; ++i) {
+            clock.Advance(50);
+            w->FQ->Tick();
+            QApplication::processEvents();
+            QApplication::processEvents();
+        }
+    }
+};
+
+// Runs `fn` once the login dialog is up (the automatic attempt may run first).
+void WhenDialog(std::function<void(TLoginDlg*)> fn)
+{
+    auto* t = new QTimer;
+    QObject::connect(t, &QTimer::timeout, [t, fn] {
+        if (auto* d = dynamic_cast<TLoginDlg*>(QApplication::activeModalWidget())) {
+            t->stop();
+            t->deleteLater();
+            fn(d);
+        }
+    });
+    t->start(5);
+}
+
+const QString kGood = "[LOGIN]\nID=demo\nPW=demo1234\nHOST=sim\n[ACCOUNT]\nACNO=55501234501\nACPW=0000\n";
+
+}  // namespace
+
+TEST(Login, SavedDataLogsInWithoutTheDialog)
+{
+    LoginFixture f;
+    f.WriteIni(kGood);
+    TfrmMain& w = f.Open(true);
+    ASSERT_TRUE(w.FLogged);
+    EXPECT_FALSE(w.LoginAbandoned());
+    EXPECT_EQ(w.lbStatus->text(), QStringLiteral("● 접속 — 계좌 ********501"));
+    f.RunQueue(80);
+    const QString log = f.LogText();
+    EXPECT_TRUE(log.contains("계좌 확인: 입력 ********501 · 이 아이디 계좌 555012345-01, 555012345-99"));
+    EXPECT_TRUE(log.contains("계좌 확인 OK: ********501"));
+    EXPECT_TRUE(log.contains("로그인 성공: "));
+    EXPECT_TRUE(log.contains(QRegularExpression("종목 목록 2[0-9]{3}개")));
+    EXPECT_TRUE(log.contains("서버 시각 맞춤: 내 PC가 0.35초 느림")) << log.toStdString();
+    // The last stock is current, its quote in.
+    EXPECT_EQ(w.FCode, "005930");
+    EXPECT_EQ(w.FHoga.Name, QStringLiteral("삼성전자"));
+    EXPECT_GT(w.FHoga.Price, 0);
+    EXPECT_GT(w.FHoga.Ask[0], w.FHoga.Bid[0]);
+}
+
+TEST(Login, AttemptFailures)
+{
+    struct Case {
+        const char* name;
+        QString id, pw, acno, acpw;
+        std::function<void(TSimExchange&)> fault;
+        const char* errStart;
+        qint64 minMs, maxMs;  // test-clock time the attempt took
+    };
+    const Case cases[] = {
+        {"wrong password", "demo", "nope", "55501234501", "0000", {}, "비밀번호가 틀립니다", 0, 200},
+        {"foreign account", "demo", "demo1234", "12345678901", "0000", {},
+         "계좌번호가 이 아이디의 계좌가 아닙니다. 이 아이디 계좌: 555012345-01, 555012345-99", 0, 200},
+        {"wrong account password", "demo", "demo1234", "55501234501", "9999", {},
+         "계좌번호 · 계좌 비밀번호를 확인하세요 — ", 1480, 1560},
+        {"no login answer", "demo", "demo1234", "55501234501", "0000",
+         [](TSimExchange& e) { e.SetLoginSilent(true); }, "LS 서버 응답이 없습니다 (30초)", 29990, 30100},
+        {"no account-check answer", "demo", "demo1234", "55501234501", "0000",
+         [](TSimExchange& e) { e.DropNextAnswer("CSPAQ12300"); },
+         "계좌 확인 응답이 없습니다 (10초) — 계좌번호 · 계좌 비밀번호를 확인하세요", 9990, 10100},
+        {"connect refused", "demo", "demo1234", "55501234501", "0000",
+         [](TSimExchange& e) { e.SetConnectFails(true); }, "LS 서버에 연결하지 못했습니다 (인터넷 · 방화벽 확인)", 0, 0},
+    };
+    for (const Case& c : cases) {
+        LoginFixture f;
+        f.WriteIni(kGood);
+        TfrmMain& w = f.Open(false);
+        if (c.fault)
+            c.fault(f.Exchange());
+        const qint64 t0 = f.clock.TickMs();
+        const TLoginResult r = w.TryLogin(c.id, c.pw, "", c.acno, c.acpw, true);
+        const qint64 took = f.clock.TickMs() - t0;
+        EXPECT_FALSE(r.Ok) << c.name;
+        EXPECT_FALSE(w.FLogged) << c.name;
+        EXPECT_TRUE(r.Err.contains(QString::fromUtf8(c.errStart))) << c.name << ": " << r.Err.toStdString();
+        EXPECT_GE(took, c.minMs) << c.name;
+        EXPECT_LE(took, c.maxMs) << c.name;
+    }
+}
+
+TEST(Login, WrongAccountPasswordNamesTheBrokerMessage)
+{
+    LoginFixture f;
+    f.WriteIni(kGood);
+    TfrmMain& w = f.Open(false);
+    const TLoginResult r = w.TryLogin("demo", "demo1234", "", "55501234501", "1111", true);
+    ASSERT_FALSE(r.Ok);
+    EXPECT_TRUE(r.Err.contains("계좌 비밀번호"));
+    EXPECT_EQ(TLoginDlg::FocusForError(r.Err), TLoginDlg::EAcpw);
+    EXPECT_TRUE(f.LogText().contains("계좌 확인 응답 ["));
+}
+
+TEST(Login, DialogSavesWhatIsTypedAndLogsIn)
+{
+    LoginFixture f;
+    f.WriteIni("[LOGIN]\nID= demo \nPW=demo1234\n[ACCOUNT]\nACNO=\n");  // no account: no automatic attempt
+    QString shownErr = "unset";
+    WhenDialog([&](TLoginDlg* d) {
+        shownErr = d->ErrLabel()->text();
+        EXPECT_EQ(d->Edit(TLoginDlg::EId)->text(), "demo");
+        d->Edit(TLoginDlg::EAcno)->setText("5550123450");  // ten digits
+        d->Go();
+        EXPECT_TRUE(d->ErrLabel()->text().contains("(지금 10자리)"));
+        d->Edit(TLoginDlg::EAcno)->setText("55501234501");
+        d->Edit(TLoginDlg::EAcpw)->setText("0000");
+        d->Go();
+    });
+    TfrmMain& w = f.Open(true);
+    EXPECT_EQ(shownErr, "");
+    EXPECT_TRUE(w.FLogged);
+    TIniFile ini(f.dir.path() + "/hts.ini");
+    EXPECT_EQ(ini.ReadString("ACCOUNT", "ACNO", ""), "55501234501");
+    EXPECT_EQ(ini.ReadString("LOGIN", "HOST", ""), "sim");
+    EXPECT_EQ(ini.ReadInteger("LOGIN", "PORT", 0), 20001);
+    EXPECT_EQ(QFile(f.dir.path() + "/hts.ini").permissions() & (QFile::ReadGroup | QFile::ReadOther), 0);
+}
+
+TEST(Login, QuittingTheDialogEndsStartUp)
+{
+    LoginFixture f;
+    f.WriteIni("[LOGIN]\nID=demo\nPW=bad\n[ACCOUNT]\nACNO=55501234501\nACPW=0000\n");
+    QString shownErr;
+    WhenDialog([&](TLoginDlg* d) {
+        shownErr = d->ErrLabel()->text();
+        d->reject();
+    });
+    TfrmMain& w = f.Open(true);
+    EXPECT_TRUE(w.LoginAbandoned());
+    EXPECT_FALSE(w.FLogged);
+    EXPECT_TRUE(shownErr.startsWith("저장된 정보로 로그인하지 못했습니다 — ")) << shownErr.toStdString();
+}
+
+TEST(Login, DialogPointsAtTheBoxTheErrorNames)
+{
+    struct Case {
+        const char* err;
+        int box;
+    } cases[] = {
+        {"계좌 비밀번호가 틀립니다", TLoginDlg::EAcpw}, {"공동인증서 오류", TLoginDlg::ECert},
+        {"CERT expired", TLoginDlg::ECert},          {"계좌번호가 이 아이디의 계좌가 아닙니다", TLoginDlg::EAcno},
+        {"등록되지 않은 아이디", TLoginDlg::EId},       {"비밀번호가 틀립니다", TLoginDlg::EPw},
+        {"암호 오류", TLoginDlg::EPw},                 {"LS 서버 응답이 없습니다", TLoginDlg::EId},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(TLoginDlg::FocusForError(QString::fromUtf8(c.err)), c.box) << c.err;
+}
