@@ -32,9 +32,7 @@ std::unique_ptr<TBrokerBackend> CreateBrokerBackend(const TConfig& cfg, const QS
     sc.PumpMs = qBound(0, ini.ReadInteger(S, QStringLiteral("PUMP"), sc.PumpMs), 10000);
     sc.UniverseFile = ini.ReadString(S, QStringLiteral("UNIVERSE"), QString()).trimmed();
     if (!sc.UniverseFile.isEmpty() && QFileInfo(sc.UniverseFile).isRelative())
-        sc.AnswerDelayMs = qBound(0, ini.ReadInteger(S, QStringLiteral("DELAY"), sc.AnswerDelayMs), 60000);
-    sc.PumpMs = qBound(0, ini.ReadInteger(S, QStringLiteral("PUMP"), sc.PumpMs), 10000);
-    sc.UniverseFile = dir + sc.UniverseFile;
+        sc.UniverseFile = dir + sc.UniverseFile;
     sc.StatePath = ini.ReadString(S, QStringLiteral("STATE"), QStringLiteral("sim_account.json")).trimmed();
     if (!sc.StatePath.isEmpty() && QFileInfo(sc.StatePath).isRelative())
         sc.StatePath = dir + sc.StatePath;
