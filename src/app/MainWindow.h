@@ -4,6 +4,7 @@
 #include "core/Config.h"
 #include "core/IniFile.h"
 #include "market/Quote.h"
+#include "market/StockInfo.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -100,10 +101,6 @@ public:
     qint64 FChkMsgAt = 0;
 
     // Stock master
-    struct TStockInfo {
-        QString Code, Name;
-        QChar Mkt;
-    };
     QHash<QString, TStockInfo> FMaster;
     QHash<QString, QString> FIsinCode, FCodeIsin;
 
