@@ -178,6 +178,8 @@ void TfrmMain::SecondTick()
     if (FLogged && FAcctDirty && FClock->TickMs() - FAcctDirtyAt >= 2000) {
         FAcctDirty = false;
         FQ->ClearTr(QStringLiteral("CSPAQ12300"));
+        ReqBal();
+        ReqFills();
     }
     if (FBoardTick % 10 == 5)
         FUSDue = true;

@@ -5,6 +5,7 @@
 #include "core/IniFile.h"
 #include "market/Quote.h"
 #include "market/StockInfo.h"
+#include "trading/AccountData.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -129,6 +130,37 @@ public:
     void UpdateQuoteHeader();
     QLabel *lbOrdName = nullptr, *lbOrdPx = nullptr, *lbOrdChg = nullptr, *lbOrdVol = nullptr, *lbOrdOpen = nullptr;
     class TLoginDlg* FLoginDialog = nullptr;
+
+    // ---- trading ----
+    QHash<QString, THold> FHolds;
+    QVector<TMicheRow> FMiche;
+    QVector<TFillAt> FFills;
+    QWidget *pnlBuyQ = nullptr, *pnlSellQ = nullptr;
+    class QRadioButton *rbQty = nullptr, *rbAmt = nullptr, *rbSQty = nullptr, *rbSHalf = nullptr,
+                       *rbSThird = nullptr, *rbSAll = nullptr;
+    QLineEdit *edQty = nullptr, *edAmt = nullptr, *edSQty = nullptr, *edPrice = nullptr;
+    QCheckBox* chkConfirm = nullptr;
+    QPushButton* btnBal = nullptr;
+    bool FAmtFmt = false;
+    // Yes/No confirmation of orders, cancels and modifications (a dialog by default).
+    std::function<bool(const QString&)> FConfirm;
+
+    void SendOrder(const QString& side, int price);
+    void ReqMiche();
+    void OnMicheData();
+    void UpdateCancelButtons();
+    void CancelSide(const QString& side);
+    void CancelRows(const QVector<TMicheRow>& rows);
+    void QueueCancelOne(const TMicheRow& row);
+    void QueueModifyOne(const TMicheRow& row, int newPrice);
+    void OnLadderCancel(const QString& side, int price);
+    void OnLadderMove(const QString& side, int fromPrice, int toPrice);
+    void ReqBal();
+    void OnBalData();
+    void ApplyHold();
+    void ReqFills();
+    void OnFillsData();
+    void OnBalClick(int row);
     void SelectStock(const QString& code);
     TServerClock& ServerClock() const { return *FServerClock; }
 
@@ -220,6 +252,8 @@ private:
     void BuildOrderColumn(QWidget* parent);
     void BuildLadderColumn(QWidget* parent);
     void BuildTickPages();
+    void BuildOrderEntry();
+    void PushMyOrders();
     void BuildAccountPages();
     QWidget* BuildChart(const QString& title, bool minute);
     void CreateBrokerObjects();

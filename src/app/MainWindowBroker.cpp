@@ -256,7 +256,10 @@ void TfrmMain::AfterLogin(const QString& msg)
     rNws->AdviseRealData();
     ReqMaster();
     SelectStock(FCode.isEmpty() ? FCfg.LastCode : FCode);
+    ReqBal();
+    ReqMiche();
     ReqTime();
+    ReqFills();
 }
 
 // ---- clock ----
@@ -346,6 +349,12 @@ void TfrmMain::OnQueryData(TXAQuery* q, const QString& tr)
         OnMasterData();
     else if (tr == QStringLiteral("t1101"))
         OnPriceData();
+    else if (tr == QStringLiteral("CSPAQ12300"))
+        OnBalData();
+    else if (tr == QStringLiteral("t0425") && q == qFill)
+        OnFillsData();
+    else if (tr == QStringLiteral("t0425") && q == qMiche)
+        OnMicheData();
     else if (tr == QStringLiteral("t0167"))
         OnTimeData();
 }
@@ -364,6 +373,7 @@ void TfrmMain::OnQueryMsg(TXAQuery* q, bool sysErr, const QString& code, const Q
         const QString head = q == qOrd ? QStringLiteral("주문응답 [") : q == qCxl ? QStringLiteral("취소응답 [")
                                                                                   : QStringLiteral("정정응답 [");
         Log(head + code + QStringLiteral("] ") + msg);
+        ReqMiche();
         return;
     }
     if (!IsSignificant(sysErr, code))
@@ -386,5 +396,8 @@ void TfrmMain::OnRealData(TXAReal* r, const QString& tr)
                      r->GetFieldData(b, QStringLiteral("execqty")), r->GetFieldData(b, QStringLiteral("execprc"))));
         FAcctDirty = true;
         FAcctDirtyAt = FClock->TickMs();
+        ReqMiche();
+    } else if (tr == QStringLiteral("SC0") || tr == QStringLiteral("SC3")) {
+        ReqMiche();
     }
 }

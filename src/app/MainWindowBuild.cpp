@@ -19,20 +19,6 @@
 
 namespace {
 
-// Calls `fn` on every resize of `w`.
-class TResizeWatch : public QObject {
-public:
-    TResizeWatch(QWidget* w, std::function<void()> fn) : QObject(w), FFn(std::move(fn)) { w->installEventFilter(this); }
-    bool eventFilter(QObject*, QEvent* e) override
-    {
-        if (e->type() == QEvent::Resize)
-            FFn();
-        return false;
-    }
-private:
-    std::function<void()> FFn;
-};
-
 QVBoxLayout* VBox(QWidget* w)
 {
     auto* l = new QVBoxLayout(w);
@@ -106,6 +92,7 @@ void TfrmMain::BuildUI()
     spMain->addWidget(pnlBottom);
     spMain->setStretchFactor(0, 1);
     spMain->setStretchFactor(1, 0);
+    BuildOrderEntry();
     SetPaneSize(spMain, 1, Scaled(180), 0);
 }
 
@@ -131,7 +118,7 @@ void TfrmMain::BuildTop()
     lbClockNote = new QLabel(pnlClock);
     lbClockNote->setFont(AppFont(8));
     lbClockNote->move(Scaled(230), Scaled(11));
-    new TResizeWatch(pnlTop, [this] {
+    OnResize(pnlTop, [this] {
         cbBoard->move(Scaled(8), cbBoard->y());
         pnlClock->setGeometry(pnlTop->width() - Scaled(600), 0, Scaled(600), pnlTop->height());
     });
@@ -209,7 +196,7 @@ QWidget* TfrmMain::BuildChart(const QString& title, bool minute)
         cbDayPer = new QComboBox(ch);
         cbDayPer->setFont(AppFont(9));
         cbDayPer->addItems({QStringLiteral("일봉"), QStringLiteral("주봉"), QStringLiteral("월봉")});
-        new TResizeWatch(ch, [ch, this] {
+        OnResize(ch, [ch, this] {
             const int h = cbDayPer->sizeHint().height();
             int x = qMax(Scaled(4), ch->width() - Scaled(82));
             cbDayPer->setGeometry(x, Scaled(1), Scaled(78), h);
@@ -225,7 +212,7 @@ QWidget* TfrmMain::BuildChart(const QString& title, bool minute)
                         QStringLiteral("10분"), QStringLiteral("30분")});
     btnMinDay = MakeButton(ch, QStringLiteral("하루"));
     btnMinMore = MakeButton(ch, QStringLiteral("◀ 더보기"));
-    new TResizeWatch(ch, [ch, this] {
+    OnResize(ch, [ch, this] {
         // From the right edge leftwards, all as high as the selector.
         const int h = cbMinPer->sizeHint().height();
         const int sel = qMax(Scaled(4), ch->width() - Scaled(82));
@@ -316,7 +303,7 @@ void TfrmMain::BuildOrderColumn(QWidget*)
                                {QStringLiteral("등락률"), 56}, {QStringLiteral("거래량"), 84}, {QStringLiteral("증감"), 64},
                                {QStringLiteral("순매수"), 80}, {QStringLiteral("매도"), 80}, {QStringLiteral("매수"), 80}});
     pv->addWidget(gProg, 1);
-    new TResizeWatch(pnlProg, [this] { FitProgColumns(); });
+    OnResize(pnlProg, [this] { FitProgColumns(); });
     spOrd->addWidget(pnlProg);
     spOrd->setStretchFactor(0, 0);
     spOrd->setStretchFactor(1, 1);
@@ -471,8 +458,8 @@ void TfrmMain::BuildAccountPages()
         auto* v = VBox(bal);
         QWidget* s = Strip(bal, 30);
         MakeLabel(s, 6, 8, QStringLiteral("클릭 = 종목 열기"));
-        auto* b = MakeButton(s, QStringLiteral("새로고침"));
-        Place(b, 120, 3, 80, 24);
+        btnBal = MakeButton(s, QStringLiteral("새로고침"));
+        Place(btnBal, 120, 3, 80, 24);
         v->addWidget(s);
         gBal = MakeGrid(bal, {{QStringLiteral("코드"), 64}, {QStringLiteral("종목명"), 130}, {QStringLiteral("수량"), 64},
                               {QStringLiteral("평균가"), 84}, {QStringLiteral("현재가"), 84},

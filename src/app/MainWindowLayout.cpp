@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QRadioButton>
 #include <QSplitter>
 
 namespace {
@@ -125,6 +126,17 @@ void TfrmMain::LoadLayout()
     FDayPer = qBound(0, ini.ReadInteger(U, QStringLiteral("DAYPER"), 0), 2);
     cbDayPer->setCurrentIndex(FDayPer);
     edFee->setText(ini.ReadString(U, QStringLiteral("FEE"), edFee->text()));
+    (ini.ReadBool(U, QStringLiteral("AMTMODE"), false) ? rbAmt : rbQty)->setChecked(true);
+    edQty->setText(ini.ReadString(U, QStringLiteral("QTY"), edQty->text()));
+    edAmt->setText(ini.ReadString(U, QStringLiteral("AMT"), edAmt->text()));
+    edSQty->setText(ini.ReadString(U, QStringLiteral("SQTY"), edSQty->text()));
+    switch (ini.ReadInteger(U, QStringLiteral("SELLMODE"), 0)) {
+    case 1: rbSHalf->setChecked(true); break;
+    case 2: rbSThird->setChecked(true); break;
+    case 3: rbSAll->setChecked(true); break;
+    default: rbSQty->setChecked(true); break;
+    }
+    chkConfirm->setChecked(ini.ReadBool(U, QStringLiteral("CONFIRM"), true));
     for (int i = 0; i < 5; ++i)
         chkSig[i]->setChecked(ini.ReadBool(U, QStringLiteral("SIG%1").arg(i + 1), true));
     chkDtFocus->setChecked(ini.ReadBool(U, QStringLiteral("DTFOCUS"), true));
@@ -186,6 +198,13 @@ void TfrmMain::SaveLayout()
         ini.WriteString(U, QStringLiteral("LASTCODE"), FCode);
     ini.WriteString(U, QStringLiteral("FEE"), edFee->text().trimmed());
     ini.WriteInteger(U, QStringLiteral("MINPER"), cbMinPer->currentIndex());
+    ini.WriteBool(U, QStringLiteral("AMTMODE"), rbAmt->isChecked());
+    ini.WriteString(U, QStringLiteral("QTY"), edQty->text().trimmed());
+    ini.WriteString(U, QStringLiteral("AMT"), edAmt->text().trimmed().remove(QLatin1Char(',')));
+    ini.WriteString(U, QStringLiteral("SQTY"), edSQty->text().trimmed());
+    ini.WriteInteger(U, QStringLiteral("SELLMODE"), rbSHalf->isChecked() ? 1 : rbSThird->isChecked() ? 2
+                                                    : rbSAll->isChecked() ? 3 : 0);
+    ini.WriteBool(U, QStringLiteral("CONFIRM"), chkConfirm->isChecked());
     for (int i = 0; i < 5; ++i)
         ini.WriteBool(U, QStringLiteral("SIG%1").arg(i + 1), chkSig[i]->isChecked());
     ini.WriteBool(U, QStringLiteral("DTFOCUS"), chkDtFocus->isChecked());

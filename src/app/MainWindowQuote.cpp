@@ -22,7 +22,11 @@ void TfrmMain::SelectStock(const QString& code)
     FDay = TDayOHL();
     FPrevVol = 0;
     UpdateQuoteHeader();
+    PushMyOrders();
+    UpdateCancelButtons();
+    ApplyHold();
     edCode->setText(name);
+    edPrice->setText(QStringLiteral("0"));
     if (!FLogged) {
         Log(name + QStringLiteral(" — 로그인하면 불러옵니다"));
         return;
@@ -35,6 +39,17 @@ void TfrmMain::SelectStock(const QString& code)
     for (const char* tr : {"t1101", "t8410", "t8412", "t1637", "t1301"})
         FQ->ClearTr(QString::fromLatin1(tr));
     ReqPrice();
+    ReqFills();
+}
+
+// The current stock's unfilled orders on the ladder.
+void TfrmMain::PushMyOrders()
+{
+}
+
+// The current stock's holding and the fee, to the ladder and the charts.
+void TfrmMain::ApplyHold()
+{
 }
 
 void TfrmMain::ReqPrice()

@@ -197,6 +197,23 @@ void TColorButton::mouseReleaseEvent(QMouseEvent* e)
         OnClick();
 }
 
+namespace {
+class TResizeWatch : public QObject {
+public:
+    TResizeWatch(QWidget* w, std::function<void()> fn) : QObject(w), FFn(std::move(fn)) { w->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::Resize)
+            FFn();
+        return false;
+    }
+private:
+    std::function<void()> FFn;
+};
+}
+
+void OnResize(QWidget* w, std::function<void()> fn) { new TResizeWatch(w, std::move(fn)); }
+
 void Place(QWidget* w, int left, int top, int width, int height)
 {
     QSize hint = w->sizeHint();

@@ -86,6 +86,9 @@ protected:
     void mouseReleaseEvent(QMouseEvent* e) override;
 };
 
+// Calls `fn` on every resize of `w` (the watcher lives as long as `w`).
+void OnResize(QWidget* w, std::function<void()> fn);
+
 // Places a child at design coordinates (all values go through Scaled).
 void Place(QWidget* w, int left, int top, int width = -1, int height = -1);
 QLabel* MakeLabel(QWidget* parent, int left, int top, const QString& text,

@@ -185,11 +185,14 @@ TEST(Layout, SaveKeepsUnknownKeysAndNormalBounds)
     w.showMaximized();
     QTest::qWait(20);
     w.FCode = "000660";
+    w.edAmt->setText("2500000");
+    EXPECT_EQ(w.edAmt->text(), "2,500,000");  // regrouped as typed
     w.SaveLayout();
     TIniFile ini(f.dir.path() + "/hts.ini");
     EXPECT_EQ(ini.ReadString("MINE", "KEEP", ""), "yes");
     EXPECT_EQ(ini.ReadString("LOGIN", "PW", ""), " pass ");
     EXPECT_EQ(ini.ReadString("UI", "LASTCODE", ""), "000660");
+    EXPECT_EQ(ini.ReadString("UI", "AMT", ""), "2500000");
     if (w.isMaximized()) {
         EXPECT_TRUE(ini.ReadBool("LAYOUT", "MAX", false));
         EXPECT_EQ(ini.ReadInteger("LAYOUT", "W", 0), 1200);  // a maximised window keeps the last normal bounds

@@ -1,0 +1,398 @@
+// Orders from the ladder, the unfilled orders with their cancels and
+// modifications, the balance and today's fills.
+#include "app/MainWindow.h"
+#include "app/UiKit.h"
+#include "broker/ReqQueue.h"
+#include "broker/XingApi.h"
+#include "core/NumFmt.h"
+#include "core/Sound.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+
+namespace {
+void SetCell(QTableWidget* g, int row, int col, const QString& text, Qt::Alignment align = Qt::AlignLeft)
+{
+    auto* item = g->item(row, col);
+    if (!item) {
+        item = new QTableWidgetItem;
+        g->setItem(row, col, item);
+    }
+    item->setText(text);
+    item->setTextAlignment(align | Qt::AlignVCenter);
+}
+
+// Header plus rows; at least one data row, blank when there is nothing.
+void SetRows(QTableWidget* g, int n)
+{
+    g->setRowCount(qMax(1, n));
+    if (n == 0)
+        for (int c = 0; c < g->columnCount(); ++c)
+            SetCell(g, 0, c, QString());
+}
+}
+
+void TfrmMain::BuildOrderEntry()
+{
+    auto radio = [](QWidget* p, int left, const QString& text) {
+        auto* r = new QRadioButton(text, p);
+        r->setFont(AppFont(9));
+        r->adjustSize();
+        r->move(Scaled(left), Scaled(6));
+        return r;
+    };
+    auto edit = [](QWidget* p, int left, int width, const QString& text) {
+        auto* e = new QLineEdit(text, p);
+        e->setFont(AppFont(9));
+        e->setAlignment(Qt::AlignRight);
+        Place(e, left, 3, width, 24);
+        return e;
+    };
+    pnlBuyQ = MakePanel(pnlOrdTop, QColor(255, 240, 238));
+    pnlBuyQ->setGeometry(0, Scaled(96), Scaled(600), Scaled(30));
+    MakeLabel(pnlBuyQ, 8, 8, QStringLiteral("매수"), Colors::Rise, true);
+    rbQty = radio(pnlBuyQ, 48, QStringLiteral("수량"));
+    edQty = edit(pnlBuyQ, 100, 70, QStringLiteral("1"));
+    rbAmt = radio(pnlBuyQ, 184, QStringLiteral("금액"));
+    edAmt = edit(pnlBuyQ, 236, 110, QStringLiteral("1,000,000"));
+    rbQty->setChecked(true);
+    chkConfirm = new QCheckBox(QStringLiteral("주문 확인창"), pnlBuyQ);
+    chkConfirm->setFont(AppFont(9));
+    chkConfirm->setChecked(true);
+    chkConfirm->adjustSize();
+    chkConfirm->move(Scaled(362), Scaled(6));
+    connect(edAmt, &QLineEdit::textChanged, this, [this](const QString& t) {
+        if (FAmtFmt)
+            return;
+        const QString f = FormatAmountText(t);
+        if (f != t) {
+            FAmtFmt = true;
+            edAmt->setText(f);
+            edAmt->setCursorPosition(f.size());
+            FAmtFmt = false;
+        }
+    });
+
+    pnlSellQ = MakePanel(pnlOrdTop, QColor(236, 244, 255));
+    pnlSellQ->setGeometry(0, Scaled(128), Scaled(600), Scaled(30));
+    MakeLabel(pnlSellQ, 8, 8, QStringLiteral("매도"), Colors::Fall, true);
+    rbSQty = radio(pnlSellQ, 48, QStringLiteral("수량"));
+    edSQty = edit(pnlSellQ, 100, 70, QStringLiteral("1"));
+    rbSHalf = radio(pnlSellQ, 184, QStringLiteral("1/2"));
+    rbSThird = radio(pnlSellQ, 236, QStringLiteral("1/3"));
+    rbSAll = radio(pnlSellQ, 288, QStringLiteral("전체"));
+    rbSQty->setChecked(true);
+    edPrice = new QLineEdit(QStringLiteral("0"), pnlOrdTop);
+    edPrice->hide();
+    OnResize(pnlOrdTop, [this] {
+        for (QWidget* strip : {pnlBuyQ, pnlSellQ})
+            strip->resize(pnlOrdTop->width(), strip->height());
+    });
+
+    btnSellCxl->OnClick = [this] { CancelSide(QStringLiteral("1")); };
+    btnBuyCxl->OnClick = [this] { CancelSide(QStringLiteral("2")); };
+    connect(btnBal, &QPushButton::clicked, this, [this] {
+        if (FLogged)
+            ReqBal();
+    });
+    connect(gBal, &QTableWidget::cellClicked, this, [this](int row, int) { OnBalClick(row); });
+    connect(gMiche, &QTableWidget::cellClicked, this, [this](int row, int) {
+        if (row >= 0 && row < FMiche.size() && FMiche[row].Code != FCode)
+            SelectStock(FMiche[row].Code);
+    });
+    connect(gMiche, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
+        if (row >= 0 && row < FMiche.size())
+            CancelRows({FMiche[row]});
+    });
+    connect(&FMicheTimer, &QTimer::timeout, this, [this] {
+        if (FLogged)
+            ReqMiche();
+    });
+    connect(edFee, &QLineEdit::textChanged, this, [this] { ApplyHold(); });
+    FConfirm = [this](const QString& text) {
+        return QMessageBox::question(this, windowTitle(), text, QMessageBox::Yes | QMessageBox::No) ==
+               QMessageBox::Yes;
+    };
+}
+
+// ---- order entry ----
+
+void TfrmMain::SendOrder(const QString& side, int price)
+{
+    if (!FLogged) {
+        Log(QStringLiteral("로그인 전이라 주문 안 됨"));
+        return;
+    }
+    if (FCode.isEmpty())
+        return;
+    TOrderInput in;
+    in.Side = side;
+    in.Price = price;
+    in.Code = FCode;
+    in.AmountMode = rbAmt->isChecked();
+    in.QtyText = edQty->text();
+    in.AmtText = edAmt->text();
+    in.SellQtyText = edSQty->text();
+    in.SellMode = rbSAll->isChecked() ? TSellMode::All
+                  : rbSHalf->isChecked() ? TSellMode::Half
+                  : rbSThird->isChecked() ? TSellMode::Third
+                                          : TSellMode::Qty;
+    const TOrderDecision d = DecideOrder(in, FHolds, FMiche);
+    for (const QString& line : d.Log)
+        Log(line);
+    if (!d.Send)
+        return;
+    const QString sideName = side == QStringLiteral("2") ? QStringLiteral("매수") : QStringLiteral("매도");
+    const QString pxText = FmtNum(price) + QStringLiteral("원");
+    const QString code = FCode;
+    const qint64 qty = d.Qty;
+    if (chkConfirm->isChecked() &&
+        !FConfirm(QStringLiteral("%1  %2 (%3)\r\n%4  %5%6주  %7")
+                      .arg(sideName, FHoga.Name, code, pxText, d.Prefix, FmtNum(double(qty)), sideName)))
+        return;
+    Log(QStringLiteral("▶ %1 %2 %3%4주 %5").arg(sideName, NameOf(code), d.Prefix, FmtNum(double(qty)), pxText));
+    const QString pxStr = QString::number(price);
+    FQ->Add(QStringLiteral("CSPAT00600"), [this, side, code, qty, pxStr] {
+        if (!SetQueryRes(qOrd, QStringLiteral("CSPAT00600")))
+            return;
+        const QString b = QStringLiteral("CSPAT00600InBlock1");
+        qOrd->SetFieldData(b, QStringLiteral("AcntNo"), 0, FCfg.Acno);
+        qOrd->SetFieldData(b, QStringLiteral("InptPwd"), 0, FCfg.AcPw);
+        qOrd->SetFieldData(b, QStringLiteral("IsuNo"), 0, code);
+        qOrd->SetFieldData(b, QStringLiteral("OrdQty"), 0, QString::number(qty));
+        qOrd->SetFieldData(b, QStringLiteral("OrdPrc"), 0, pxStr);
+        qOrd->SetFieldData(b, QStringLiteral("BnsTpCode"), 0, side);
+        qOrd->SetFieldData(b, QStringLiteral("OrdprcPtnCode"), 0, QStringLiteral("00"));
+        qOrd->SetFieldData(b, QStringLiteral("MgntrnCode"), 0, QStringLiteral("000"));
+        qOrd->SetFieldData(b, QStringLiteral("OrdCndiTpCode"), 0, QStringLiteral("0"));
+        qOrd->SetFieldData(b, QStringLiteral("MbrNo"), 0, QStringLiteral("KRX"));
+        if (qOrd->Request(false) < 0)
+            Log(QStringLiteral("!! 주문 전송 실패"));
+        else
+            Ding(1400, 90);
+    });
+}
+
+// ---- unfilled orders ----
+
+void TfrmMain::ReqMiche()
+{
+    if (!FLogged)
+        return;
+    FQ->ClearTr(QStringLiteral("t0425"));
+    FQ->Add(QStringLiteral("t0425"), [this] {
+        if (!SetQueryRes(qMiche, QStringLiteral("t0425")))
+            return;
+        const QString b = QStringLiteral("t0425InBlock");
+        qMiche->SetFieldData(b, QStringLiteral("accno"), 0, FCfg.Acno);
+        qMiche->SetFieldData(b, QStringLiteral("passwd"), 0, FCfg.AcPw);
+        qMiche->SetFieldData(b, QStringLiteral("expcode"), 0, QString());
+        qMiche->SetFieldData(b, QStringLiteral("chegb"), 0, QStringLiteral("2"));
+        qMiche->SetFieldData(b, QStringLiteral("medosu"), 0, QStringLiteral("0"));
+        qMiche->SetFieldData(b, QStringLiteral("sortgb"), 0, QStringLiteral("1"));
+        qMiche->SetFieldData(b, QStringLiteral("cts_ordno"), 0, QString());
+        if (qMiche->Request(false) < 0)
+            Log(QStringLiteral("!! 미체결 조회 실패"));
+    });
+}
+
+void TfrmMain::OnMicheData()
+{
+    FMiche = ParseMiche(*qMiche, [this](const QString& c) { return NameOf(c); });
+    pcBM->setTabText(1, MicheTabCaption(FMiche.size()));
+    SetRows(gMiche, FMiche.size());
+    for (int i = 0; i < FMiche.size(); ++i) {
+        const TMicheRow& r = FMiche[i];
+        SetCell(gMiche, i, 0, r.Name);
+        SetCell(gMiche, i, 1, r.Side == QStringLiteral("2") ? QStringLiteral("매수") : QStringLiteral("매도"));
+        SetCell(gMiche, i, 2, FmtNum(r.Price), Qt::AlignRight);
+        SetCell(gMiche, i, 3, FmtNum(double(r.Rem)), Qt::AlignRight);
+        SetCell(gMiche, i, 4, r.OrdNo);
+    }
+    PushMyOrders();
+    UpdateCancelButtons();
+}
+
+void TfrmMain::UpdateCancelButtons()
+{
+    const auto caps = CancelButtonCaptions(FMiche, FCode);
+    btnSellCxl->setText(caps.first);
+    btnBuyCxl->setText(caps.second);
+}
+
+void TfrmMain::CancelSide(const QString& side)
+{
+    const QVector<TMicheRow> rows = MicheRowsAt(FMiche, FCode, side);
+    if (rows.isEmpty()) {
+        Log(side == QStringLiteral("1") ? QStringLiteral("이 종목 매도 미체결 없음")
+                                        : QStringLiteral("이 종목 매수 미체결 없음"));
+        return;
+    }
+    CancelRows(rows);
+}
+
+void TfrmMain::CancelRows(const QVector<TMicheRow>& rows)
+{
+    if (rows.isEmpty())
+        return;
+    if (chkConfirm->isChecked() && !FConfirm(CancelConfirmLines(rows).join(QStringLiteral("\r\n"))))
+        return;
+    for (const TMicheRow& r : rows)
+        QueueCancelOne(r);
+}
+
+void TfrmMain::QueueCancelOne(const TMicheRow& row)
+{
+    Log(QStringLiteral("▶ 취소 %1 %2원 %3주 (#%4)")
+            .arg(row.Name, FmtNum(row.Price), FmtNum(double(row.Rem)), row.OrdNo));
+    FQ->Add(QStringLiteral("CSPAT00800"), [this, row] {
+        if (!SetQueryRes(qCxl, QStringLiteral("CSPAT00800")))
+            return;
+        const QString b = QStringLiteral("CSPAT00800InBlock1");
+        qCxl->SetFieldData(b, QStringLiteral("OrgOrdNo"), 0, row.OrdNo);
+        qCxl->SetFieldData(b, QStringLiteral("AcntNo"), 0, FCfg.Acno);
+        qCxl->SetFieldData(b, QStringLiteral("InptPwd"), 0, FCfg.AcPw);
+        qCxl->SetFieldData(b, QStringLiteral("IsuNo"), 0, row.Code);
+        qCxl->SetFieldData(b, QStringLiteral("OrdQty"), 0, QString::number(row.Rem));
+        if (qCxl->Request(false) < 0)
+            Log(QStringLiteral("!! 취소 전송 실패 #") + row.OrdNo);
+        else
+            Ding(700, 90);
+    });
+}
+
+void TfrmMain::QueueModifyOne(const TMicheRow& row, int newPrice)
+{
+    Log(QStringLiteral("▶ 정정 %1 %2원 → %3원 %4주 (#%5)")
+            .arg(row.Name, FmtNum(row.Price), FmtNum(newPrice), FmtNum(double(row.Rem)), row.OrdNo));
+    FQ->Add(QStringLiteral("CSPAT00700"), [this, row, newPrice] {
+        if (!SetQueryRes(qMod, QStringLiteral("CSPAT00700")))
+            return;
+        const QString b = QStringLiteral("CSPAT00700InBlock1");
+        qMod->SetFieldData(b, QStringLiteral("OrgOrdNo"), 0, row.OrdNo);
+        qMod->SetFieldData(b, QStringLiteral("AcntNo"), 0, FCfg.Acno);
+        qMod->SetFieldData(b, QStringLiteral("InptPwd"), 0, FCfg.AcPw);
+        qMod->SetFieldData(b, QStringLiteral("IsuNo"), 0, row.Code);
+        qMod->SetFieldData(b, QStringLiteral("OrdQty"), 0, QString::number(row.Rem));
+        qMod->SetFieldData(b, QStringLiteral("OrdprcPtnCode"), 0, QStringLiteral("00"));
+        qMod->SetFieldData(b, QStringLiteral("OrdCndiTpCode"), 0, QStringLiteral("0"));
+        qMod->SetFieldData(b, QStringLiteral("OrdPrc"), 0, QString::number(newPrice));
+        if (qMod->Request(false) < 0)
+            Log(QStringLiteral("!! 정정 전송 실패 #") + row.OrdNo);
+        else
+            Ding(1000, 90);
+    });
+}
+
+void TfrmMain::OnLadderCancel(const QString& side, int price)
+{
+    CancelRows(MicheRowsAt(FMiche, FCode, side, price));
+}
+
+void TfrmMain::OnLadderMove(const QString& side, int fromPrice, int toPrice)
+{
+    const QVector<TMicheRow> rows = MicheRowsAt(FMiche, FCode, side, fromPrice);
+    if (rows.isEmpty()) {
+        Log(QStringLiteral("정정할 미체결 없음 (이미 체결·취소됐을 수 있음)"));
+        ReqMiche();
+        return;
+    }
+    qint64 total = 0;
+    for (const TMicheRow& r : rows)
+        total += r.Rem;
+    const QString sideName = side == QStringLiteral("2") ? QStringLiteral("매수") : QStringLiteral("매도");
+    if (chkConfirm->isChecked() &&
+        !FConfirm(QStringLiteral("%1  %2 정정\r\n%3원 → %4원  (%5건 %6주)\r\n정정할까요?")
+                      .arg(rows.first().Name, sideName, FmtNum(fromPrice), FmtNum(toPrice))
+                      .arg(rows.size())
+                      .arg(FmtNum(double(total)))))
+        return;
+    for (const TMicheRow& r : rows)
+        QueueModifyOne(r, toPrice);
+}
+
+// ---- balance and fills ----
+
+void TfrmMain::ReqBal()
+{
+    FQ->Add(QStringLiteral("CSPAQ12300"), [this] {
+        if (!SetQueryRes(qBal, QStringLiteral("CSPAQ12300")))
+            return;
+        const QString b = QStringLiteral("CSPAQ12300InBlock1");
+        qBal->SetFieldData(b, QStringLiteral("RecCnt"), 0, QStringLiteral("1"));
+        qBal->SetFieldData(b, QStringLiteral("AcntNo"), 0, FCfg.Acno);
+        qBal->SetFieldData(b, QStringLiteral("Pwd"), 0, FCfg.AcPw);
+        qBal->SetFieldData(b, QStringLiteral("BalCreTp"), 0, QStringLiteral("0"));
+        qBal->SetFieldData(b, QStringLiteral("CmsnAppTpCode"), 0, QStringLiteral("0"));
+        qBal->SetFieldData(b, QStringLiteral("D2balBaseQryTp"), 0, QStringLiteral("1"));
+        qBal->SetFieldData(b, QStringLiteral("UprcTpCode"), 0, QStringLiteral("0"));
+        if (qBal->Request(false) < 0)
+            Log(QStringLiteral("!! 잔고 요청 실패"));
+    });
+}
+
+void TfrmMain::OnBalData()
+{
+    const QVector<TBalRow> rows = ParseBalance(*qBal, FHolds);
+    SetRows(gBal, rows.size());
+    for (int i = 0; i < rows.size(); ++i) {
+        const TBalRow& r = rows[i];
+        SetCell(gBal, i, 0, r.Code);
+        SetCell(gBal, i, 1, r.Name);
+        SetCell(gBal, i, 2, r.Qty, Qt::AlignRight);
+        SetCell(gBal, i, 3, r.Avg, Qt::AlignRight);
+        SetCell(gBal, i, 4, r.Now, Qt::AlignRight);
+        SetCell(gBal, i, 5, r.Pnl, Qt::AlignRight);
+        SetCell(gBal, i, 6, r.Rate, Qt::AlignRight);
+    }
+    ApplyHold();
+}
+
+void TfrmMain::ReqFills()
+{
+    if (!FLogged || FCode.isEmpty())
+        return;
+    const QString code = FCode;
+    FQ->ClearTr(QStringLiteral("t0425f"));
+    FQ->Add(QStringLiteral("t0425f"), [this, code] {
+        if (!SetQueryRes(qFill, QStringLiteral("t0425")))
+            return;
+        const QString b = QStringLiteral("t0425InBlock");
+        qFill->SetFieldData(b, QStringLiteral("accno"), 0, FCfg.Acno);
+        qFill->SetFieldData(b, QStringLiteral("passwd"), 0, FCfg.AcPw);
+        qFill->SetFieldData(b, QStringLiteral("expcode"), 0, code);
+        qFill->SetFieldData(b, QStringLiteral("chegb"), 0, QStringLiteral("1"));
+        qFill->SetFieldData(b, QStringLiteral("medosu"), 0, QStringLiteral("0"));
+        qFill->SetFieldData(b, QStringLiteral("sortgb"), 0, QStringLiteral("1"));
+        qFill->SetFieldData(b, QStringLiteral("cts_ordno"), 0, QString());
+        if (qFill->Request(false) < 0)
+            Log(QStringLiteral("!! 체결 내역 조회 실패"));
+    });
+}
+
+void TfrmMain::OnFillsData()
+{
+    FFills = ParseFills(*qFill, FCode, FClock->Now().toString(QStringLiteral("yyyyMMdd")));
+}
+
+void TfrmMain::OnBalClick(int row)
+{
+    auto* codeItem = gBal->item(row, 0);
+    const QString code = codeItem ? codeItem->text().trimmed() : QString();
+    if (code.size() != 6)
+        return;
+    if (code != FCode)
+        SelectStock(code);
+    auto* qtyItem = gBal->item(row, 2);
+    QString qty = qtyItem ? qtyItem->text() : QString();
+    qty.remove(QLatin1Char(','));
+    if (ParseNum(qty) > 0) {
+        edSQty->setText(qty.trimmed());
+        rbSQty->setChecked(true);
+    }
+}
