@@ -219,8 +219,9 @@ public:
     QPushButton* btnRecent = nullptr;
     QPushButton* btnCenter = nullptr;
     QLineEdit* edFee = nullptr;
-    QWidget* barMyOrd = nullptr;
-    QWidget* vLadder = nullptr;
+    class TMyOrdBar* barMyOrd = nullptr;
+    class TLadderView* vLadder = nullptr;
+    class TLadderScroll* FLadScroll = nullptr;
     QScrollBar* sbLadder = nullptr;
     QWidget* pnlLadBot = nullptr;
     TColorButton* btnSellCxl = nullptr;

@@ -17,6 +17,10 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "trading/LadderScroll.h"
+#include "trading/LadderView.h"
+#include "trading/MyOrdBar.h"
+
 namespace {
 
 QVBoxLayout* VBox(QWidget* w)
@@ -412,21 +416,38 @@ void TfrmMain::BuildLadderColumn(QWidget*)
     MakeLabel(strip, 562, 8, QStringLiteral("%   매도·매수 칸 더블클릭: 주문 · 호가 우클릭: 가운데로"));
     v->addWidget(strip);
 
-    barMyOrd = MakePanel(area);
-    barMyOrd->setFixedHeight(Scaled(26));
+    barMyOrd = new TMyOrdBar(area);
+    barMyOrd->SetScale(Scaled);
+    barMyOrd->setFont(AppFont(9));
     v->addWidget(barMyOrd);
 
     QWidget* ladWrap = MakePanel(area);
     auto* h = new QHBoxLayout(ladWrap);
     h->setContentsMargins(0, 0, 0, 0);
     h->setSpacing(0);
-    vLadder = MakePanel(ladWrap);
+    vLadder = new TLadderView(ladWrap);
+    vLadder->setFont(AppFont(9));
+    vLadder->SetScale(Scaled);
+    barMyOrd->SetLadder(vLadder);
+    vLadder->SetSumBar(barMyOrd);
     sbLadder = new QScrollBar(Qt::Vertical, ladWrap);
     sbLadder->setFixedWidth(Scaled(18));
     sbLadder->setSingleStep(1);
     sbLadder->setPageStep(10);
     h->addWidget(vLadder, 1);
     h->addWidget(sbLadder);
+    FLadScroll = new TLadderScroll(vLadder, sbLadder, this);
+    connect(btnCenter, &QPushButton::clicked, this, [this] { vLadder->Recenter(); });
+    vLadder->FOnOrder = [this](const QString& side, int price) {
+        edPrice->setText(QString::number(price));
+        SendOrder(side, price);
+    };
+    vLadder->FOnCancel = [this](const QString& side, int price) { OnLadderCancel(side, price); };
+    vLadder->FOnMove = [this](const QString& side, int from, int to) { OnLadderMove(side, from, to); };
+    vLadder->FOnReload = [this] {
+        if (FLogged && !FCode.isEmpty())
+            ReqPrice();
+    };
     v->addWidget(ladWrap, 1);
 
     pnlLadBot = MakePanel(area);

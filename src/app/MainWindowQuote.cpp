@@ -7,6 +7,10 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include "core/NumFmt.h"
+#include "trading/LadderScroll.h"
+#include "trading/LadderView.h"
+
 void TfrmMain::SelectStock(const QString& code)
 {
     if (code.isEmpty())
@@ -21,6 +25,9 @@ void TfrmMain::SelectStock(const QString& code)
     FHoga.Name = name;
     FDay = TDayOHL();
     FPrevVol = 0;
+    vLadder->SetDayMarks(0, 0, 0, 0);
+    vLadder->SetData(FHoga);
+    vLadder->ClearTk();
     UpdateQuoteHeader();
     PushMyOrders();
     UpdateCancelButtons();
@@ -45,11 +52,21 @@ void TfrmMain::SelectStock(const QString& code)
 // The current stock's unfilled orders on the ladder.
 void TfrmMain::PushMyOrders()
 {
+    vLadder->ClearMy();
+    for (const TMicheRow& r : FMiche)
+        if (r.Code == FCode)
+            vLadder->AddMy(r.Side, r.Price, r.Rem);
 }
 
 // The current stock's holding and the fee, to the ladder and the charts.
 void TfrmMain::ApplyHold()
 {
+    const double fee = ReadFee(edFee->text());
+    auto it = FHolds.constFind(FCode);
+    if (it != FHolds.constEnd())
+        vLadder->SetHold(it->Qty, it->Avg, fee);
+    else
+        vLadder->SetHold(0, 0, fee);
 }
 
 void TfrmMain::ReqPrice()
@@ -68,18 +85,33 @@ void TfrmMain::OnPriceData()
 {
     ApplyPriceAnswer(*qPrice, FHoga, FDay);
     UpdateQuoteHeader();
+    vLadder->SetData(FHoga);
+    vLadder->SetDayMarks(FDay.Open, FDay.High, FDay.Low, 0);
+    FLadScroll->BuildLadderTicks();
+    vLadder->Recenter();
+    if (ParseInt(edPrice->text()) <= 0)
+        edPrice->setText(QString::number(FHoga.Price));
 }
 
 void TfrmMain::OnTradeReal(TXAReal* r)
 {
-    if (ApplyTradeReal(*r, FHoga, FDay))
-        UpdateQuoteHeader();
+    TTradeRec t;
+    if (!ApplyTradeReal(*r, FHoga, FDay, &t))
+        return;
+    UpdateQuoteHeader();
+    vLadder->SetData(FHoga);
+    vLadder->SetDayMarks(FDay.Open, FDay.High, FDay.Low, 0);
+    if (t.Side)
+        vLadder->AddTk(t.Side == '+' ? 1 : 2, t.Price, t.CVolume);
+    vLadder->update();
 }
 
 void TfrmMain::OnBookReal(TXAReal* r)
 {
-    if (ApplyBookReal(*r, FHoga))
+    if (ApplyBookReal(*r, FHoga)) {
         UpdateQuoteHeader();
+        vLadder->SetData(FHoga);
+    }
 }
 
 void TfrmMain::UpdateQuoteHeader()

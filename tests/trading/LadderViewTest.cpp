@@ -1,0 +1,244 @@
+#include "core/NumFmt.h"
+#include "trading/LadderScroll.h"
+#include "trading/LadderView.h"
+#include "trading/MyOrdBar.h"
+
+#include <QImage>
+#include <QScrollBar>
+#include <QTest>
+#include <QWheelEvent>
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace {
+
+struct TEv {
+    QString Kind, Side;
+    int A = 0, B = 0;
+    bool operator==(const TEv&) const = default;
+};
+std::ostream& operator<<(std::ostream& os, const TEv& e)
+{
+    return os << e.Kind.toStdString() << "(" << e.Side.toStdString() << "," << e.A << "," << e.B << ")";
+}
+
+class LadderViewTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        V.resize(600, 900);
+        THogaData d;
+        d.Code = "005930";
+        d.Price = 10000;
+        d.PrevClose = 9900;
+        d.UpLmt = 12870;
+        d.DnLmt = 6930;
+        for (int i = 0; i < 10; ++i) {
+            d.Ask[i] = 10010 + 10 * i;
+            d.AskQ[i] = 100 * (i + 1);
+            d.Bid[i] = 10000 - 10 * i;
+            d.BidQ[i] = 50 * (i + 1);
+        }
+        V.SetData(d);
+        V.FOnOrder = [this](const QString& s, int p) { Ev.push_back({"order", s, p, 0}); };
+        V.FOnCancel = [this](const QString& s, int p) { Ev.push_back({"cancel", s, p, 0}); };
+        V.FOnMove = [this](const QString& s, int a, int b) { Ev.push_back({"move", s, a, b}); };
+        V.FOnReload = [this] { Ev.push_back({"reload", "", 0, 0}); };
+    }
+    QPoint At(int price, int col) const
+    {
+        const QRect r = V.CellRect(price, col);
+        EXPECT_FALSE(r.isEmpty()) << "price " << price << " not visible";
+        return r.center();
+    }
+
+    TLadderView V;
+    std::vector<TEv> Ev;
+};
+
+}
+
+TEST_F(LadderViewTest, GeometryRoundTripsEveryVisiblePrice)
+{
+    for (QSize sz : {QSize(600, 900), QSize(300, 100), QSize(200, 30)}) {
+        V.resize(sz);
+        const QVector<int> prices = V.VisiblePrices();
+        ASSERT_GE(prices.size(), 1);
+        for (int p : prices) {
+            const QRect r = V.RowRect(p);
+            ASSERT_FALSE(r.isEmpty()) << p;
+            EXPECT_EQ(V.PriceAt(r.center().y()), p);
+            EXPECT_EQ(V.PriceAt(r.top()), p);
+            EXPECT_EQ(V.PriceAt(r.bottom()), p);
+        }
+        EXPECT_EQ(V.PriceAt(0), 0);  // header
+    }
+}
+
+TEST_F(LadderViewTest, RecenterPutsPriceInMiddleRow)
+{
+    const QVector<int> prices = V.VisiblePrices();
+    EXPECT_EQ(prices[prices.size() / 2], 10000);
+    V.CenterOn(11500);
+    EXPECT_EQ(V.VisiblePrices()[prices.size() / 2], 11500);
+    V.Recenter();
+    const int n = V.VisiblePrices().size();
+    EXPECT_EQ(V.RowRect(10000).top(), V.RowH() * (n / 2 + 1));
+}
+
+TEST_F(LadderViewTest, DoubleClickOrdersAndReloads)
+{
+    QTest::mouseDClick(&V, Qt::LeftButton, {}, At(10010, kColMyBuy));  // best ask, buy column
+    QTest::mouseRelease(&V, Qt::LeftButton, {}, At(10010, kColMyBuy));
+    QTest::mouseDClick(&V, Qt::LeftButton, {}, At(9990, kColMySell));
+    QTest::mouseRelease(&V, Qt::LeftButton, {}, At(9990, kColMySell));
+    QTest::mouseDClick(&V, Qt::LeftButton, {}, At(9990, kColPrice));
+    QTest::mouseRelease(&V, Qt::LeftButton, {}, At(9990, kColPrice));
+    QTest::mouseDClick(&V, Qt::LeftButton, {}, At(9990, kColPnl));  // nothing
+    QTest::mouseRelease(&V, Qt::LeftButton, {}, At(9990, kColPnl));
+    EXPECT_EQ(Ev, (std::vector<TEv>{{"order", "2", 10010, 0}, {"order", "1", 9990, 0}, {"reload", "", 0, 0}}));
+}
+
+TEST_F(LadderViewTest, NoEventsOutsideTheLimits)
+{
+    V.CenterOn(12870);  // the upper half of the rows lies above the limit
+    const int above = V.VisiblePrices().first();
+    ASSERT_GT(above, 12870);
+    QTest::mouseDClick(&V, Qt::LeftButton, {}, At(above, kColMyBuy));
+    QTest::mouseRelease(&V, Qt::LeftButton, {}, At(above, kColMyBuy));
+    EXPECT_TRUE(Ev.empty());
+    EXPECT_FALSE(V.HitTest(At(above, kColPrice)));
+    EXPECT_TRUE(V.HitTest(At(12870, kColPrice)));
+}
+
+TEST_F(LadderViewTest, RightClickCancelsOwnOrderElseRecentres)
+{
+    V.AddMy("1", 10050, 3);
+    V.AddMy("2", 9950, 4);
+    QTest::mouseClick(&V, Qt::RightButton, {}, At(10050, kColMySell));
+    QTest::mouseClick(&V, Qt::RightButton, {}, At(9950, kColMyBuy));
+    QTest::mouseClick(&V, Qt::RightButton, {}, At(9950, kColMySell));  // no sell order there
+    EXPECT_EQ(Ev, (std::vector<TEv>{{"cancel", "1", 10050, 0}, {"cancel", "2", 9950, 0}}));
+
+    V.CenterOn(11000);
+    QTest::mouseClick(&V, Qt::RightButton, {}, At(11000, kColAsk));
+    EXPECT_EQ(V.Model().FCenter, 10000);
+}
+
+TEST_F(LadderViewTest, DragOwnOrderModifiesOrCancels)
+{
+    V.AddMy("1", 10050, 3);
+    V.AddMy("2", 9950, 4);
+
+    // Sell order two rows down, released over the ask column.
+    QTest::mousePress(&V, Qt::LeftButton, {}, At(10050, kColMySell));
+    EXPECT_TRUE(V.DraggingMy());
+    QTest::mouseMove(&V, At(10030, kColAsk));
+    EXPECT_EQ(V.DropPrice(), 10030);
+    EXPECT_EQ(V.HeaderText(), QString::fromUtf8("10,050 → 10,030  놓으면 정정"));
+    QTest::mouseRelease(&V, Qt::LeftButton, {}, At(10030, kColAsk));
+    EXPECT_FALSE(V.DraggingMy());
+
+    // Buy order dragged out of the control.
+    QTest::mousePress(&V, Qt::LeftButton, {}, At(9950, kColMyBuy));
+    QTest::mouseMove(&V, QPoint(V.width() + 40, 300));
+    EXPECT_TRUE(V.DragOut());
+    EXPECT_EQ(V.HeaderText(), QString::fromUtf8("놓으면 9,950 미체결 취소"));
+    QTest::mouseRelease(&V, Qt::LeftButton, {}, QPoint(V.width() + 40, 300));
+
+    // Buy order onto the sell column: refused; released there, nothing.
+    QTest::mousePress(&V, Qt::LeftButton, {}, At(9950, kColMyBuy));
+    QTest::mouseMove(&V, At(9970, kColMySell));
+    EXPECT_EQ(V.DropPrice(), 0);
+    EXPECT_EQ(V.HeaderText(), QString::fromUtf8("다른 가격에 놓으면 정정 · 밖에 놓으면 취소"));
+    QTest::mouseRelease(&V, Qt::LeftButton, {}, At(9970, kColMySell));
+
+    // Released on its own row: nothing.
+    QTest::mousePress(&V, Qt::LeftButton, {}, At(9950, kColMyBuy));
+    QTest::mouseMove(&V, At(9950, kColBid));
+    QTest::mouseRelease(&V, Qt::LeftButton, {}, At(9950, kColBid));
+
+    // A cell without an own order does not drag.
+    QTest::mousePress(&V, Qt::LeftButton, {}, At(10000, kColMySell));
+    EXPECT_FALSE(V.DraggingMy());
+    QTest::mouseMove(&V, At(10050, kColMySell));
+    QTest::mouseRelease(&V, Qt::LeftButton, {}, At(10050, kColMySell));
+
+    EXPECT_EQ(Ev, (std::vector<TEv>{{"move", "1", 10050, 10030}, {"cancel", "2", 9950, 0}}));
+}
+
+TEST_F(LadderViewTest, WheelScrollsThreeTicksAndScrollBarFollows)
+{
+    QScrollBar sb(Qt::Vertical);
+    TLadderScroll link(&V, &sb);
+    link.BuildLadderTicks();
+    ASSERT_TRUE(sb.isEnabled());
+    const QVector<int>& t = link.LadTicks();
+    EXPECT_EQ(t.first(), 12870);
+    EXPECT_EQ(t.last(), 6930);
+    EXPECT_EQ(sb.maximum(), t.size() - 1);
+    EXPECT_EQ(t[sb.value()], 10000);
+
+    QWheelEvent up(QPointF(300, 300), V.mapToGlobal(QPointF(300, 300)), {}, QPoint(0, 120), Qt::NoButton, {},
+                   Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&V, &up);
+    EXPECT_EQ(V.Model().FCenter, 10030);
+    QImage img(V.size(), QImage::Format_ARGB32_Premultiplied);
+    V.render(&img);  // the paint reports the scroll
+    EXPECT_EQ(t[sb.value()], 10030);
+
+    sb.setValue(sb.value() + 10);  // the bar moves the ladder
+    EXPECT_EQ(V.Model().FCenter, t[sb.value()]);
+    EXPECT_EQ(V.Model().FCenter, 9930);
+
+    THogaData none;  // no limits: bar disabled
+    none.Code = "000660";
+    V.SetData(none);
+    link.BuildLadderTicks();
+    EXPECT_FALSE(sb.isEnabled());
+    EXPECT_TRUE(link.LadTicks().isEmpty());
+}
+
+TEST_F(LadderViewTest, MyOrdBarSummaryAndClicks)
+{
+    TMyOrdBar bar;
+    bar.resize(600, 26);
+    bar.SetLadder(&V);
+    V.SetSumBar(&bar);
+    EXPECT_EQ(bar.Summary("1").Text, QString::fromUtf8("매도 미체결 없음"));
+
+    const QVector<int> vis = V.VisiblePrices();
+    V.AddMy("1", TickUp(vis.first()), 10);
+    V.AddMy("1", TickUp(TickUp(vis.first())), 5);
+    V.AddMy("1", 10050, 1000);
+    V.AddMy("2", 9950, 2);
+    EXPECT_EQ(bar.Summary("1").Text, QString::fromUtf8("매도 미체결 1,015주 · 3곳  ▲2"));
+    EXPECT_EQ(bar.Summary("2").Text, QString::fromUtf8("매수 미체결 2주 · 1곳"));
+
+    V.CenterOn(11000);
+    QTest::mouseClick(&bar, Qt::LeftButton, {}, QPoint(590, 10));  // buy side: nearest buy order
+    EXPECT_EQ(V.Model().FCenter, 9950);
+    QTest::mouseClick(&bar, Qt::LeftButton, {}, QPoint(10, 10));  // sell side: 10,050 is nearest 10,000
+    EXPECT_EQ(V.Model().FCenter, 10050);
+    QTest::mouseClick(&bar, Qt::RightButton, {}, QPoint(300, 10));
+    EXPECT_EQ(V.Model().FCenter, 10000);
+}
+
+TEST_F(LadderViewTest, PaintsWithEverythingShown)
+{
+    // Every layer at once, including a drag in progress, must paint without
+    // fault and leave the header in its drag colour.
+    V.AddMy("1", 10050, 3);
+    V.AddTk(1, 10000, 500);
+    V.AddTk(2, 9990, 200);
+    V.SetHold(10, 9950, 0.3);
+    V.SetDayMarks(9900, 10100, 9800, 9987.5);
+    QTest::mousePress(&V, Qt::LeftButton, {}, At(10050, kColMySell));
+    QTest::mouseMove(&V, At(10030, kColMySell));
+    QImage img(V.size(), QImage::Format_ARGB32_Premultiplied);
+    V.render(&img);
+    EXPECT_EQ(QColor(img.pixel(2, 2)), QColor(32, 128, 32));
+    QTest::mouseRelease(&V, Qt::LeftButton, {}, At(10030, kColMySell));
+    V.render(&img);
+    EXPECT_EQ(QColor(img.pixel(2, 2)), QColor(240, 240, 240));
+}
