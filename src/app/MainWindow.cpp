@@ -10,6 +10,9 @@
 #include "core/NumFmt.h"
 #include "core/ServerClock.h"
 #include "core/ServiceHost.h"
+#include "market/StockSearch.h"
+#include "app/RecentList.h"
+#include "app/SuggestList.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -21,6 +24,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QTableWidget>
 #include <QWheelEvent>
@@ -224,6 +228,8 @@ void TfrmMain::FormClose()
 
 bool TfrmMain::eventFilter(QObject* obj, QEvent* e)
 {
+    if (obj == edCode && CodeBoxEvent(e))
+        return true;
     switch (e->type()) {
     case QEvent::Wheel:
         if (MouseWheelHandler(obj, static_cast<QWheelEvent*>(e)))
@@ -273,10 +279,17 @@ bool TfrmMain::MouseWheelHandler(QObject* obj, QWheelEvent* e)
     return true;
 }
 
-void TfrmMain::AppMessage(QObject*, QMouseEvent* e)
+void TfrmMain::AppMessage(QObject* obj, QMouseEvent* e)
 {
     if (e->button() != Qt::LeftButton && e->button() != Qt::RightButton)
         return;
-    // Pop-up lists (suggestions, recent stocks) hide on a press elsewhere;
-    // they register here as they are built.
+    auto* w = qobject_cast<QWidget*>(obj);
+    auto within = [w](QWidget* target) { return w && target && (w == target || target->isAncestorOf(w)); };
+    if (lbSug && lbSug->isVisible() && !within(lbSug) && !within(edCode)) {
+        HideSug();
+        if (!FCode.isEmpty())
+            SetCodeText(NameOf(FCode));
+    }
+    if (lbRecent && lbRecent->isVisible() && !within(lbRecent) && !within(btnRecent))
+        lbRecent->hide();
 }

@@ -162,6 +162,20 @@ public:
     void OnFillsData();
     void OnBalClick(int row);
     void SelectStock(const QString& code);
+    // ---- search ----
+    class TSugList* lbSug = nullptr;
+    class TRecentList* lbRecent = nullptr;
+    std::unique_ptr<class TSearchIndex> FSearch;
+    QStringList FRecent;
+    bool FSugLock = false;
+    bool FCodeEnterSel = false;
+    void BuildSearch();
+    void ShowSug();
+    void HideSug();
+    void PickSug(int row);
+    void OpenTyped(const QString& text);
+    void SetCodeText(const QString& text);
+    bool CodeBoxEvent(QEvent* e);
     TServerClock& ServerClock() const { return *FServerClock; }
 
     // ---- timers ----

@@ -9,6 +9,7 @@
 #include "core/Clock.h"
 #include "core/NumFmt.h"
 #include "core/ServerClock.h"
+#include "market/StockSearch.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -321,12 +322,13 @@ void TfrmMain::OnMasterData()
             FCodeIsin.insert(s.Code, isin);
         }
     }
+    FSearch->Build(FMaster);
     if (n > 0 && FCodeIsin.isEmpty())
         Log(QStringLiteral("!! 종목 목록에 ISIN(expcode) 칸이 없음 — 우선주 · ETF 루멘가 틀릴 수 있음"));
     Log(QStringLiteral("종목 목록 %1개").arg(FMaster.size()));
     if (!FCode.isEmpty()) {
         FHoga.Name = NameOf(FCode);
-        edCode->setText(FHoga.Name);
+        SetCodeText(FHoga.Name);
         UpdateQuoteHeader();
     }
 }

@@ -97,6 +97,7 @@ void TfrmMain::BuildUI()
     spMain->setStretchFactor(0, 1);
     spMain->setStretchFactor(1, 0);
     BuildOrderEntry();
+    BuildSearch();
     SetPaneSize(spMain, 1, Scaled(180), 0);
 }
 

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 
 #include "core/NumFmt.h"
+#include "market/StockSearch.h"
 #include "trading/LadderScroll.h"
 #include "trading/LadderView.h"
 
@@ -15,6 +16,7 @@ void TfrmMain::SelectStock(const QString& code)
 {
     if (code.isEmpty())
         return;
+    AddRecent(FRecent, code);
     if (!FCode.isEmpty() && FLogged)
         for (TXAReal* r : {rS3, rK3, rH1, rHA})
             r->UnadviseRealDataWithKey(FCode);
@@ -32,7 +34,7 @@ void TfrmMain::SelectStock(const QString& code)
     PushMyOrders();
     UpdateCancelButtons();
     ApplyHold();
-    edCode->setText(name);
+    SetCodeText(name);
     edPrice->setText(QStringLiteral("0"));
     if (!FLogged) {
         Log(name + QStringLiteral(" — 로그인하면 불러옵니다"));

@@ -116,8 +116,14 @@ void TMarketEngine::Sync(const QString& code, const std::shared_ptr<TDay>& day)
     day->Busy = true;
     const std::shared_ptr<TStockSim> sim = day->Sim;   // stays alive if the sink resets the engine
     const int target = TargetMs();
+    // Every trade of a watched code reaches the sink, also silent ones.
+    auto watch = [this, &code, &day](const TSimTrade* trade) {
+        if (trade && FSink && IsWatched(code) && FDays.value(code) == day)
+            FSink->OnWatchedTrade(code, *trade);
+    };
+    const TStockSim::TEventFn silent = FSink && IsWatched(code) ? TStockSim::TEventFn(watch) : TStockSim::TEventFn();
     if (FSink && IsSubscribed(code)) {
-        sim->AdvanceTo(target - kReplayMs);
+        sim->AdvanceTo(target - kReplayMs, silent);
         // A sink may unsubscribe or start the day afresh meanwhile: a
         // dropped day or an unsubscribed code sends nothing more.
         auto live = [this, &code, &day] { return FSink && IsSubscribed(code) && FDays.value(code) == day; };
@@ -126,9 +132,10 @@ void TMarketEngine::Sync(const QString& code, const std::shared_ptr<TDay>& day)
                 FSink->OnTrade(code, *trade);
             if (live())
                 FSink->OnBook(code, sim->Book());
+            watch(trade);
         });
     } else {
-        sim->AdvanceTo(target);
+        sim->AdvanceTo(target, silent);
     }
     day->Busy = false;
 }
@@ -153,12 +160,34 @@ void TMarketEngine::Unsubscribe(const QString& code)
         FSubs.erase(it);
 }
 
+void TMarketEngine::Watch(const QString& code)
+{
+    CheckDay();
+    // A stock not yet brought up to the clock replays its day so far to the
+    // watcher (which tells by the trade times what it has seen already).
+    ++FWatch[code];
+    if (auto day = DayOf(code))
+        Sync(code, day);
+}
+
+void TMarketEngine::Unwatch(const QString& code)
+{
+    auto it = FWatch.find(code);
+    if (it == FWatch.end())
+        return;
+    if (--it.value() <= 0)
+        FWatch.erase(it);
+}
+
 void TMarketEngine::Pump()
 {
     CheckDay();
-    const QStringList codes = FSubs.keys();
+    QStringList codes = FSubs.keys();
+    for (auto it = FWatch.cbegin(); it != FWatch.cend(); ++it)
+        if (!FSubs.contains(it.key()))
+            codes << it.key();
     for (const QString& code : codes) {
-        if (!IsSubscribed(code))
+        if (!IsSubscribed(code) && !IsWatched(code))
             continue;
         if (auto day = DayOf(code))
             Sync(code, day);

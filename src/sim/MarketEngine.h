@@ -30,6 +30,13 @@
 // Pump/Quote/Subscribe; a sink may call back into the engine (a stock that is
 // being advanced is then quoted as it stands).
 //
+// Watching. A watched code (Watch counts, like Subscribe) is advanced by
+// Pump as well, and every one of its trades - also those of a silent
+// catch-up - is passed to OnWatchedTrade, after OnTrade/OnBook when those
+// are sent. Watch brings the stock up to the clock at once: a stock not yet
+// simulated then replays its whole day so far to OnWatchedTrade. The simulated exchange watches the stocks its resting orders are
+// on, so an order never misses the trade that fills it.
+//
 // Changing the trade rate applies to running days from their next event;
 // switching "always open" or the universe starts every day afresh. When the
 // market date changes (a new trading day) every day is started afresh.
@@ -54,6 +61,11 @@ public:
     virtual ~TMarketSink() = default;
     virtual void OnTrade(const QString& code, const TSimTrade& trade) = 0;
     virtual void OnBook(const QString& code, const TSimBook& book) = 0;
+    virtual void OnWatchedTrade(const QString& code, const TSimTrade& trade)
+    {
+        Q_UNUSED(code);
+        Q_UNUSED(trade);
+    }
 };
 
 // The broker's sign codes: 1 upper limit, 2 up, 3 unchanged, 4 lower limit,
@@ -108,6 +120,9 @@ public:
     void Unsubscribe(const QString& code);
     bool IsSubscribed(const QString& code) const { return FSubs.value(code) > 0; }
     QStringList Subscriptions() const { return FSubs.keys(); }
+    void Watch(const QString& code);
+    void Unwatch(const QString& code);
+    bool IsWatched(const QString& code) const { return FWatch.value(code) > 0; }
 
     // Brings every subscribed stock up to the clock, sending its events.
     void Pump();
@@ -138,6 +153,7 @@ private:
     TDailyModel FDaily;
     TMarketSink* FSink = nullptr;
     QHash<QString, int> FSubs;
+    QHash<QString, int> FWatch;
     QHash<QString, std::shared_ptr<TDay>> FDays;
     QDate FDate;
 };

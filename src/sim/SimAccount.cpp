@@ -13,18 +13,66 @@ constexpr qint64 kMaxStateBytes = 16 * 1024 * 1024;
 }
 
 TSimAccount::TSimAccount(const QString& statePath, qint64 startCash)
-    : FPath(statePath), FStartCash(qMax<qint64>(0, startCash)), FCash(FStartCash)
+    : FPath(statePath), FStartCash(qMax<qint64>(0, startCash))
 {
+    FState.Cash = FStartCash;
     if (!FPath.isEmpty())
         Load();
 }
 
 const TSimHolding* TSimAccount::Holding(const QString& code) const
 {
-    for (const TSimHolding& h : FHoldings)
+    for (const TSimHolding& h : FState.Holdings)
         if (h.Code == code)
             return &h;
     return nullptr;
+}
+
+QString TSimAccountState::Check() const
+{
+    if (Cash < 0)
+        return QStringLiteral("예수금(cash) 값이 올바르지 않습니다");
+    for (int i = 0; i < Holdings.size(); ++i) {
+        const TSimHolding& x = Holdings[i];
+        if (!IsValidStockCode(x.Code) || x.Qty <= 0 || !(x.AvgPrice > 0) || !std::isfinite(x.AvgPrice))
+            return QStringLiteral("잔고 항목 값이 올바르지 않습니다: %1").arg(x.Code);
+        for (int k = 0; k < i; ++k)
+            if (Holdings[k].Code == x.Code)
+                return QStringLiteral("잔고 종목이 두 번 있습니다: %1").arg(x.Code);
+    }
+    qint64 prev = 0;
+    for (const TSimOrder& o : Orders) {
+        const bool ok = o.OrdNo > prev && o.OrdNo < NextOrdNo && IsValidStockCode(o.Code)
+                        && (o.Side == '1' || o.Side == '2') && o.Price > 0 && o.Qty > 0 && o.Filled >= 0
+                        && o.Moved >= 0 && o.Filled + o.Moved <= o.Qty && o.FillAmt >= 0 && o.Fee >= 0
+                        && o.Tax >= 0 && o.TimeMs >= 0 && o.TimeMs < 86400000
+                        && (o.Kind == TSimOrdKind::New) == (o.OrgOrdNo == 0) && o.OrgOrdNo < o.OrdNo
+                        && (o.Kind != TSimOrdKind::Cancel || (o.Filled == 0 && o.Moved == 0));
+        if (!ok)
+            return QStringLiteral("주문 항목 값이 올바르지 않습니다: #%1").arg(o.OrdNo);
+        prev = o.OrdNo;
+    }
+    if (!Orders.isEmpty() && !OrdersDate.isValid())
+        return QStringLiteral("주문 날짜가 없습니다");
+    if (NextOrdNo < 1)
+        return QStringLiteral("다음 주문번호가 올바르지 않습니다");
+    return {};
+}
+
+bool TSimAccount::Commit(const TSimAccountState& next, bool keepOnSaveError)
+{
+    const QString why = next.Check();
+    if (!why.isEmpty()) {
+        FSaveError = why;
+        return false;
+    }
+    const TSimAccountState before = FState;
+    FState = next;
+    if (Save())
+        return true;
+    if (!keepOnSaveError)
+        FState = before;
+    return false;
 }
 
 bool TSimAccount::SetCash(qint64 cash)
@@ -33,7 +81,7 @@ bool TSimAccount::SetCash(qint64 cash)
         FSaveError = QStringLiteral("예수금은 0 이상이어야 합니다: %1").arg(cash);
         return false;
     }
-    FCash = cash;
+    FState.Cash = cash;
     return Save();
 }
 
@@ -43,30 +91,65 @@ bool TSimAccount::SetHolding(const QString& code, qint64 qty, double avgPrice)
         FSaveError = QStringLiteral("잔고 값이 올바르지 않습니다: %1 %2주 @ %3").arg(code).arg(qty).arg(avgPrice);
         return false;
     }
-    for (int i = 0; i < FHoldings.size(); ++i) {
-        if (FHoldings[i].Code != code)
+    auto& hs = FState.Holdings;
+    for (int i = 0; i < hs.size(); ++i) {
+        if (hs[i].Code != code)
             continue;
         if (qty == 0)
-            FHoldings.removeAt(i);
+            hs.removeAt(i);
         else
-            FHoldings[i] = {code, qty, avgPrice};
+            hs[i] = {code, qty, avgPrice};
         return Save();
     }
     if (qty > 0)
-        FHoldings.append({code, qty, avgPrice});
+        hs.append({code, qty, avgPrice});
     return Save();
 }
+
+namespace {
+
+const char* KindName(TSimOrdKind k)
+{
+    switch (k) {
+    case TSimOrdKind::Modify: return "modify";
+    case TSimOrdKind::Cancel: return "cancel";
+    default: return "new";
+    }
+}
+
+bool KindOf(const std::string& s, TSimOrdKind* k)
+{
+    if (s == "new")
+        *k = TSimOrdKind::New;
+    else if (s == "modify")
+        *k = TSimOrdKind::Modify;
+    else if (s == "cancel")
+        *k = TSimOrdKind::Cancel;
+    else
+        return false;
+    return true;
+}
+
+} // namespace
 
 QByteArray TSimAccount::ToJson() const
 {
     nlohmann::ordered_json j;
     j["version"] = kStateVersion;
-    j["cash"] = FCash;
+    j["cash"] = FState.Cash;
     auto hs = nlohmann::ordered_json::array();
-    for (const TSimHolding& h : FHoldings)
+    for (const TSimHolding& h : FState.Holdings)
         hs.push_back({{"code", h.Code.toStdString()}, {"qty", h.Qty}, {"avg", h.AvgPrice}});
     j["holdings"] = hs;
-    j["orders"] = nlohmann::ordered_json::array();
+    j["nextOrdNo"] = FState.NextOrdNo;
+    j["ordersDate"] = FState.OrdersDate.isValid() ? FState.OrdersDate.toString(Qt::ISODate).toStdString() : std::string();
+    auto os = nlohmann::ordered_json::array();
+    for (const TSimOrder& o : FState.Orders)
+        os.push_back({{"no", o.OrdNo}, {"org", o.OrgOrdNo}, {"kind", KindName(o.Kind)},
+                      {"code", o.Code.toStdString()}, {"side", std::string(1, o.Side)}, {"price", o.Price},
+                      {"qty", o.Qty}, {"filled", o.Filled}, {"fillAmt", o.FillAmt}, {"moved", o.Moved},
+                      {"timeMs", o.TimeMs}, {"fee", o.Fee}, {"tax", o.Tax}, {"pnl", o.Realized}});
+    j["orders"] = os;
     return QByteArray::fromStdString(j.dump(2)) + '\n';
 }
 
@@ -84,7 +167,8 @@ bool TSimAccount::FromJson(const QByteArray& text, QString* err)
         return fail(QStringLiteral("알 수 없는 버전"));
     if (!j.contains("cash") || !j["cash"].is_number_integer() || j["cash"].get<qint64>() < 0)
         return fail(QStringLiteral("예수금(cash) 값이 올바르지 않습니다"));
-    QVector<TSimHolding> holdings;
+    TSimAccountState st;
+    st.Cash = j["cash"].get<qint64>();
     if (j.contains("holdings")) {
         if (!j["holdings"].is_array())
             return fail(QStringLiteral("holdings 가 배열이 아닙니다"));
@@ -92,20 +176,69 @@ bool TSimAccount::FromJson(const QByteArray& text, QString* err)
             if (!h.is_object() || !h.contains("code") || !h["code"].is_string() || !h.contains("qty")
                 || !h["qty"].is_number_integer() || !h.contains("avg") || !h["avg"].is_number())
                 return fail(QStringLiteral("잔고 항목 형식이 올바르지 않습니다"));
-            TSimHolding x{QString::fromStdString(h["code"].get<std::string>()), h["qty"].get<qint64>(),
-                          h["avg"].get<double>()};
-            if (!IsValidStockCode(x.Code) || x.Qty <= 0 || !(x.AvgPrice > 0) || !std::isfinite(x.AvgPrice))
-                return fail(QStringLiteral("잔고 항목 값이 올바르지 않습니다: %1").arg(x.Code));
-            for (const TSimHolding& y : holdings)
-                if (y.Code == x.Code)
-                    return fail(QStringLiteral("잔고 종목이 두 번 있습니다: %1").arg(x.Code));
-            holdings.append(x);
+            st.Holdings.append({QString::fromStdString(h["code"].get<std::string>()), h["qty"].get<qint64>(),
+                                h["avg"].get<double>()});
         }
     }
     if (j.contains("orders") && !j["orders"].is_array())
         return fail(QStringLiteral("orders 가 배열이 아닙니다"));
-    FCash = j["cash"].get<qint64>();
-    FHoldings = holdings;
+    qint64 maxNo = 0;
+    if (j.contains("orders")) {
+        for (const auto& o : j["orders"]) {
+            auto num = [&o](const char* k) { return o.contains(k) && o[k].is_number_integer(); };
+            auto str = [&o](const char* k) { return o.contains(k) && o[k].is_string(); };
+            if (!o.is_object() || !num("no") || !num("org") || !str("kind") || !str("code") || !str("side")
+                || !num("price") || !num("qty") || !num("filled") || !num("fillAmt") || !num("moved")
+                || !num("timeMs") || !num("fee") || !num("tax"))
+                return fail(QStringLiteral("주문 항목 형식이 올바르지 않습니다"));
+            TSimOrder x;
+            const std::string side = o["side"].get<std::string>();
+            if (!KindOf(o["kind"].get<std::string>(), &x.Kind) || side.size() != 1)
+                return fail(QStringLiteral("주문 항목 형식이 올바르지 않습니다"));
+            const qint64 price = o["price"].get<qint64>(), timeMs = o["timeMs"].get<qint64>();
+            if (price < 1 || price > 100000000 || timeMs < 0 || timeMs >= 86400000)
+                return fail(QStringLiteral("주문 항목 값이 올바르지 않습니다"));
+            x.OrdNo = o["no"].get<qint64>();
+            x.OrgOrdNo = o["org"].get<qint64>();
+            x.Code = QString::fromStdString(o["code"].get<std::string>());
+            x.Side = side[0];
+            x.Price = int(price);
+            x.Qty = o["qty"].get<qint64>();
+            x.Filled = o["filled"].get<qint64>();
+            x.FillAmt = o["fillAmt"].get<qint64>();
+            x.Moved = o["moved"].get<qint64>();
+            x.TimeMs = int(timeMs);
+            x.Fee = o["fee"].get<qint64>();
+            x.Tax = o["tax"].get<qint64>();
+            if (o.contains("pnl")) {
+                if (!o["pnl"].is_number_integer())
+                    return fail(QStringLiteral("주문 항목 형식이 올바르지 않습니다"));
+                x.Realized = o["pnl"].get<qint64>();
+            }
+            maxNo = qMax(maxNo, x.OrdNo);
+            st.Orders.append(x);
+        }
+    }
+    if (j.contains("ordersDate")) {
+        if (!j["ordersDate"].is_string())
+            return fail(QStringLiteral("ordersDate 형식이 올바르지 않습니다"));
+        const std::string d = j["ordersDate"].get<std::string>();
+        if (!d.empty()) {
+            st.OrdersDate = QDate::fromString(QString::fromStdString(d), Qt::ISODate);
+            if (!st.OrdersDate.isValid())
+                return fail(QStringLiteral("ordersDate 형식이 올바르지 않습니다"));
+        }
+    }
+    st.NextOrdNo = maxNo + 1;
+    if (j.contains("nextOrdNo")) {
+        if (!j["nextOrdNo"].is_number_integer())
+            return fail(QStringLiteral("nextOrdNo 형식이 올바르지 않습니다"));
+        st.NextOrdNo = j["nextOrdNo"].get<qint64>();
+    }
+    const QString why = st.Check();
+    if (!why.isEmpty())
+        return fail(why);
+    FState = st;
     return true;
 }
 
@@ -130,8 +263,8 @@ void TSimAccount::Load()
     if (why.isEmpty() && FromJson(bytes, &why))
         return;
 
-    FCash = FStartCash;
-    FHoldings.clear();
+    FState = TSimAccountState();
+    FState.Cash = FStartCash;
     const QString aside = FPath + QStringLiteral(".bad-")
                           + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
     if (QFile::rename(FPath, aside)) {

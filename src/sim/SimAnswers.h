@@ -1,7 +1,16 @@
 #pragma once
 // The query answers of the simulated exchange, computed from the market and
 // the account at the moment they are sent: server time (t0167), the stock
-// list (t8430), quote and book (t1101) and the account balance (CSPAQ12300).
+// list (t8430), quote and book (t1101), the account balance (CSPAQ12300),
+// orders (CSPAT00600 new, CSPAT00700 modify, CSPAT00800 cancel; matched by
+// SimTrading.h), the day's orders and fills (t0425), the day's trading
+// journal with fees and taxes (t0150) and the balance with today's realized
+// profit (t0424). t0150 and t0424 answer everything in one page (their
+// continuation keys come back empty).
+//
+// An order answer is the broker's message first, then the data (OutBlock1
+// echoing the input, OutBlock2 with the order number); a refused order is
+// the message alone and changes nothing.
 // A transaction the exchange does not serve yet is answered with a broker
 // message saying so, never with empty data.
 #include "core/Clock.h"
@@ -11,6 +20,7 @@
 
 class TMarketEngine;
 class TSimAccount;
+class TSimTrading;
 
 // Broker message codes of the simulated exchange. Codes starting with '0'
 // are routine notices.
@@ -22,11 +32,32 @@ inline const QString kNoService = QStringLiteral("10002");
 inline const QString kBadAcctPw = QStringLiteral("10245");
 inline const QString kUnknownAcct = QStringLiteral("10244");
 inline const QString kBadInput = QStringLiteral("10001");
+// Orders: accepted...
+inline const QString kSellDone = QStringLiteral("00039");     // 매도 주문이 완료되었습니다.
+inline const QString kBuyDone = QStringLiteral("00040");      // 매수 주문이 완료되었습니다.
+inline const QString kModifyDone = QStringLiteral("00131");   // 정정 주문이 완료되었습니다.
+inline const QString kCancelDone = QStringLiteral("00156");   // 취소 주문이 완료되었습니다.
+// ... and refused.
+inline const QString kOrdQty = QStringLiteral("10311");       // quantity not a positive number
+inline const QString kOrdPrice = QStringLiteral("10312");     // price not a positive whole number
+inline const QString kOrdTick = QStringLiteral("10313");      // off the price grid
+inline const QString kOrdUpLimit = QStringLiteral("10314");   // above the upper limit
+inline const QString kOrdDnLimit = QStringLiteral("10315");   // below the lower limit
+inline const QString kOrdNoCash = QStringLiteral("10316");    // orderable cash short
+inline const QString kOrdNoShares = QStringLiteral("10317");  // sellable quantity short
+inline const QString kOrdPriceType = QStringLiteral("10318"); // not a limit order
+inline const QString kOrdSide = QStringLiteral("10319");      // side not 1 or 2
+inline const QString kOrdClosed = QStringLiteral("10320");    // session over
+inline const QString kOrdUnknown = QStringLiteral("10321");   // no such original order
+inline const QString kOrdNothingLeft = QStringLiteral("10322");  // original order has nothing left
+inline const QString kOrdOtherStock = QStringLiteral("10323");   // stock differs from the original's
+inline const QString kOrdNotSaved = QStringLiteral("10324");     // account file could not be written
 }
 
 class TSimAnswers {
 public:
-    TSimAnswers(TMarketEngine& engine, TSimAccount& account, const TSimConfig& cfg, TClock& clock);
+    TSimAnswers(TMarketEngine& engine, TSimAccount& account, TSimTrading& trading, const TSimConfig& cfg,
+                TClock& clock);
 
     TSimReply Answer(const QString& tr, const TResLayout& layout, const QHash<QString, QString>& in);
 
@@ -36,9 +67,17 @@ private:
     TSimReply T8430(const TResLayout& layout, const QString& gubun);
     TSimReply T1101(const TResLayout& layout, const QString& code);
     TSimReply Cspaq12300(const TResLayout& layout, const QHash<QString, QString>& in);
+    TSimReply Order(const QString& tr, const TResLayout& layout, const QHash<QString, QString>& in);
+    TSimReply T0425(const TResLayout& layout, const QHash<QString, QString>& in);
+    TSimReply T0150(const TResLayout& layout, const QHash<QString, QString>& in);
+    TSimReply T0424(const TResLayout& layout, const QHash<QString, QString>& in);
+    // The account check of a request: empty when the main account and its
+    // password are given, else the refusal.
+    TSimReply CheckAccount(const QString& acct, const QString& pw, bool* extra = nullptr) const;
 
     TMarketEngine& FEngine;
     TSimAccount& FAccount;
+    TSimTrading& FTrading;
     const TSimConfig& FCfg;
     TClock& FClock;
 };

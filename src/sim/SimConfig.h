@@ -13,6 +13,7 @@ struct TSimConfig {
     QString StatePath;           // account state file; empty: memory only
     int PumpMs = 100;            // real-time delivery period; 0: only Pump() delivers
     int AnswerDelayMs = 20;      // delay of every answer and of the login result
+    int OrderListRows = 50;      // rows of one page of the order list (t0425)
 
     // The demo user and its accounts.
     QString UserId = QStringLiteral("demo");

@@ -2,6 +2,7 @@
 #include "sim/SimAnswers.h"
 #include "sim/SimQuery.h"
 #include "sim/SimReal.h"
+#include "sim/SimTrading.h"
 #include "sim/Universe.h"
 
 namespace {
@@ -22,7 +23,13 @@ bool FeedOfMarket(const QString& tr, TSimMarket m)
 bool IsAccountFeed(const QString& tr)
 {
     return tr == QLatin1String("SC0") || tr == QLatin1String("SC1") || tr == QLatin1String("SC2")
-           || tr == QLatin1String("SC3") || tr == QLatin1String("SC4") || tr == QLatin1String("NWS");
+           || tr == QLatin1String("SC3") || tr == QLatin1String("SC4");
+}
+
+bool IsOrderTr(const QString& tr)
+{
+    return tr == QLatin1String("CSPAT00600") || tr == QLatin1String("CSPAT00700")
+           || tr == QLatin1String("CSPAT00800");
 }
 
 // 11 digits as the broker lists them: 3-2-6.
@@ -62,7 +69,17 @@ TSimExchange::TSimExchange(const TSimConfig& cfg, TClock& clock, QObject* parent
     FAccount = std::make_unique<TSimAccount>(FCfg.StatePath, FCfg.StartCash);
     if (!FAccount->LoadProblem().isEmpty())
         FProblems << FAccount->LoadProblem();
-    FAnswers = std::make_unique<TSimAnswers>(*FEngine, *FAccount, FCfg, FClock);
+    FTrading = std::make_unique<TSimTrading>(*FEngine, *FAccount, FCfg.AccountNo);
+    FTrading->SetEmit([this](TSimRealRecord rec) {
+        if (FHeld)
+            FHeld->push_back(std::move(rec));
+        else
+            FQueue.push_back(std::move(rec));
+    });
+    FTrading->BeginDay(FDate);
+    if (!FTrading->SaveProblem().isEmpty())
+        FProblems << FTrading->SaveProblem();
+    FAnswers = std::make_unique<TSimAnswers>(*FEngine, *FAccount, *FTrading, FCfg, FClock);
 
     connect(&FPump, &QTimer::timeout, this, &TSimExchange::Pump);
     if (FCfg.PumpMs > 0)
@@ -72,6 +89,8 @@ TSimExchange::TSimExchange(const TSimConfig& cfg, TClock& clock, QObject* parent
 TSimExchange::~TSimExchange()
 {
     FEngine->SetSink(nullptr);
+    FAnswers.reset();
+    FTrading.reset();
 }
 
 QString TSimExchange::InputKey(const QString& block, const QString& field, int idx)
@@ -173,37 +192,68 @@ int TSimExchange::Submit(TSimQuery* q, const QString& tr, const TResLayout& layo
         if (!self)
             return;
         TSimReply reply;
+        std::deque<TSimRealRecord> events;
         if (faulty && fault.Kind == TFaultKind::Message) {
             reply.Before.append(fault.Msg);
             if (fault.ThenData) {
-                TSimReply data = self->Answer(tr, layout, in);
+                TSimReply data = self->AnswerHeld(tr, layout, in, &events);
                 reply.HasData = data.HasData;
                 reply.Blocks = std::move(data.Blocks);
                 reply.After = std::move(data.After);
             }
         } else {
-            reply = self->Answer(tr, layout, in);
+            reply = self->AnswerHeld(tr, layout, in, &events);
         }
         // Real-time records caused by bringing a stock up to the clock come
-        // before the answer that shows their result.
+        // before the answer that shows their result; the order's own events
+        // after it.
         self->Flush();
         q->Deliver(tr, reply);
+        if (!self)
+            return;
+        for (TSimRealRecord& rec : events)
+            self->FQueue.push_back(std::move(rec));
+        self->Flush();
     });
     return id;
 }
 
 TSimReply TSimExchange::Answer(const QString& tr, const TResLayout& layout, const TSimInputs& in)
 {
+    std::deque<TSimRealRecord> events;
+    TSimReply r = AnswerHeld(tr, layout, in, &events);
+    for (TSimRealRecord& rec : events)
+        FQueue.push_back(std::move(rec));
+    return r;
+}
+
+TSimReply TSimExchange::AnswerHeld(const QString& tr, const TResLayout& layout, const TSimInputs& in,
+                                   std::deque<TSimRealRecord>* events)
+{
     CheckDate();
-    return FAnswers->Answer(tr, layout, in);
+    std::deque<TSimRealRecord>* outer = FHeld;
+    if (IsOrderTr(tr))
+        FHeld = events;
+    TSimReply r = FAnswers->Answer(tr, layout, in);
+    FHeld = outer;
+    return r;
 }
 
 // ---- real-time ----------------------------------------------------------------
 
 bool TSimExchange::Advise(TSimReal* r, const QString& tr, const QString& key)
 {
-    if (IsAccountFeed(tr))
-        return true;   // accepted; order events come with order matching
+    if (IsAccountFeed(tr)) {
+        // Account feeds have no key: every subscriber gets every event.
+        auto& subs = FFeedSubs[tr];
+        for (const auto& p : subs)
+            if (p == r)
+                return true;
+        subs.append(r);
+        return true;
+    }
+    if (tr == QLatin1String("NWS"))
+        return true;   // accepted; the simulated exchange has no news
     if (!IsMarketFeed(tr))
         return false;
     auto& subs = FFeedSubs[tr + key];
@@ -225,6 +275,15 @@ bool TSimExchange::Advise(TSimReal* r, const QString& tr, const QString& key)
 
 void TSimExchange::Unadvise(TSimReal* r, const QString& tr, const QString& key)
 {
+    if (IsAccountFeed(tr)) {
+        auto it = FFeedSubs.find(tr);
+        if (it != FFeedSubs.end()) {
+            it->removeIf([r](const QPointer<TSimReal>& p) { return p == r || !p; });
+            if (it->isEmpty())
+                FFeedSubs.erase(it);
+        }
+        return;
+    }
     if (!IsMarketFeed(tr))
         return;
     auto it = FFeedSubs.find(tr + key);
@@ -245,6 +304,7 @@ void TSimExchange::CheckDate()
         FDate = d;
         FDayInfo.clear();
         FLastVolume.clear();
+        FTrading->BeginDay(d);
     }
 }
 
@@ -316,6 +376,11 @@ void TSimExchange::OnTrade(const QString& code, const TSimTrade& trade)
     rec.Trade = trade;
     FLastVolume.insert(code, trade.Volume);
     FQueue.push_back(std::move(rec));
+}
+
+void TSimExchange::OnWatchedTrade(const QString& code, const TSimTrade& trade)
+{
+    FTrading->OnMarketTrade(code, trade);
 }
 
 void TSimExchange::OnBook(const QString& code, const TSimBook& book)

@@ -9,6 +9,12 @@
 // records are queued by the market and delivered by the pump timer (or by
 // Pump()/Flush()), one ReceiveRealData per record and subscriber.
 //
+// Orders (SimTrading.h) are answered like queries; the order events they
+// cause (SC0/SC1/SC3, delivered to every subscriber of the feed, whatever
+// its key) follow the answer. Fills of resting orders are found whenever the
+// market is brought up to the clock and are delivered with the market's
+// records.
+//
 // Faults for tests. Each one-shot fault applies to the next request of the
 // named transaction code (an empty code matches any): the request is refused
 // with a negative number; or a broker message is sent instead of (or before)
@@ -30,6 +36,7 @@
 class TSimQuery;
 class TSimReal;
 class TSimAnswers;
+class TSimTrading;
 
 // Input values of a query: key InputKey(block, field, idx).
 using TSimInputs = QHash<QString, QString>;
@@ -46,6 +53,7 @@ public:
     TClock& Clock() const { return FClock; }
     TMarketEngine& Engine() { return *FEngine; }
     TSimAccount& Account() { return *FAccount; }
+    TSimTrading& Trading() { return *FTrading; }
     // What went wrong at start (universe file, account state), for the log.
     const QStringList& StartupProblems() const { return FProblems; }
 
@@ -98,6 +106,10 @@ private:
 
     void OnTrade(const QString& code, const TSimTrade& trade) override;
     void OnBook(const QString& code, const TSimBook& book) override;
+    void OnWatchedTrade(const QString& code, const TSimTrade& trade) override;
+    // The answer, with the order events it caused in `events` (not queued).
+    TSimReply AnswerHeld(const QString& tr, const TResLayout& layout, const TSimInputs& in,
+                         std::deque<TSimRealRecord>* events);
     const TSimDayInfo& DayInfoOf(const QString& code);
     void CheckDate();
     int TakeFault(const QString& tr, TFault* out);
@@ -107,7 +119,9 @@ private:
     TClock& FClock;
     std::unique_ptr<TMarketEngine> FEngine;
     std::unique_ptr<TSimAccount> FAccount;
+    std::unique_ptr<TSimTrading> FTrading;
     std::unique_ptr<TSimAnswers> FAnswers;
+    std::deque<TSimRealRecord>* FHeld = nullptr;   // where order events go while answering
     QStringList FProblems;
     QTimer FPump;
 

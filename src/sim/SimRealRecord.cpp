@@ -59,6 +59,8 @@ QString SimRate(double pct)
 
 QString TSimRealRecord::FeedCode() const
 {
+    if (Kind == TSimRealKind::Account)
+        return Feed;
     const bool kq = Market == TSimMarket::Kosdaq;
     if (Kind == TSimRealKind::Trade)
         return kq ? QStringLiteral("K3_") : QStringLiteral("S3_");
@@ -67,6 +69,8 @@ QString TSimRealRecord::FeedCode() const
 
 QString TSimRealRecord::Field(const QString& name) const
 {
+    if (Kind == TSimRealKind::Account)
+        return Fields.value(name);
     const int id = FieldIds().value(name, -1);
     if (id < 0)
         return {};
