@@ -1,0 +1,156 @@
+// The road of one stock and one order, through the real window against the
+// simulated exchange, on a test clock.
+#include "app/MainWindow.h"
+#include "app/SuggestList.h"
+#include "app/UiKit.h"
+#include "broker/ReqQueue.h"
+#include "core/Clock.h"
+#include "core/NumFmt.h"
+#include "trading/LadderModel.h"
+#include "trading/LadderView.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Flow {
+    QTemporaryDir dir;
+    TTestClock clock{QDateTime(QDate(2026, 12, 10), QTime(10, 0, 0))};
+    std::unique_ptr<TfrmMain> w;
+    int confirms = 0;
+
+    Flow()
+    {
+        QFile f(dir.path() + "/hts.ini");
+        f.open(QIODevice::WriteOnly);
+        f.write(("[LOGIN]\nID=demo\nPW=demo1234\nHOST=sim\n[ACCOUNT]\nACNO=55501234501\nACPW=0000\n"
+                 "[UI]\nLASTCODE=000660\n[SIM]\nDELAY=0\nPUMP=0\nALWAYSOPEN=1\nSTATE=\n[XING]\nRES=" +
+                 QString(KESTREL_RES_DIR) + "\n")
+                    .toUtf8());
+        f.close();
+        TStartOptions o;
+        o.ExeDir = dir.path();
+        o.Clock = &clock;
+        w = std::make_unique<TfrmMain>(o);
+        w->resize(1600, 950);
+        w->show();
+        w->FConfirm = [this](const QString&) {
+            ++confirms;
+            return true;
+        };
+        Run(2000);
+    }
+    // Moves time on by `ms` in queue ticks, with the one-second scheduler.
+    void Run(int ms)
+    {
+        for (int t = 0; t < ms; t += 50) {
+            clock.Advance(50);
+            w->FQ->Tick();
+            if ((clock.TickMs() / 50) % 20 == 0)
+                w->SecondTick();
+            QApplication::processEvents();
+            QApplication::processEvents();
+        }
+    }
+    QString Log() const { return w->Memo->toPlainText(); }
+    int LogCount(const QString& s) const { return Log().count(s); }
+};
+
+}  // namespace
+
+TEST(TradingFlow, FindOrderFillModifyCancel)
+{
+    Flow f;
+    TfrmMain& w = *f.w;
+    ASSERT_TRUE(w.FLogged);
+    ASSERT_EQ(w.FCode, "000660");
+
+    // Find by initial consonants.
+    QApplication::setActiveWindow(&w);
+    w.edCode->setFocus();
+    QApplication::processEvents();
+    ASSERT_TRUE(w.edCode->hasFocus());
+    w.edCode->clear();
+    for (QChar c : QStringLiteral("ㅅㅅㅈㅈ"))
+        w.edCode->insert(QString(c));  // as an input method commits each letter
+    ASSERT_TRUE(w.lbSug->isVisible());
+    ASSERT_GE(w.lbSug->Count(), 2);
+    EXPECT_EQ(w.lbSug->CodeAt(0), "005930");  // 삼성전자: initials start with ㅅㅅㅈㅈ, shortest name
+    QTest::keyClick(w.edCode, Qt::Key_Return);
+    EXPECT_EQ(w.FCode, "005930");
+    EXPECT_FALSE(w.lbSug->isVisible());
+    f.Run(1500);
+    ASSERT_GT(w.FHoga.Price, 0);
+    EXPECT_FALSE(w.vLadder->CellRect(w.FHoga.Ask[0], kColAsk).isEmpty());  // the book is on the ladder
+
+    // Buy one share at the best ask: it crosses the spread and fills at once.
+    w.edQty->setText("3");
+    const int ask = w.FHoga.Ask[0];
+    w.vLadder->FOnOrder("2", ask);
+    EXPECT_EQ(f.confirms, 1);
+    EXPECT_EQ(f.LogCount("▶ 매수 삼성전자 3주 " + FmtNum(ask) + "원"), 1);
+    f.Run(600);
+    EXPECT_EQ(f.LogCount("주문응답 [00040]"), 1) << f.Log().toStdString();
+    EXPECT_TRUE(f.Log().contains("체결 삼성전자 "));
+    EXPECT_TRUE(w.FAcctDirty);
+    EXPECT_EQ(w.FQ->CountTr("CSPAQ12300"), 0);  // not before two seconds
+    f.Run(2600);
+    EXPECT_FALSE(w.FAcctDirty);
+    ASSERT_TRUE(w.FHolds.contains("005930")) << f.Log().toStdString();
+    EXPECT_EQ(w.FHolds.value("005930").Qty, 3);
+    EXPECT_EQ(w.gBal->item(0, 0)->text(), "005930");
+    EXPECT_TRUE(w.vLadder->Model().Row(ask).HasPnl);  // per-row profit of the holding
+
+    // A resting buy five ticks under the bid; then drag it one tick lower.
+    int px = w.FHoga.Bid[0];
+    for (int i = 0; i < 5; ++i)
+        px = TickDown(px);
+    w.edQty->setText("1");
+    w.vLadder->FOnOrder("2", px);
+    f.Run(1500);
+    ASSERT_EQ(w.FMiche.size(), 1) << f.Log().toStdString();
+    EXPECT_EQ(w.FMiche[0].Price, px);
+    EXPECT_EQ(w.vLadder->Model().MyCount("2"), 1);
+    EXPECT_EQ(w.pcBM->tabText(1), "  미체결 (1)  ");
+    const int lower = TickDown(px);
+    w.vLadder->FOnMove("2", px, lower);
+    f.Run(1500);
+    EXPECT_EQ(f.LogCount("정정응답 [00131]"), 1) << f.Log().toStdString();
+    ASSERT_EQ(w.FMiche.size(), 1);
+    EXPECT_EQ(w.FMiche[0].Price, lower);
+
+    // Right-click cancels it.
+    w.vLadder->FOnCancel("2", lower);
+    f.Run(1500);
+    EXPECT_EQ(f.LogCount("취소응답 [00156]"), 1);
+    EXPECT_TRUE(w.FMiche.isEmpty());
+    EXPECT_EQ(w.pcBM->tabText(1), "  미체결  ");
+
+    // Two resting sells, cancelled together by the sell cancel-all button.
+    int up = w.FHoga.Ask[0];
+    for (int i = 0; i < 5; ++i)
+        up = TickUp(up);
+    w.edSQty->setText("1");
+    w.vLadder->FOnOrder("1", up);
+    w.vLadder->FOnOrder("1", TickUp(up));
+    f.Run(2000);
+    ASSERT_EQ(w.FMiche.size(), 2) << f.Log().toStdString();
+    EXPECT_EQ(w.btnSellCxl->text(), "매도 전체취소 (2)");
+    const int before = f.LogCount("▶ 취소 삼성전자");
+    w.CancelSide("1");
+    EXPECT_EQ(f.LogCount("▶ 취소 삼성전자") - before, 2);  // one request per order
+    f.Run(2000);
+    EXPECT_TRUE(w.FMiche.isEmpty()) << f.Log().toStdString();
+    EXPECT_EQ(w.btnSellCxl->text(), "매도 전체취소");
+
+    const QString shot = QDir::temp().filePath("kestrel-trading.png");
+    w.grab().save(shot);
+}
