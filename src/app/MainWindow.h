@@ -155,6 +155,7 @@ public:
     void QueueModifyOne(const TMicheRow& row, int newPrice);
     void OnLadderCancel(const QString& side, int price);
     void OnLadderMove(const QString& side, int fromPrice, int toPrice);
+    void FillBalanceInput(TXAQuery* q);
     void ReqBal();
     void OnBalData();
     void ApplyHold();

@@ -206,14 +206,7 @@ TLoginResult TfrmMain::TryLogin(const QString& id, const QString& pw, const QStr
         FSess->DisconnectServer();
         return {false, QStringLiteral("계좌 확인용 Res 파일(CSPAQ12300.res)이 없습니다 — xingAPI 설치 확인")};
     }
-    const QString in = QStringLiteral("CSPAQ12300InBlock1");
-    qChk->SetFieldData(in, QStringLiteral("RecCnt"), 0, QStringLiteral("1"));
-    qChk->SetFieldData(in, QStringLiteral("AcntNo"), 0, FCfg.Acno);
-    qChk->SetFieldData(in, QStringLiteral("Pwd"), 0, FCfg.AcPw);
-    qChk->SetFieldData(in, QStringLiteral("BalCreTp"), 0, QStringLiteral("0"));
-    qChk->SetFieldData(in, QStringLiteral("CmsnAppTpCode"), 0, QStringLiteral("0"));
-    qChk->SetFieldData(in, QStringLiteral("D2balBaseQryTp"), 0, QStringLiteral("1"));
-    qChk->SetFieldData(in, QStringLiteral("UprcTpCode"), 0, QStringLiteral("0"));
+    FillBalanceInput(qChk);
     if (qChk->Request(false) < 0) {
         FSess->DisconnectServer();
         return {false, QStringLiteral("계좌 확인 조회를 보내지 못했습니다")};

@@ -318,19 +318,25 @@ void TfrmMain::OnLadderMove(const QString& side, int fromPrice, int toPrice)
 
 // ---- balance and fills ----
 
+// The balance query's input: the account check at login asks the same.
+void TfrmMain::FillBalanceInput(TXAQuery* q)
+{
+    const QString b = QStringLiteral("CSPAQ12300InBlock1");
+    q->SetFieldData(b, QStringLiteral("RecCnt"), 0, QStringLiteral("1"));
+    q->SetFieldData(b, QStringLiteral("AcntNo"), 0, FCfg.Acno);
+    q->SetFieldData(b, QStringLiteral("Pwd"), 0, FCfg.AcPw);
+    q->SetFieldData(b, QStringLiteral("BalCreTp"), 0, QStringLiteral("0"));
+    q->SetFieldData(b, QStringLiteral("CmsnAppTpCode"), 0, QStringLiteral("0"));
+    q->SetFieldData(b, QStringLiteral("D2balBaseQryTp"), 0, QStringLiteral("1"));
+    q->SetFieldData(b, QStringLiteral("UprcTpCode"), 0, QStringLiteral("0"));
+}
+
 void TfrmMain::ReqBal()
 {
     FQ->Add(QStringLiteral("CSPAQ12300"), [this] {
         if (!SetQueryRes(qBal, QStringLiteral("CSPAQ12300")))
             return;
-        const QString b = QStringLiteral("CSPAQ12300InBlock1");
-        qBal->SetFieldData(b, QStringLiteral("RecCnt"), 0, QStringLiteral("1"));
-        qBal->SetFieldData(b, QStringLiteral("AcntNo"), 0, FCfg.Acno);
-        qBal->SetFieldData(b, QStringLiteral("Pwd"), 0, FCfg.AcPw);
-        qBal->SetFieldData(b, QStringLiteral("BalCreTp"), 0, QStringLiteral("0"));
-        qBal->SetFieldData(b, QStringLiteral("CmsnAppTpCode"), 0, QStringLiteral("0"));
-        qBal->SetFieldData(b, QStringLiteral("D2balBaseQryTp"), 0, QStringLiteral("1"));
-        qBal->SetFieldData(b, QStringLiteral("UprcTpCode"), 0, QStringLiteral("0"));
+        FillBalanceInput(qBal);
         if (qBal->Request(false) < 0)
             Log(QStringLiteral("!! 잔고 요청 실패"));
     });

@@ -90,6 +90,23 @@ qint64 TSimTrading::Sellable(const QString& code) const
     return qMax<qint64>(0, (h ? h->Qty : 0) - OpenSellQty(code));
 }
 
+std::optional<TSimOrderAnswer> TSimTrading::PriceReject(const QString& code, int price,
+                                                        const QString& badPriceText) const
+{
+    const QString bad = CheckPrice(code, price);
+    if (bad.isEmpty())
+        return std::nullopt;
+    const TSimDayInfo info = FEngine.DayInfo(code);
+    if (bad == SimMsg::kOrdTick)
+        return Reject(bad, QStringLiteral("호가단위가 맞지 않습니다. %1원은 %2원 단위로 주문하세요.")
+                               .arg(FmtNum(price), FmtNum(TickSize(price))));
+    if (bad == SimMsg::kOrdUpLimit)
+        return Reject(bad, QStringLiteral("주문가격이 상한가(%1원)를 넘습니다.").arg(FmtNum(info.UpLimit)));
+    if (bad == SimMsg::kOrdDnLimit)
+        return Reject(bad, QStringLiteral("주문가격이 하한가(%1원)에 못 미칩니다.").arg(FmtNum(info.DnLimit)));
+    return Reject(bad, badPriceText);
+}
+
 TSimOrderAnswer TSimTrading::Reject(const QString& code, const QString& text) const
 {
     TSimOrderAnswer a;
@@ -123,17 +140,8 @@ TSimOrderAnswer TSimTrading::Place(const QString& code, char side, qint64 qty, i
                                            .arg(FmtNum(kMaxOrderQty)));
     if (FEngine.Phase() == TSessionPhase::Closed)
         return Reject(SimMsg::kOrdClosed, QStringLiteral("장이 끝나 주문을 받을 수 없습니다."));
-    const TSimDayInfo info = FEngine.DayInfo(code);
-    const QString bad = CheckPrice(code, price);
-    if (bad == SimMsg::kOrdPrice)
-        return Reject(bad, QStringLiteral("주문가격을 확인하세요."));
-    if (bad == SimMsg::kOrdTick)
-        return Reject(bad, QStringLiteral("호가단위가 맞지 않습니다. %1원은 %2원 단위로 주문하세요.")
-                               .arg(FmtNum(price), FmtNum(TickSize(price))));
-    if (bad == SimMsg::kOrdUpLimit)
-        return Reject(bad, QStringLiteral("주문가격이 상한가(%1원)를 넘습니다.").arg(FmtNum(info.UpLimit)));
-    if (bad == SimMsg::kOrdDnLimit)
-        return Reject(bad, QStringLiteral("주문가격이 하한가(%1원)에 못 미칩니다.").arg(FmtNum(info.DnLimit)));
+    if (auto r = PriceReject(code, price, QStringLiteral("주문가격을 확인하세요.")))
+        return *r;
 
     // The stock up to the clock first: fills due by now come before this order.
     TSimQuote q;
@@ -191,17 +199,8 @@ TSimOrderAnswer TSimTrading::Modify(qint64 orgOrdNo, const QString& code, qint64
                                            .arg(FmtNum(kMaxOrderQty)));
     if (FEngine.Phase() == TSessionPhase::Closed)
         return Reject(SimMsg::kOrdClosed, QStringLiteral("장이 끝나 정정할 수 없습니다."));
-    const TSimDayInfo info = FEngine.DayInfo(org0.Code);
-    const QString bad = CheckPrice(org0.Code, price);
-    if (bad == SimMsg::kOrdPrice)
-        return Reject(bad, QStringLiteral("정정가격을 확인하세요."));
-    if (bad == SimMsg::kOrdTick)
-        return Reject(bad, QStringLiteral("호가단위가 맞지 않습니다. %1원은 %2원 단위로 주문하세요.")
-                               .arg(FmtNum(price), FmtNum(TickSize(price))));
-    if (bad == SimMsg::kOrdUpLimit)
-        return Reject(bad, QStringLiteral("주문가격이 상한가(%1원)를 넘습니다.").arg(FmtNum(info.UpLimit)));
-    if (bad == SimMsg::kOrdDnLimit)
-        return Reject(bad, QStringLiteral("주문가격이 하한가(%1원)에 못 미칩니다.").arg(FmtNum(info.DnLimit)));
+    if (auto r = PriceReject(org0.Code, price, QStringLiteral("정정가격을 확인하세요.")))
+        return *r;
 
     TSimQuote q;
     FEngine.Quote(org0.Code, &q);   // fills due by now first

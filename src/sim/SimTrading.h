@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 // Order matching of the simulated exchange for the demo account: cash limit
 // orders (new, modify, cancel), their fills against the simulated market,
 // and the account's cash and holdings after them.
@@ -97,6 +98,8 @@ public:
 
 private:
     TSimOrderAnswer Reject(const QString& code, const QString& text) const;
+    // The refusal for a price off the grid or outside the day's limits, if any.
+    std::optional<TSimOrderAnswer> PriceReject(const QString& code, int price, const QString& badPriceText) const;
     QString CheckPrice(const QString& code, int price) const;
     int IndexOf(qint64 ordNo) const;
     // Takes the shown book levels a marketable order reaches.
