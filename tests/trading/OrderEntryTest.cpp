@@ -68,8 +68,9 @@ TEST(OrderEntry, SizingTable)
             holds.insert("005930", THold{c.held, 9000});
         const TOrderDecision d = DecideOrder(c.in, holds, c.miche);
         EXPECT_EQ(d.Send, c.send) << c.name;
-        if (c.send)
+        if (c.send) {
             EXPECT_EQ(d.Qty, c.qty) << c.name;
+        }
         EXPECT_EQ(d.Log.value(0), QString::fromUtf8(c.log)) << c.name;
         EXPECT_EQ(d.Prefix, QString::fromUtf8(c.prefix)) << c.name;
     }
