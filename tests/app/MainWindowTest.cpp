@@ -227,3 +227,17 @@ TEST(MainWindow, ScreenshotForReview)
     const QString out = QDir::temp().filePath("kestrel-main.png");
     EXPECT_TRUE(w.grab().save(out));
 }
+
+TEST(MainWindow, ClosingSavesTheLayout)
+{
+    Fixture f;
+    TfrmMain& w = f.Open();
+    w.show();
+    QTest::qWait(20);
+    w.pcBM->setCurrentIndex(2);
+    w.close();
+    TIniFile ini(f.dir.path() + "/hts.ini");
+    EXPECT_EQ(ini.ReadInteger("UI", "BMTAB", -1), 2);
+    EXPECT_GT(ini.ReadInteger("LAYOUT", "PROGH", 0), 0);
+    EXPECT_EQ(QFile(f.dir.path() + "/hts.ini").permissions() & (QFile::ReadOther | QFile::ReadGroup), 0);
+}
