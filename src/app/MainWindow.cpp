@@ -26,6 +26,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QTableView>
 #include <QTableWidget>
 #include <QWheelEvent>
 
@@ -250,9 +251,9 @@ bool TfrmMain::MouseWheelHandler(QObject* obj, QWheelEvent* e)
     QWidget* target = QApplication::widgetAt(e->globalPosition().toPoint());
     if (!target || target->window() != this)
         return false;
-    QTableWidget* grid = nullptr;
+    QTableView* grid = nullptr;
     for (QWidget* w = target; w && w != this; w = w->parentWidget())
-        if ((grid = qobject_cast<QTableWidget*>(w)))
+        if ((grid = qobject_cast<QTableView*>(w)))
             break;
     if (!grid) {
         if (obj != target && qobject_cast<QWidget*>(obj) && target != this) {
@@ -265,7 +266,7 @@ bool TfrmMain::MouseWheelHandler(QObject* obj, QWheelEvent* e)
     }
     if (obj != grid->viewport() && obj != target)
         return true;  // delivered to a parent: already handled at the grid
-    const int rows = grid->rowCount();
+    const int rows = grid->model() ? grid->model()->rowCount() : 0;
     const int rowH = qMax(1, grid->verticalHeader()->defaultSectionSize());
     const int visible = qMax(1, grid->viewport()->height() / rowH);
     const int top = grid->rowAt(0) < 0 ? 0 : grid->rowAt(0);
@@ -276,6 +277,8 @@ bool TfrmMain::MouseWheelHandler(QObject* obj, QWheelEvent* e)
         newTop = qMax(top - 3, 0);
     if (rows > 0)
         grid->scrollTo(grid->model()->index(newTop, 0), QAbstractItemView::PositionAtTop);
+    if (e->angleDelta().y() < 0 && grid == gTick && newTop + visible >= rows - 1 && FTickMore && !FTickBusy)
+        ReqTicks(true);
     return true;
 }
 

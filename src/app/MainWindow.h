@@ -4,6 +4,8 @@
 #include "core/Config.h"
 #include "core/IniFile.h"
 #include "market/Quote.h"
+#include "market/Ticks.h"
+#include "broker/ResLayout.h"
 #include "market/StockInfo.h"
 #include "trading/AccountData.h"
 
@@ -243,7 +245,18 @@ public:
     TColorButton* btnBuyCxl = nullptr;
     TTabSet* pcBM = nullptr;
 
-    QTableWidget *gTick = nullptr, *gDaily = nullptr, *gBal = nullptr, *gMiche = nullptr, *gSig = nullptr,
+    class QTableView* gTick = nullptr;
+    class TTickModel* FTickModel = nullptr;
+    TTickList FTicks;
+    QString FTickCts;
+    bool FTickMore = false, FTickBusy = false, FTickNext = false;
+    QVector<struct TResField> FTickFld;
+    void ReqTicks(bool next);
+    void OnTickData();
+    void ReloadTicks();
+    void ResetTicks();
+    void ShowTickSums();
+    QTableWidget *gDaily = nullptr, *gBal = nullptr, *gMiche = nullptr, *gSig = nullptr,
                  *gPnl = nullptr;
     QHeaderView *hcRank = nullptr, *hcLmTop = nullptr, *hcLM = nullptr;
     QCheckBox* chkSig[5] = {};

@@ -350,6 +350,8 @@ void TfrmMain::OnQueryData(TXAQuery* q, const QString& tr)
         OnFillsData();
     else if (tr == QStringLiteral("t0425") && q == qMiche)
         OnMicheData();
+    else if (tr == QStringLiteral("t1301"))
+        OnTickData();
     else if (tr == QStringLiteral("t0167"))
         OnTimeData();
 }
@@ -374,8 +376,10 @@ void TfrmMain::OnQueryMsg(TXAQuery* q, bool sysErr, const QString& code, const Q
     if (!IsSignificant(sysErr, code))
         return;
     Log(QStringLiteral("[") + code + QStringLiteral("] ") + msg);
-    if (msg.contains(QStringLiteral("전송제한")))
+    if (msg.contains(QStringLiteral("전송제한"))) {
+        FTickBusy = false;
         Log(QStringLiteral("전송제한 — 프로그램매매 자동 갱신 1분 쉼"));
+    }
 }
 
 void TfrmMain::OnRealData(TXAReal* r, const QString& tr)

@@ -14,9 +14,11 @@
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScrollBar>
+#include <QTableView>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "app/TickModel.h"
 #include "trading/LadderScroll.h"
 #include "trading/LadderView.h"
 #include "trading/MyOrdBar.h"
@@ -338,8 +340,25 @@ void TfrmMain::FitProgColumns()
 void TfrmMain::BuildTickPages()
 {
     QWidget* tick = pcTick->AddPage(QStringLiteral("  당일 체결  "));
-    gTick = MakeGrid(tick, {{QStringLiteral("시각"), 90}, {QStringLiteral("체결가"), 110}, {QStringLiteral("등락률"), 80},
-                            {QStringLiteral("체결량"), 100}});
+    gTick = new QTableView(tick);
+    FTickModel = new TTickModel(FTicks, gTick);
+    gTick->setModel(FTickModel);
+    StyleGrid(gTick, {{QStringLiteral("시각"), 90}, {QStringLiteral("체결가"), 110}, {QStringLiteral("등락률"), 80},
+                      {QStringLiteral("체결량"), 100}});
+    gTick->setSelectionMode(QAbstractItemView::NoSelection);
+    gTick->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    connect(gTick, &QTableView::clicked, this, [this](const QModelIndex& i) {
+        if (i.row() < FTicks.Count()) {
+            FTickModel->SelTick = i.row() - FTicks.Inserted();
+            gTick->viewport()->update();
+        }
+    });
+    gTick->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(gTick, &QTableView::customContextMenuRequested, this, [this] { gTick->scrollToTop(); });
+    connect(gTick->verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int v) {
+        if (v >= gTick->verticalScrollBar()->maximum() - 1 && FTickMore && !FTickBusy)
+            ReqTicks(true);
+    });
     VBox(tick)->addWidget(gTick);
 
     QWidget* daily = pcTick->AddPage(QStringLiteral("  일별  "));
@@ -445,10 +464,7 @@ void TfrmMain::BuildLadderColumn(QWidget*)
     };
     vLadder->FOnCancel = [this](const QString& side, int price) { OnLadderCancel(side, price); };
     vLadder->FOnMove = [this](const QString& side, int from, int to) { OnLadderMove(side, from, to); };
-    vLadder->FOnReload = [this] {
-        if (FLogged && !FCode.isEmpty())
-            ReqPrice();
-    };
+    vLadder->FOnReload = [this] { ReloadTicks(); };
     v->addWidget(ladWrap, 1);
 
     pnlLadBot = MakePanel(area);

@@ -6,6 +6,10 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QHeaderView>
+#include <QTableView>
+
+#include "app/TickModel.h"
 
 #include "core/NumFmt.h"
 #include "market/StockSearch.h"
@@ -29,7 +33,7 @@ void TfrmMain::SelectStock(const QString& code)
     FPrevVol = 0;
     vLadder->SetDayMarks(0, 0, 0, 0);
     vLadder->SetData(FHoga);
-    vLadder->ClearTk();
+    ResetTicks();
     UpdateQuoteHeader();
     PushMyOrders();
     UpdateCancelButtons();
@@ -48,7 +52,109 @@ void TfrmMain::SelectStock(const QString& code)
     for (const char* tr : {"t1101", "t8410", "t8412", "t1637", "t1301"})
         FQ->ClearTr(QString::fromLatin1(tr));
     ReqPrice();
+    ReqTicks(false);
     ReqFills();
+}
+
+// ---- ticks ----
+
+void TfrmMain::ResetTicks()
+{
+    FTicks.Clear();
+    FTickCts.clear();
+    FTickMore = FTickBusy = false;
+    FTickModel->SelTick = -1;
+    FTickModel->PrevClose = 0;
+    FTickModel->Reset();
+    gTick->scrollToTop();
+    vLadder->ClearTk();
+    ShowTickSums();
+}
+
+void TfrmMain::ShowTickSums()
+{
+    lbTkFrom->setText(FTicks.SumsLabel());
+    lbTkFrom->adjustSize();
+}
+
+void TfrmMain::ReqTicks(bool next)
+{
+    if (!FLogged || FCode.isEmpty())
+        return;
+    const QString code = FCode;
+    const QString cts = next ? FTickCts : QString();
+    FTickBusy = true;
+    FQ->Add(QStringLiteral("t1301"), [this, code, cts, next] {
+        if (!SetQueryRes(qTick, QStringLiteral("t1301"))) {
+            FTickBusy = false;
+            return;
+        }
+        const QString b = QStringLiteral("t1301InBlock");
+        qTick->SetFieldData(b, QStringLiteral("shcode"), 0, code);
+        qTick->SetFieldData(b, QStringLiteral("cvolume"), 0, QString());
+        qTick->SetFieldData(b, QStringLiteral("starttime"), 0, QString());
+        qTick->SetFieldData(b, QStringLiteral("endtime"), 0, QString());
+        qTick->SetFieldData(b, QStringLiteral("cts_time"), 0, cts);
+        FTickNext = next;
+        if (qTick->Request(next) < 0) {
+            Log(QStringLiteral("!! t1301 체결내역 요청 실패"));
+            FTickBusy = false;
+        }
+    });
+}
+
+void TfrmMain::OnTickData()
+{
+    FTickBusy = false;
+    if (FTickFld.isEmpty())
+        FTickFld = LoadResFields(FCfg.ResPath + QStringLiteral("t1301.res"), QStringLiteral("t1301OutBlock1"));
+    const QString ask = FindField(FTickFld, {QStringLiteral("매도호가")}, QStringLiteral("offerho"));
+    const QString bid = FindField(FTickFld, {QStringLiteral("매수호가")}, QStringLiteral("bidho"));
+    const QString ms = FindField(FTickFld, {QStringLiteral("매수체결수량"), QStringLiteral("매수체결량"),
+                                            QStringLiteral("매수누적체결량")}, QStringLiteral("msvolume"));
+    const QString md = FindField(FTickFld, {QStringLiteral("매도체결수량"), QStringLiteral("매도체결량"),
+                                            QStringLiteral("매도누적체결량")}, QStringLiteral("mdvolume"));
+    const QString b = QStringLiteral("t1301OutBlock1");
+    const int n = qTick->GetBlockCount(b);
+    FTickCts = qTick->GetFieldData(QStringLiteral("t1301OutBlock"), QStringLiteral("cts_time"), 0).trimmed();
+    FTickMore = n > 0 && !FTickCts.isEmpty();
+    QVector<TTickRec> recs;
+    recs.reserve(n);
+    for (int i = 0; i < n; ++i) {
+        TTickRec r;
+        r.Chetime = qTick->GetFieldData(b, QStringLiteral("chetime"), i);
+        r.Price = int(ParseInt(qTick->GetFieldData(b, QStringLiteral("price"), i)));
+        r.CVolume = ParseInt(qTick->GetFieldData(b, QStringLiteral("cvolume"), i));
+        r.Ask = int(ParseInt(qTick->GetFieldData(b, ask, i)));
+        r.Bid = int(ParseInt(qTick->GetFieldData(b, bid, i)));
+        r.Ms = ParseInt(qTick->GetFieldData(b, ms, i));
+        r.Md = ParseInt(qTick->GetFieldData(b, md, i));
+        recs.append(r);
+    }
+    if (!FTickNext)
+        FTickModel->SelTick = -1;
+    FTicks.ApplyPage(recs, !FTickNext);
+    vLadder->ClearTk();
+    FTicks.RebuildSums([this](int sd, int p, qint64 v) { vLadder->AddTk(sd, p, v); });
+    vLadder->update();
+    ShowTickSums();
+    FTickModel->PrevClose = FHoga.PrevClose;
+    FTickModel->Reset();
+    if (!FTickNext)
+        gTick->scrollToTop();
+    const int visible = gTick->viewport()->height() / qMax(1, gTick->verticalHeader()->defaultSectionSize());
+    if (FTickMore && !FTickBusy && FTicks.Count() < visible + 10)
+        ReqTicks(true);
+}
+
+void TfrmMain::ReloadTicks()
+{
+    if (!FLogged || FCode.isEmpty())
+        return;
+    FQ->ClearTr(QStringLiteral("t1301"));
+    ResetTicks();
+    ReqTicks(false);
+    Log(QStringLiteral("체결 새로 받음 — 사다리 체결 합계 처음부터"));
 }
 
 // The current stock's unfilled orders on the ladder.
@@ -89,6 +195,7 @@ void TfrmMain::OnPriceData()
     UpdateQuoteHeader();
     vLadder->SetData(FHoga);
     vLadder->SetDayMarks(FDay.Open, FDay.High, FDay.Low, 0);
+    FTickModel->PrevClose = FHoga.PrevClose;
     FLadScroll->BuildLadderTicks();
     vLadder->Recenter();
     if (ParseInt(edPrice->text()) <= 0)
@@ -103,9 +210,17 @@ void TfrmMain::OnTradeReal(TXAReal* r)
     UpdateQuoteHeader();
     vLadder->SetData(FHoga);
     vLadder->SetDayMarks(FDay.Open, FDay.High, FDay.Low, 0);
-    if (t.Side)
-        vLadder->AddTk(t.Side == '+' ? 1 : 2, t.Price, t.CVolume);
+    // The tick list and the ladder's tick sums.
+    const bool counted = FTicks.SumCount();
+    FTicks.AddReal(t.Time, t.Price, t.CVolume, QString(QLatin1Char(t.Side ? t.Side : ' ')),
+                   [this](int sd, int p, qint64 v) { vLadder->AddTk(sd, p, v); });
+    if (FTicks.SumCount() != counted)
+        ShowTickSums();
     vLadder->update();
+    const int top = gTick->rowAt(0);
+    FTickModel->Reset();
+    if (top > 0)
+        gTick->scrollTo(FTickModel->index(top + 1, 0), QAbstractItemView::PositionAtTop);
 }
 
 void TfrmMain::OnBookReal(TXAReal* r)

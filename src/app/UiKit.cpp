@@ -90,7 +90,7 @@ QWidget* TTabSet::AddPage(const QString& caption)
 static QString GridStyle()
 {
     return QStringLiteral(
-               "QTableWidget { border: 0; gridline-color: #dcdcdc; background: white;"
+               "QTableView { border: 0; gridline-color: #dcdcdc; background: white;"
                " selection-background-color: rgb(210,230,247); selection-color: rgb(48,48,48); }"
                "QHeaderView::section { background: rgb(240,240,240); color: rgb(80,80,80);"
                " border: 0; border-right: 1px solid #d0d0d0; border-bottom: 1px solid #d0d0d0; padding: 0 2px; }");
@@ -99,6 +99,16 @@ static QString GridStyle()
 QTableWidget* MakeGrid(QWidget* parent, const QVector<TColumn>& cols)
 {
     auto* g = new QTableWidget(1, cols.size(), parent);
+    StyleGrid(g, cols);
+    QStringList caps;
+    for (const TColumn& c : cols)
+        caps << c.Caption;
+    g->setHorizontalHeaderLabels(caps);
+    return g;
+}
+
+void StyleGrid(QTableView* g, const QVector<TColumn>& cols)
+{
     g->setFont(AppFont(9));
     g->setFrameShape(QFrame::NoFrame);
     g->setStyleSheet(GridStyle());
@@ -114,13 +124,8 @@ QTableWidget* MakeGrid(QWidget* parent, const QVector<TColumn>& cols)
     g->horizontalHeader()->setHighlightSections(false);
     g->horizontalHeader()->setSectionsClickable(false);
     g->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
-    QStringList caps;
-    for (int i = 0; i < cols.size(); ++i) {
-        caps << cols[i].Caption;
+    for (int i = 0; i < cols.size(); ++i)
         g->setColumnWidth(i, Scaled(cols[i].Width));
-    }
-    g->setHorizontalHeaderLabels(caps);
-    return g;
 }
 
 QHeaderView* MakeHeader(QWidget* parent, const QVector<TColumn>& cols)

@@ -62,6 +62,8 @@ struct TColumn {
 // A grid: no border, one header row, rows Scaled(20), grid lines, resizable
 // columns, whole-row selection, starts with one empty data row.
 QTableWidget* MakeGrid(QWidget* parent, const QVector<TColumn>& cols);
+// The same look for a view over a model of its own (column captions from the model).
+void StyleGrid(QTableView* g, const QVector<TColumn>& cols);
 
 // A header over an owner-drawn list: Scaled(22) high, sections not
 // clickable, each at least Scaled(16) wide.

@@ -16,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QSplitter>
 #include <QTemporaryDir>
+#include <QTableView>
 #include <QTest>
 #include <QTextBlock>
 #include <gtest/gtest.h>
@@ -82,7 +83,7 @@ TEST(MainWindow, RegionsTabsAndGridsAsBuilt)
     EXPECT_EQ(GridCaptions(w.gMiche), QStringList({"종목", "구분", "가격", "잔량", "주문번호"}));
     EXPECT_EQ(GridCaptions(w.gBal).size(), 7);
     EXPECT_EQ(GridCaptions(w.gPnl).size(), 8);
-    EXPECT_EQ(w.gTick->rowCount(), 1);  // a grid starts with one empty data row
+    EXPECT_EQ(w.gTick->model()->rowCount(), 1);  // a grid starts with one empty data row
     EXPECT_EQ(w.lbStatus->text(), QStringLiteral("로그인 전"));
     EXPECT_EQ(w.cbBoard->count(), 7);
     EXPECT_EQ(w.cbMinPer->count(), 6);

@@ -1,0 +1,48 @@
+#include "app/TickModel.h"
+
+#include "app/UiKit.h"
+#include "core/NumFmt.h"
+
+QVariant TTickModel::headerData(int section, Qt::Orientation o, int role) const
+{
+    static const char* caps[4] = {"시각", "체결가", "등락률", "체결량"};
+    if (o == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < 4)
+        return QString::fromUtf8(caps[section]);
+    return {};
+}
+
+QVariant TTickModel::data(const QModelIndex& idx, int role) const
+{
+    const int r = idx.row();
+    if (r < 0 || r >= FTicks.Count())
+        return {};
+    const TTickRow& t = FTicks.Rows()[r];
+    const int c = idx.column();
+    switch (role) {
+    case Qt::DisplayRole:
+        if (c == 0)
+            return t.T;
+        if (c == 1)
+            return FmtNum(t.P);
+        if (c == 3)
+            return FmtNum(double(t.V));
+        if (PrevClose < 1)
+            return QString();
+        return FormatFloat(QStringLiteral("+0.00;-0.00;0.00"), (double(t.P) / PrevClose - 1) * 100) +
+               QLatin1Char('%');
+    case Qt::ForegroundRole:
+        if (c == 0)
+            return QColor(112, 112, 112);
+        if (c == 2)
+            return t.P > PrevClose ? Colors::Rise : t.P < PrevClose ? Colors::Fall : Colors::Flat;
+        return t.Sd == 1 ? Colors::Rise : t.Sd == 2 ? Colors::Fall : Colors::Flat;
+    case Qt::TextAlignmentRole:
+        return int((c == 0 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
+    case Qt::BackgroundRole:
+        if (SelTick >= 0 && r - FTicks.Inserted() == SelTick)
+            return Colors::SelectedRow;
+        return QColor(Qt::white);
+    default:
+        return {};
+    }
+}
