@@ -71,9 +71,47 @@ int TDailyModel::Close(const TSimStock& s, const QDate& d) const
     return std::clamp(raw, LowerLimit(prev), UpperLimit(prev));
 }
 
-int TDailyModel::Open(const TSimStock& s, const QDate& d) const
+QVector<QPair<QDate, int>> TDailyModel::Closes(const TSimStock& s, const QDate& from, const QDate& to) const
 {
-    const int prev = PrevClose(s, d);
+    QVector<QPair<QDate, int>> out;
+    if (!from.isValid() || !to.isValid() || to < from)
+        return out;
+    // Every close needs the raw close of the trading day before it as well.
+    const QDate first = PrevTradingDay(from);
+    const qint64 j0 = first.toJulianDay() - (kTerms - 1);
+    const qint64 j1 = to.toJulianDay();
+    const quint64 code = SeedOfText(s.Code);
+    const double vol = DailyVol(s);
+    QVector<double> draw(int(j1 - j0 + 1));
+    for (qint64 j = j0; j <= j1; ++j) {
+        TSimRng rng(SeedMix({FSeed, code, quint64(j), kSaltDay}));
+        draw[int(j - j0)] = std::clamp(vol * rng.Normal(), -kMaxDraw, kMaxDraw);
+    }
+    // The same sum, term by term, as Deviation.
+    auto raw = [&](const QDate& d) {
+        const qint64 jd = d.toJulianDay();
+        double x = 0, w = 1;
+        for (int k = 0; k < kTerms; ++k) {
+            x += w * draw[int(jd - k - j0)];
+            w *= kDecay;
+        }
+        return NearestGrid(double(std::max(1, s.PrevClose)) * std::exp(x));
+    };
+    int prevRaw = raw(first);
+    for (QDate d = first.addDays(1); d <= to; d = d.addDays(1)) {
+        if (!IsTradingDay(d))
+            continue;
+        const int r = raw(d);
+        if (d >= from)
+            out.append({d, std::clamp(r, LowerLimit(prevRaw), UpperLimit(prevRaw))});
+        prevRaw = r;
+    }
+    return out;
+}
+
+int TDailyModel::OpenAfter(const TSimStock& s, const QDate& d, int prevClose) const
+{
+    const int prev = std::max(1, prevClose);
     const double vol = DailyVol(s);
     TSimRng rng(SeedMix({FSeed, SeedOfText(s.Code), quint64(d.toJulianDay()), kSaltOpen}));
     const double gap = std::clamp(0.4 * vol * rng.Normal(), -3 * vol, 3 * vol);

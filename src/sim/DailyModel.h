@@ -23,6 +23,8 @@
 #include "sim/SimStock.h"
 #include "sim/StockSim.h"
 #include <QDate>
+#include <QPair>
+#include <QVector>
 
 bool IsTradingDay(const QDate& d);
 // The last trading day strictly before d.
@@ -41,8 +43,13 @@ public:
     int Close(const TSimStock& s, const QDate& d) const;
     // Close of the trading day before d.
     int PrevClose(const TSimStock& s, const QDate& d) const { return Close(s, PrevTradingDay(d)); }
+    // Closes of the trading days in [from, to], ascending, each equal to
+    // Close(s, day); one pass instead of a full sum per day.
+    QVector<QPair<QDate, int>> Closes(const TSimStock& s, const QDate& from, const QDate& to) const;
     // Opening print of date d: a gap from the previous close, within limits.
-    int Open(const TSimStock& s, const QDate& d) const;
+    int Open(const TSimStock& s, const QDate& d) const { return OpenAfter(s, d, PrevClose(s, d)); }
+    // The same, with the previous trading day's close already known.
+    int OpenAfter(const TSimStock& s, const QDate& d, int prevClose) const;
     // How busy the day is against the stock's usual volume (about 0.4 .. 3).
     double Activity(const TSimStock& s, const QDate& d) const;
 

@@ -3,6 +3,7 @@
 #include "sim/MarketEngine.h"
 #include "sim/SimAccount.h"
 #include "sim/SimExchange.h"
+#include "sim/SimHistoryAnswers.h"
 #include "sim/SimRealRecord.h"
 #include "sim/SimTrading.h"
 #include <QMap>
@@ -54,9 +55,12 @@ TSimReply LayoutLacks(const QString& block)
 
 TSimAnswers::TSimAnswers(TMarketEngine& engine, TSimAccount& account, TSimTrading& trading,
                          const TSimConfig& cfg, TClock& clock)
-    : FEngine(engine), FAccount(account), FTrading(trading), FCfg(cfg), FClock(clock)
+    : FEngine(engine), FAccount(account), FTrading(trading), FCfg(cfg), FClock(clock),
+      FHistory(std::make_unique<TSimHistoryAnswers>(engine))
 {
 }
+
+TSimAnswers::~TSimAnswers() = default;
 
 QString TSimAnswers::In(const QHash<QString, QString>& in, const QString& block, const QString& field) const
 {
@@ -81,6 +85,8 @@ TSimReply TSimAnswers::Answer(const QString& tr, const TResLayout& layout, const
         return T0150(layout, in);
     if (tr == QLatin1String("t0424"))
         return T0424(layout, in);
+    if (TSimHistoryAnswers::Serves(tr))
+        return FHistory->Answer(tr, layout, in);
     return MessageOnly(SimMsg::kNoService,
                        QStringLiteral("모의 거래소에는 아직 없는 조회 서비스입니다 (%1).").arg(tr));
 }

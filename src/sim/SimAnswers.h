@@ -5,7 +5,8 @@
 // orders (CSPAT00600 new, CSPAT00700 modify, CSPAT00800 cancel; matched by
 // SimTrading.h), the day's orders and fills (t0425), the day's trading
 // journal with fees and taxes (t0150) and the balance with today's realized
-// profit (t0424). t0150 and t0424 answer everything in one page (their
+// profit (t0424), and the history queries of SimHistoryAnswers.h (bars,
+// ticks, program trading). t0150 and t0424 answer everything in one page (their
 // continuation keys come back empty).
 //
 // An order answer is the broker's message first, then the data (OutBlock1
@@ -17,10 +18,12 @@
 #include "sim/SimConfig.h"
 #include "sim/SimReply.h"
 #include <QHash>
+#include <memory>
 
 class TMarketEngine;
 class TSimAccount;
 class TSimTrading;
+class TSimHistoryAnswers;
 
 // Broker message codes of the simulated exchange. Codes starting with '0'
 // are routine notices.
@@ -58,6 +61,7 @@ class TSimAnswers {
 public:
     TSimAnswers(TMarketEngine& engine, TSimAccount& account, TSimTrading& trading, const TSimConfig& cfg,
                 TClock& clock);
+    ~TSimAnswers();
 
     TSimReply Answer(const QString& tr, const TResLayout& layout, const QHash<QString, QString>& in);
 
@@ -80,4 +84,5 @@ private:
     TSimTrading& FTrading;
     const TSimConfig& FCfg;
     TClock& FClock;
+    std::unique_ptr<TSimHistoryAnswers> FHistory;   // t8410, t8412, t1301, t1637
 };

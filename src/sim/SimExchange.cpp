@@ -199,6 +199,7 @@ int TSimExchange::Submit(TSimQuery* q, const QString& tr, const TResLayout& layo
                 TSimReply data = self->AnswerHeld(tr, layout, in, &events);
                 reply.HasData = data.HasData;
                 reply.Blocks = std::move(data.Blocks);
+                reply.Compressed = std::move(data.Compressed);
                 reply.After = std::move(data.After);
             }
         } else {

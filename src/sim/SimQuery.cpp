@@ -15,9 +15,20 @@ void TSimQuery::SetFieldData(const QString& block, const QString& field, int idx
         FIn.insert(TSimExchange::InputKey(block, field, idx), value);
 }
 
-QString TSimQuery::GetFieldData(const QString& block, const QString& field, int idx) const
+const TSimBlockData* TSimQuery::Readable(const QString& block) const
 {
     const TSimBlockData* b = FData.Block(block);
+    if (!b)
+        return nullptr;
+    for (const QString& c : FData.Compressed)
+        if (c.compare(block, Qt::CaseInsensitive) == 0 && !FUnpacked.contains(block.toLower()))
+            return nullptr;
+    return b;
+}
+
+QString TSimQuery::GetFieldData(const QString& block, const QString& field, int idx) const
+{
+    const TSimBlockData* b = Readable(block);
     if (!b || idx < 0 || idx >= b->Rows.size())
         return {};
     const int i = b->IndexOf(field);
@@ -26,20 +37,23 @@ QString TSimQuery::GetFieldData(const QString& block, const QString& field, int 
 
 int TSimQuery::GetBlockCount(const QString& block) const
 {
-    const TSimBlockData* b = FData.Block(block);
+    const TSimBlockData* b = Readable(block);
     return b ? b->Rows.size() : 0;
 }
 
 int TSimQuery::Decompress(const QString& block)
 {
-    // Answers are never compressed here: the records are as they stand.
+    // An answer that was not compressed gives its records as they stand.
     const TSimBlockData* b = FData.Block(block);
-    return b ? b->Rows.size() : -1;
+    if (!b)
+        return -1;
+    FUnpacked.insert(block.toLower());
+    return b->Rows.size();
 }
 
 QString TSimQuery::GetBlockData(const QString& block) const
 {
-    const TSimBlockData* b = FData.Block(block);
+    const TSimBlockData* b = Readable(block);
     if (!b)
         return {};
     QString out;
@@ -87,6 +101,8 @@ void TSimQuery::Deliver(const QString& tr, const TSimReply& reply)
     if (reply.HasData) {
         FData.HasData = true;
         FData.Blocks = reply.Blocks;
+        FData.Compressed = reply.Compressed;
+        FUnpacked.clear();
         emit ReceiveData(tr);
         if (!self)
             return;

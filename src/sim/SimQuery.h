@@ -3,10 +3,15 @@
 // of the layout file (t1101.res is t1101); the file must exist and be a valid
 // layout, else Request refuses with a negative number. The answer of the last
 // data event stays readable until the next one arrives.
+//
+// A compressed output block (SimReply.h) shows no records - GetBlockCount 0,
+// empty fields - until Decompress is called for it, as with the broker's
+// own API; Decompress then gives its record count.
 #include "broker/XingApi.h"
 #include "sim/SimExchange.h"
 #include "sim/SimReply.h"
 #include <QPointer>
+#include <QSet>
 
 class TSimQuery final : public TXAQuery {
     Q_OBJECT
@@ -36,5 +41,8 @@ private:
     QString FRes;
     TSimInputs FIn;
     TSimReply FData;
+    QSet<QString> FUnpacked;   // compressed blocks decompressed (lower case)
+
+    const TSimBlockData* Readable(const QString& block) const;
     QString FError;
 };

@@ -23,6 +23,8 @@ struct TSimReply {
     QVector<TSimMessage> Before;   // messages sent before the data
     bool HasData = false;
     QVector<TSimBlockData> Blocks; // output blocks (HasData)
+    // Blocks sent compressed (comp_yn "Y"): readable after Decompress.
+    QStringList Compressed;
     QVector<TSimMessage> After;    // messages sent after the data
 
     // The block named `name` (letter case ignored), nullptr when absent.

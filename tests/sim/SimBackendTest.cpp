@@ -277,8 +277,8 @@ TEST_F(SimBackendTest, UnknownStockAndUnservedTransactionGetAMessageAndNoData)
     EXPECT_EQ(rec.LastCode, SimMsg::kUnknownStock);
     EXPECT_TRUE(rec.LastText.contains("999999"));
 
-    q->SetResFileName(Res("t1301"));
-    q->SetFieldData("t1301InBlock", "shcode", 0, "005930");
+    q->SetResFileName(Res("t1441"));
+    q->SetFieldData("t1441InBlock", "gubun1", 0, "0");
     Ask(q, rec);
     EXPECT_EQ(rec.Data, 0);
     EXPECT_EQ(rec.LastCode, SimMsg::kNoService);
