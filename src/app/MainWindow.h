@@ -5,6 +5,7 @@
 #include "core/IniFile.h"
 #include "market/Quote.h"
 #include "market/Ticks.h"
+#include "chart/DailyTable.h"
 #include "broker/ResLayout.h"
 #include "market/StockInfo.h"
 #include "trading/AccountData.h"
@@ -256,7 +257,13 @@ public:
     void ReloadTicks();
     void ResetTicks();
     void ShowTickSums();
-    QTableWidget *gDaily = nullptr, *gBal = nullptr, *gMiche = nullptr, *gSig = nullptr,
+    class QTableView* gDaily = nullptr;
+    class TDailyGridModel* FDailyModel = nullptr;
+    TDailyTable FDaily;
+    void ReqDay();
+    void OnDayData();
+    void RebuildDaily(const QVector<TBar>& asc);
+    QTableWidget *gBal = nullptr, *gMiche = nullptr, *gSig = nullptr,
                  *gPnl = nullptr;
     QHeaderView *hcRank = nullptr, *hcLmTop = nullptr, *hcLM = nullptr;
     QCheckBox* chkSig[5] = {};

@@ -350,6 +350,8 @@ void TfrmMain::OnQueryData(TXAQuery* q, const QString& tr)
         OnFillsData();
     else if (tr == QStringLiteral("t0425") && q == qMiche)
         OnMicheData();
+    else if (tr == QStringLiteral("t8410") && q == qDay)
+        OnDayData();
     else if (tr == QStringLiteral("t1301"))
         OnTickData();
     else if (tr == QStringLiteral("t0167"))

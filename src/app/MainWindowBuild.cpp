@@ -18,6 +18,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "app/DailyGridModel.h"
 #include "app/TickModel.h"
 #include "trading/LadderScroll.h"
 #include "trading/LadderView.h"
@@ -365,10 +366,23 @@ void TfrmMain::BuildTickPages()
     {
         auto* v = VBox(daily);
         QWidget* s = Strip(daily, 26);
-        lbDailyAvg = MakeLabel(s, 8, 5, QString());
+        lbDailyAvg = MakeLabel(s, 6, 5, QString(), QColor(0, 0x40, 0x80), true);
         v->addWidget(s);
-        gDaily = MakeGrid(daily, {{QStringLiteral("날짜"), 70}, {QStringLiteral("종가"), 80}, {QStringLiteral("등락률"), 64},
-                                  {QStringLiteral("거래량"), 96}, {QStringLiteral("20일比"), 60}, {QStringLiteral("거래대금"), 80}});
+        gDaily = new QTableView(daily);
+        FDailyModel = new TDailyGridModel(FDaily, gDaily);
+        gDaily->setModel(FDailyModel);
+        StyleGrid(gDaily, {{QStringLiteral("날짜"), 70}, {QStringLiteral("종가"), 80}, {QStringLiteral("등락률"), 64},
+                           {QStringLiteral("거래량"), 96}, {QStringLiteral("20일比"), 60}, {QStringLiteral("거래대금"), 80}});
+        gDaily->setSelectionMode(QAbstractItemView::NoSelection);
+        gDaily->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+        connect(gDaily, &QTableView::pressed, this, [this](const QModelIndex& i) {
+            if (i.row() < FDaily.Count()) {
+                FDailyModel->Sel = i.row();
+                gDaily->viewport()->update();
+            }
+        });
+        gDaily->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(gDaily, &QTableView::customContextMenuRequested, this, [this] { gDaily->scrollToTop(); });
         v->addWidget(gDaily, 1);
     }
     QWidget* rank = pcTick->AddPage(QStringLiteral("  급등 · 순위  "));

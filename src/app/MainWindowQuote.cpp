@@ -9,7 +9,10 @@
 #include <QHeaderView>
 #include <QTableView>
 
+#include "app/DailyGridModel.h"
 #include "app/TickModel.h"
+#include "app/UiKit.h"
+#include "chart/MinuteBars.h"
 
 #include "core/NumFmt.h"
 #include "market/StockSearch.h"
@@ -34,6 +37,7 @@ void TfrmMain::SelectStock(const QString& code)
     vLadder->SetDayMarks(0, 0, 0, 0);
     vLadder->SetData(FHoga);
     ResetTicks();
+    RebuildDaily({});
     UpdateQuoteHeader();
     PushMyOrders();
     UpdateCancelButtons();
@@ -53,7 +57,83 @@ void TfrmMain::SelectStock(const QString& code)
         FQ->ClearTr(QString::fromLatin1(tr));
     ReqPrice();
     ReqTicks(false);
+    ReqDay();
     ReqFills();
+}
+
+// ---- day bars and the daily table ----
+
+void TfrmMain::ReqDay()
+{
+    if (!FLogged || FCode.isEmpty())
+        return;
+    const QString code = FCode;
+    const QString today = FClock->Now().toString(QStringLiteral("yyyyMMdd"));
+    FQ->Add(QStringLiteral("t8410"), [this, code, today] {
+        if (!SetQueryRes(qDay, QStringLiteral("t8410")))
+            return;
+        const QString b = QStringLiteral("t8410InBlock");
+        qDay->SetFieldData(b, QStringLiteral("shcode"), 0, code);
+        qDay->SetFieldData(b, QStringLiteral("gubun"), 0, QStringLiteral("2"));
+        qDay->SetFieldData(b, QStringLiteral("qrycnt"), 0, QStringLiteral("500"));
+        qDay->SetFieldData(b, QStringLiteral("sdate"), 0, QString());
+        qDay->SetFieldData(b, QStringLiteral("edate"), 0, today);
+        qDay->SetFieldData(b, QStringLiteral("cts_date"), 0, QString());
+        qDay->SetFieldData(b, QStringLiteral("comp_yn"), 0, QStringLiteral("N"));
+        qDay->SetFieldData(b, QStringLiteral("sujung"), 0, QStringLiteral("Y"));
+        if (qDay->Request(false) < 0)
+            Log(QStringLiteral("!! t8410 일봉 요청 실패"));
+    });
+}
+
+void TfrmMain::OnDayData()
+{
+    const QString b = QStringLiteral("t8410OutBlock1");
+    const QString today = FClock->Now().toString(QStringLiteral("yyyyMMdd"));
+    const int n = qDay->GetBlockCount(b);
+    QVector<TBar> bars;
+    bars.reserve(n);
+    for (int i = 0; i < n; ++i) {
+        auto get = [&](const char* f) { return qDay->GetFieldData(b, QString::fromLatin1(f), i); };
+        TBar bar;
+        bar.D = get("date").trimmed();
+        bar.O = ParseNum(get("open"));
+        bar.H = ParseNum(get("high"));
+        bar.L = ParseNum(get("low"));
+        bar.C = ParseNum(get("close"));
+        bar.V = qRound64(ParseNum(get("jdiff_vol")));
+        bar.PV = ParseNum(get("value")) * 1000000.0;
+        if (bar.D == today && bar.V == 0)
+            continue;  // before the open
+        bars.append(bar);
+    }
+    bars = SortBars(bars);
+    RebuildDaily(bars);
+    FPrevVol = 0;
+    if (!bars.isEmpty()) {
+        if (bars.last().D != today)
+            FPrevVol = bars.last().V;
+        else if (bars.size() >= 2)
+            FPrevVol = bars[bars.size() - 2].V;
+    }
+    UpdateQuoteHeader();
+}
+
+void TfrmMain::RebuildDaily(const QVector<TBar>& asc)
+{
+    FDaily.Rebuild(asc, FClock->Now().toString(QStringLiteral("yyyyMMdd")));
+    FDailyModel->Sel = -1;
+    FDailyModel->Reset();
+    gDaily->scrollToTop();
+    lbDailyAvg->setText(FDaily.Summary());
+    lbDailyAvg->adjustSize();
+    const QFontMetrics fm(AppFont(9, true));
+    const QStringList samples = FDaily.WidthSamples();
+    for (int c = 0; c < 6; ++c) {
+        const QString cap = FDailyModel->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+        gDaily->setColumnWidth(c, qMax(fm.horizontalAdvance(cap) + Scaled(12),
+                                       fm.horizontalAdvance(samples.value(c)) + Scaled(18)));
+    }
 }
 
 // ---- ticks ----

@@ -104,6 +104,12 @@ TEST(Login, SavedDataLogsInWithoutTheDialog)
     EXPECT_EQ(w.FHoga.Name, QStringLiteral("삼성전자"));
     EXPECT_GT(w.FHoga.Price, 0);
     EXPECT_GT(w.FHoga.Ask[0], w.FHoga.Bid[0]);
+    // The ticks and the day bars of the stock came in behind the quote.
+    EXPECT_GT(w.FTicks.Count(), 0);
+    ASSERT_GT(w.FDaily.Count(), 100);
+    EXPECT_EQ(int(w.FDaily.Row(0).C), w.FHoga.Price);  // today's bar is the live price
+    EXPECT_GT(w.FPrevVol, 0);
+    EXPECT_TRUE(w.lbDailyAvg->text().startsWith("평소 거래량  5일 "));
 }
 
 TEST(Login, AttemptFailures)
