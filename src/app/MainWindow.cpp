@@ -186,6 +186,16 @@ void TfrmMain::SecondTick()
         ReqBal();
         ReqFills();
     }
+    // Minute-bar retry, at most three times per stock.
+    if (FLogged && FMinRetryAt > 0 && FClock->TickMs() >= FMinRetryAt) {
+        FMinRetryAt = 0;
+        if (FMinTries < 3) {
+            ++FMinTries;
+            Log(QStringLiteral("분봉 다시 받기 (%1/3)").arg(FMinTries));
+            FQ->ClearTr(QStringLiteral("t8412"));
+            StartMinBars();
+        }
+    }
     if (FBoardTick % 10 == 5)
         FUSDue = true;
 }

@@ -207,16 +207,14 @@ public:
     QSplitter* spLR = nullptr;       // left | right
     QWidget* pnlLeft = nullptr;
     QSplitter* spLeft = nullptr;     // day chart over minute chart
-    QWidget* chDay = nullptr;
-    QWidget* chMin = nullptr;
+    class TCandleChart* chDay = nullptr;
+    class TCandleChart* chMin = nullptr;
     QComboBox* cbDayPer = nullptr;
     QComboBox* cbMinPer = nullptr;
     QPushButton* btnDayDraw = nullptr;
     QPushButton* btnMinDraw = nullptr;
     QPushButton* btnMinMore = nullptr;
     QPushButton* btnMinDay = nullptr;
-    QLabel* lbDayTitle = nullptr;
-    QLabel* lbMinTitle = nullptr;
 
     QWidget* pnlRight = nullptr;
     QSplitter* spRight = nullptr;    // order column | ladder column
@@ -260,6 +258,19 @@ public:
     class QTableView* gDaily = nullptr;
     class TDailyGridModel* FDailyModel = nullptr;
     TDailyTable FDaily;
+    // ---- minute bars ----
+    QString FMinCode, FMinCtsD, FMinCtsT, FPrevDate;
+    QVector<TBar> FMinAcc;
+    int FMinPage = 0;
+    int FMinTries = 0;
+    qint64 FMinRetryAt = 0;
+    void StartMinBars();
+    void SendMinPage(const QString& code, const QString& ctsDate, bool next, const QString& ctsTime);
+    void OnMinData();
+    void ShowMinBars(bool paging);
+    class TChartModel& MinChart();
+    class TChartModel& DayChart();
+    QString Today() const;
     void ReqDay();
     void OnDayData();
     void RebuildDaily(const QVector<TBar>& asc);
@@ -291,7 +302,8 @@ private:
     void BuildOrderEntry();
     void PushMyOrders();
     void BuildAccountPages();
-    QWidget* BuildChart(const QString& title, bool minute);
+    class TCandleChart* BuildChart(const QString& title, bool minute);
+    void UpdateChartTitles();
     void CreateBrokerObjects();
     void CreateTimers();
     void LoadDrawStore();

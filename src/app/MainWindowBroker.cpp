@@ -319,6 +319,7 @@ void TfrmMain::OnMasterData()
     if (n > 0 && FCodeIsin.isEmpty())
         Log(QStringLiteral("!! 종목 목록에 ISIN(expcode) 칸이 없음 — 우선주 · ETF 루멘가 틀릴 수 있음"));
     Log(QStringLiteral("종목 목록 %1개").arg(FMaster.size()));
+    UpdateChartTitles();
     if (!FCode.isEmpty()) {
         FHoga.Name = NameOf(FCode);
         SetCodeText(FHoga.Name);
@@ -350,6 +351,8 @@ void TfrmMain::OnQueryData(TXAQuery* q, const QString& tr)
         OnFillsData();
     else if (tr == QStringLiteral("t0425") && q == qMiche)
         OnMicheData();
+    else if (tr == QStringLiteral("t8412") && q == qMin)
+        OnMinData();
     else if (tr == QStringLiteral("t8410") && q == qDay)
         OnDayData();
     else if (tr == QStringLiteral("t1301"))
@@ -377,6 +380,11 @@ void TfrmMain::OnQueryMsg(TXAQuery* q, bool sysErr, const QString& code, const Q
     }
     if (!IsSignificant(sysErr, code))
         return;
+    if (q == qMin) {
+        Log(QStringLiteral("[") + c + QStringLiteral("] 분봉: ") + msg + QStringLiteral(" — 6초 뒤 다시"));
+        FMinRetryAt = FClock->TickMs() + 6000;
+        return;
+    }
     Log(QStringLiteral("[") + code + QStringLiteral("] ") + msg);
     if (msg.contains(QStringLiteral("전송제한"))) {
         FTickBusy = false;

@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include "app/DailyGridModel.h"
+#include "chart/CandleChart.h"
 #include "app/TickModel.h"
 #include "trading/LadderScroll.h"
 #include "trading/LadderView.h"
@@ -61,20 +62,6 @@ QPushButton* MakeButton(QWidget* parent, const QString& caption)
     b->setFont(AppFont(9));
     b->setFocusPolicy(Qt::NoFocus);
     return b;
-}
-
-QMenu* DrawMenu(QWidget* parent)
-{
-    auto* m = new QMenu(parent);
-    m->setFont(AppFont(9));
-    for (const char* s : {"십자선", "가로선", "세로선", "추세선 (두 점)", "동그라미 (두 점)"})
-        m->addAction(QString::fromUtf8(s));
-    m->addSeparator();
-    m->addAction(QStringLiteral("마지막 것 지우기   (Ctrl+Z)"));
-    m->addAction(QStringLiteral("전체 지우기"));
-    m->addSeparator();
-    m->addAction(QStringLiteral("그리기 그만   (오른쪽 클릭 · Esc)"));
-    return m;
 }
 
 }  // namespace
@@ -191,15 +178,17 @@ void TfrmMain::BuildBottom()
     SetPaneSize(spBottom, 1, Scaled(720), 0);
 }
 
-QWidget* TfrmMain::BuildChart(const QString& title, bool minute)
+TCandleChart* TfrmMain::BuildChart(const QString& title, bool minute)
 {
-    QWidget* ch = MakePanel(nullptr);
+    auto* ch = new TCandleChart;
     ch->setMinimumSize(Scaled(80), Scaled(80));
-    QLabel* lb = MakeLabel(ch, 6, 4, title, Colors::Flat, true);
+    ch->SetScale(Scaled);
+    ch->SetChartFont(AppFont(9));
+    ch->Model().SetTitle(title);
+    ch->Model().SetIsMinute(minute);
     auto* draw = MakeButton(ch, QStringLiteral("그리기 ▾"));
-    draw->setMenu(DrawMenu(draw));
+    connect(draw, &QPushButton::clicked, this, [ch, draw] { TCandleChart::PopDrawMenu(ch, draw); });
     if (!minute) {
-        lbDayTitle = lb;
         btnDayDraw = draw;
         cbDayPer = new QComboBox(ch);
         cbDayPer->setFont(AppFont(9));
@@ -212,7 +201,6 @@ QWidget* TfrmMain::BuildChart(const QString& title, bool minute)
         });
         return ch;
     }
-    lbMinTitle = lb;
     btnMinDraw = draw;
     cbMinPer = new QComboBox(ch);
     cbMinPer->setFont(AppFont(9));

@@ -11,6 +11,8 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QRadioButton>
+
+#include "chart/CandleChart.h"
 #include <QSplitter>
 
 namespace {
@@ -165,8 +167,9 @@ void TfrmMain::LoadLayout()
     FMinPer = cbMinPer->currentText().remove(QStringLiteral("분")).toInt(&ok);
     if (!ok)
         FMinPer = 1;
-    lbMinTitle->setText(QString::number(FMinPer) + QStringLiteral("분봉"));
-    lbMinTitle->adjustSize();
+    chMin->Model().SetPeriod(FMinPer);
+    chDay->Model().SetDayGroup(FDayPer);
+    UpdateChartTitles();
 }
 
 void TfrmMain::SaveLayout()

@@ -1,6 +1,7 @@
 // The current stock: choosing it, its quote and its live feeds.
 #include "app/MainWindow.h"
 #include "app/UiKit.h"
+#include "chart/CandleChart.h"
 #include "broker/ReqQueue.h"
 #include "broker/XingApi.h"
 
@@ -38,6 +39,17 @@ void TfrmMain::SelectStock(const QString& code)
     vLadder->SetData(FHoga);
     ResetTicks();
     RebuildDaily({});
+    chDay->Model().Clear();
+    chMin->Model().Clear();
+    chDay->Model().SetExtVwap(0);
+    UpdateChartTitles();
+    if (FLogged) {
+        chMin->Model().SetFills({});
+        chDay->Model().SetPrevClose(0);
+        chMin->Model().SetPrevClose(0);
+        FMinTries = 0;
+        FMinRetryAt = 0;
+    }
     UpdateQuoteHeader();
     PushMyOrders();
     UpdateCancelButtons();
@@ -57,6 +69,7 @@ void TfrmMain::SelectStock(const QString& code)
         FQ->ClearTr(QString::fromLatin1(tr));
     ReqPrice();
     ReqTicks(false);
+    StartMinBars();
     ReqDay();
     ReqFills();
 }
@@ -108,6 +121,8 @@ void TfrmMain::OnDayData()
         bars.append(bar);
     }
     bars = SortBars(bars);
+    if (FDayPer == 0)
+        chDay->Model().SetBars(bars);
     RebuildDaily(bars);
     FPrevVol = 0;
     if (!bars.isEmpty()) {
@@ -274,8 +289,10 @@ void TfrmMain::OnPriceData()
     ApplyPriceAnswer(*qPrice, FHoga, FDay);
     UpdateQuoteHeader();
     vLadder->SetData(FHoga);
-    vLadder->SetDayMarks(FDay.Open, FDay.High, FDay.Low, 0);
+    vLadder->SetDayMarks(FDay.Open, FDay.High, FDay.Low, chMin->Model().TodayVwap(Today()));
     FTickModel->PrevClose = FHoga.PrevClose;
+    chDay->Model().SetPrevClose(FHoga.PrevClose);
+    chMin->Model().SetPrevClose(FHoga.PrevClose);
     FLadScroll->BuildLadderTicks();
     vLadder->Recenter();
     if (ParseInt(edPrice->text()) <= 0)
@@ -289,7 +306,12 @@ void TfrmMain::OnTradeReal(TXAReal* r)
         return;
     UpdateQuoteHeader();
     vLadder->SetData(FHoga);
-    vLadder->SetDayMarks(FDay.Open, FDay.High, FDay.Low, 0);
+    const QString today = Today();
+    chMin->Model().Tick(today, t.Time, t.Price, t.Open, t.High, t.Low, t.Volume, t.CVolume);
+    chDay->Model().Tick(today, t.Time, t.Price, t.Open, t.High, t.Low, t.Volume, t.CVolume);
+    const double vwap = chMin->Model().TodayVwap(today);
+    chDay->Model().SetExtVwap(vwap);
+    vLadder->SetDayMarks(FDay.Open, FDay.High, FDay.Low, vwap);
     // The tick list and the ladder's tick sums.
     const bool counted = FTicks.SumCount();
     FTicks.AddReal(t.Time, t.Price, t.CVolume, QString(QLatin1Char(t.Side ? t.Side : ' ')),

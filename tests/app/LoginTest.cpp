@@ -2,6 +2,7 @@
 // clock: the waits move the clock instead of sleeping.
 #include "app/LoginDlg.h"
 #include "app/MainWindow.h"
+#include "chart/CandleChart.h"
 #include "broker/ReqQueue.h"
 #include "core/Clock.h"
 #include "core/IniFile.h"
@@ -107,7 +108,11 @@ TEST(Login, SavedDataLogsInWithoutTheDialog)
     // The ticks and the day bars of the stock came in behind the quote.
     EXPECT_GT(w.FTicks.Count(), 0);
     ASSERT_GT(w.FDaily.Count(), 100);
-    EXPECT_EQ(int(w.FDaily.Row(0).C), w.FHoga.Price);  // today's bar is the live price
+    EXPECT_EQ(w.FDaily.Row(0).D, "20261210");  // today's bar is the live day
+    EXPECT_GE(int(w.FDaily.Row(0).C), w.FDay.Low);
+    EXPECT_LE(int(w.FDaily.Row(0).C), w.FDay.High);
+    EXPECT_GT(w.chMin->Model().Count(), 100);  // two earlier sessions and today
+    EXPECT_TRUE(f.LogText().contains("분봉 SK하이닉스: ") || f.LogText().contains("분봉 삼성전자: "));
     EXPECT_GT(w.FPrevVol, 0);
     EXPECT_TRUE(w.lbDailyAvg->text().startsWith("평소 거래량  5일 "));
 }

@@ -3,6 +3,7 @@
 #include "app/LogPanel.h"
 #include "app/MainWindow.h"
 #include "app/UiKit.h"
+#include "chart/CandleChart.h"
 #include "core/Clock.h"
 #include "core/IniFile.h"
 
@@ -165,7 +166,8 @@ TEST(Layout, AppliedFromHtsIni)
     EXPECT_EQ(w.FDayPer, 2);
     EXPECT_EQ(w.pcIssue->currentIndex(), 0);    // 5 is no page
     EXPECT_EQ(w.FMinPer, 5);
-    EXPECT_EQ(w.lbMinTitle->text(), QStringLiteral("5분봉"));
+    EXPECT_EQ(w.chMin->Model().Title(), QStringLiteral("5분봉"));
+    EXPECT_EQ(w.chDay->Model().Title(), QStringLiteral("월봉"));
     EXPECT_EQ(w.pcBM->currentIndex(), 0);       // out of range: ignored
     EXPECT_EQ(w.pcLog->currentIndex(), 1);
     EXPECT_FALSE(w.chkSig[1]->isChecked());

@@ -1,0 +1,154 @@
+// Minute bars: the first pages of the current stock, grouped by the chosen
+// period and kept live by the trade feed.
+#include "app/MainWindow.h"
+#include "broker/ReqQueue.h"
+#include "broker/XingApi.h"
+#include "chart/CandleChart.h"
+#include "chart/MinuteBars.h"
+#include "core/Clock.h"
+#include "core/NumFmt.h"
+
+#include <QSet>
+
+QString TfrmMain::Today() const { return FClock->Now().toString(QStringLiteral("yyyyMMdd")); }
+
+TChartModel& TfrmMain::MinChart() { return chMin->Model(); }
+TChartModel& TfrmMain::DayChart() { return chDay->Model(); }
+
+// "일봉"/"주봉"/"월봉" and "N분봉", each followed by the stock's name when one is current.
+void TfrmMain::UpdateChartTitles()
+{
+    static const char* per[3] = {"일봉", "주봉", "월봉"};
+    const QString name = FCode.isEmpty() ? QString() : QStringLiteral("  ") + NameOf(FCode);
+    chDay->Model().SetTitle(QString::fromUtf8(per[qBound(0, FDayPer, 2)]) + name);
+    chMin->Model().SetTitle(QString::number(FMinPer) + QStringLiteral("분봉") + name);
+    chDay->update();
+    chMin->update();
+}
+
+void TfrmMain::StartMinBars()
+{
+    if (!FLogged || FCode.isEmpty())
+        return;
+    FMinCode = FCode;
+    FMinAcc.clear();
+    FMinPage = 0;
+    FMinCtsD.clear();
+    FMinCtsT.clear();
+    SendMinPage(FMinCode, QString(), false, QString());
+}
+
+void TfrmMain::SendMinPage(const QString& code, const QString& ctsDate, bool next, const QString& ctsTime)
+{
+    const QString today = FClock->Now().toString(QStringLiteral("yyyyMMdd"));
+    FQ->Add(QStringLiteral("t8412"), [this, code, ctsDate, next, ctsTime, today] {
+        if (!SetQueryRes(qMin, QStringLiteral("t8412")))
+            return;
+        const QString b = QStringLiteral("t8412InBlock");
+        qMin->SetFieldData(b, QStringLiteral("shcode"), 0, code);
+        qMin->SetFieldData(b, QStringLiteral("ncnt"), 0, QStringLiteral("1"));
+        qMin->SetFieldData(b, QStringLiteral("qrycnt"), 0, QStringLiteral("2000"));
+        qMin->SetFieldData(b, QStringLiteral("nday"), 0, QStringLiteral("3"));
+        qMin->SetFieldData(b, QStringLiteral("sdate"), 0, QString());
+        qMin->SetFieldData(b, QStringLiteral("stime"), 0, QString());
+        qMin->SetFieldData(b, QStringLiteral("edate"), 0, today);
+        qMin->SetFieldData(b, QStringLiteral("etime"), 0, QString());
+        qMin->SetFieldData(b, QStringLiteral("cts_date"), 0, ctsDate);
+        qMin->SetFieldData(b, QStringLiteral("cts_time"), 0, ctsTime);
+        qMin->SetFieldData(b, QStringLiteral("comp_yn"), 0, QStringLiteral("Y"));
+        if (qMin->Request(next) < 0) {
+            Log(QStringLiteral("!! t8412 분봉 요청 실패 — 6초 뒤 다시"));
+            FMinRetryAt = FClock->TickMs() + 6000;
+        }
+    });
+}
+
+void TfrmMain::OnMinData()
+{
+    const QString head = QStringLiteral("t8412OutBlock");
+    QString code = qMin->GetFieldData(head, QStringLiteral("shcode"), 0).trimmed();
+    if (code.size() > 6)
+        code = code.right(6);
+    if (!code.isEmpty() && code != FMinCode)
+        return;  // a late answer for another stock
+    const QString b = QStringLiteral("t8412OutBlock1");
+    int n = qMin->Decompress(b);
+    if (n < 0)
+        n = qMin->GetBlockCount(b);
+    for (int i = 0; i < n; ++i) {
+        auto get = [&](const char* f) { return qMin->GetFieldData(b, QString::fromLatin1(f), i); };
+        TBar bar;
+        bar.D = get("date").trimmed() + get("time").trimmed().left(4);
+        if (bar.D.size() != 12)
+            continue;
+        bar.O = ParseNum(get("open"));
+        bar.H = ParseNum(get("high"));
+        bar.L = ParseNum(get("low"));
+        bar.C = ParseNum(get("close"));
+        bar.V = qRound64(ParseNum(get("jdiff_vol")));
+        FMinAcc.append(bar);
+    }
+    FMinPage += 1;
+    FMinCtsD = qMin->GetFieldData(head, QStringLiteral("cts_date"), 0).trimmed();
+    FMinCtsT = qMin->GetFieldData(head, QStringLiteral("cts_time"), 0).trimmed();
+    const QString today = FClock->Now().toString(QStringLiteral("yyyyMMdd"));
+    QSet<QString> daySet;
+    for (const TBar& bar : FMinAcc)
+        daySet.insert(bar.D.left(8));
+    QStringList days(daySet.begin(), daySet.end());
+    days.sort();
+    QString prev;
+    for (const QString& d : days)
+        if (d < today)
+            prev = d;
+    const bool more = n > 0 && !FMinCtsD.isEmpty() && days.size() < FMinDays + 1 && FMinPage < FMinDays + 4;
+    if (more)
+        SendMinPage(FMinCode, FMinCtsD, true, FMinCtsT);
+    if (prev > FPrevDate)
+        FPrevDate = prev;
+    ShowMinBars(more);
+}
+
+void TfrmMain::ShowMinBars(bool paging)
+{
+    const QString today = FClock->Now().toString(QStringLiteral("yyyyMMdd"));
+    QVector<TBar> kept;
+    QSet<QString> daySet;
+    QString latest;
+    for (const TBar& bar : FMinAcc) {
+        if (bar.D.left(8) == today && bar.V == 0)
+            continue;
+        kept.append(bar);
+        daySet.insert(bar.D.left(8));
+    }
+    for (const TBar& bar : FMinAcc)
+        latest = qMax(latest, bar.D);
+    QStringList days(daySet.begin(), daySet.end());
+    days.sort();
+    const QString from = days.isEmpty() ? QString() : days[qMax(days.size() - FMinDays, 0)];
+    QVector<TBar> shown;
+    for (const TBar& bar : kept)
+        if (bar.D.left(8) >= from)
+            shown.append(bar);
+    TChartModel& chart = MinChart();
+    if (latest.left(8) == today)
+        shown += chart.BarsAfter(latest);
+    chart.SetPeriod(FMinPer);
+    chart.SetBars(GroupMinBars(SortBars(shown), FMinPer));
+    if (!paging) {
+        int earlier = 0, todayCount = 0;
+        QString first;
+        for (const TBar& bar : shown) {
+            if (bar.D.left(8) == today) {
+                ++todayCount;
+            } else {
+                if (!earlier)
+                    first = bar.D.mid(4, 2) + '/' + bar.D.mid(6, 2) + ' ' + bar.D.mid(8, 2) + ':' + bar.D.mid(10, 2);
+                ++earlier;
+            }
+        }
+        Log(QStringLiteral("분봉 %1: %2쪽 · %3영업일 · 앞날 %4개(%5~) · 오늘 %6개")
+                .arg(NameOf(FMinCode)).arg(FMinPage).arg(FMinDays).arg(earlier).arg(first).arg(todayCount));
+    }
+    DayChart().SetExtVwap(chart.TodayVwap(today));
+}

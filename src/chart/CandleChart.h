@@ -1,0 +1,81 @@
+#pragma once
+// The candle chart control: paints a TChartModel (price pane, volume pane,
+// price scale, marks, drawings, hover crosshair) and turns mouse and keys
+// into the model's view-window and drawing operations.
+#include "chart/ChartModel.h"
+
+#include <QFont>
+#include <QPoint>
+#include <QRect>
+#include <QWidget>
+#include <functional>
+
+class QMenu;
+class QPainter;
+
+class TCandleChart : public QWidget {
+    Q_OBJECT
+public:
+    using TScale = std::function<int(int)>;
+
+    explicit TCandleChart(QWidget* parent = nullptr);
+
+    TChartModel& Model() { return FModel; }
+    const TChartModel& Model() const { return FModel; }
+
+    // Pixel scaling of the fixed sizes (pens, marks, paddings); identity by default.
+    void SetScale(TScale s);
+    // Font of every text; "맑은 고딕" 9 pt by default.
+    void SetChartFont(const QFont& f);
+    QFont ChartFont() const { return FFont; }
+
+    // Paints the whole chart into p with the widget's client size; paintEvent
+    // uses it, and so can callers that render into an image.
+    void PaintTo(QPainter& p);
+
+    // Visible bar range of the last paint (meaningful while Model().GeoOK()).
+    int FirstVisible() const { return FI0; }
+    int LastVisible() const { return FI1; }
+
+    // Selects a drawing tool (QChar() = none) and sets the mouse cursor.
+    void SetTool(QChar k);
+    // Index of the drawing under a point of the last paint, -1 when none.
+    int HitDraw(const QPoint& pt) const;
+
+    // The shared drawing pop-up menu, opened just below `button` for `target`.
+    static void PopDrawMenu(TCandleChart* target, QWidget* button);
+    static QMenu* DrawMenu();
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void leaveEvent(QEvent* e) override;
+
+private:
+    int S(int v) const { return FScale ? FScale(v) : v; }
+    void SyncCursor();
+    // Bar index and price under a point of the last paint's price pane.
+    int BarAtX(int x) const;
+    double PriceAtY(int y) const;
+
+    TChartModel FModel;
+    // Copy of the geometry handed to the model at the last paint.
+    QRect FPane;
+    double FHi = 0, FLo = 0;
+    int FI0 = 0, FI1 = 0;
+    TScale FScale;
+    QFont FFont;
+    int FMX = 0, FMY = 0;
+    bool FIn = false;
+    bool FDrag = false;
+    int FDragX = 0, FDragOff = 0;
+    int FMoveX = 0, FMoveY = 0;
+    TDrawObj FMoveOrig;
+    int FClickX = 0, FClickY = 0;
+    bool FClickOk = false;
+};
