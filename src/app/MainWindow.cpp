@@ -10,6 +10,7 @@
 #include "core/NumFmt.h"
 #include "core/ServerClock.h"
 #include "core/ServiceHost.h"
+#include "chart/DrawStore.h"
 #include "market/StockSearch.h"
 #include "app/RecentList.h"
 #include "app/SuggestList.h"
@@ -53,7 +54,8 @@ TfrmMain::TfrmMain(const TStartOptions& opt)
     // 3. containers, then the request queue; 4. drawings
     FQ = new TReqQueue(*FClock, this);
     FMinDays = 2;
-    LoadDrawStore();
+    FDrawStore = std::make_unique<TDrawStore>(FExeDir + QStringLiteral("draws.json"));
+    FDrawStore->Load();
 
     // 6. configuration
     FCfgOk = LoadConfig(FIniPath, FCfg, FCfgErr, FExeDir + QStringLiteral("Res/"));
@@ -112,18 +114,6 @@ TfrmMain::~TfrmMain()
     for (QTimer* t : {&FSigTimer, &FSigQTimer, &FVolTimer, &FBoardTimer, &FHotTimer, &FClockTimer, &FSyncTimer,
                       &FMicheTimer, &FProgTimer, &FSugTimer, &FSplitTm, &FSigBlink})
         t->stop();
-}
-
-void TfrmMain::LoadDrawStore()
-{
-    FDrawStore = nlohmann::json::object();
-    QFile f(FExeDir + QStringLiteral("draws.json"));
-    if (!f.open(QIODevice::ReadOnly))
-        return;
-    const QByteArray data = f.readAll();
-    auto j = nlohmann::json::parse(data.constBegin(), data.constEnd(), nullptr, false);
-    if (!j.is_discarded() && j.is_object())
-        FDrawStore = std::move(j);
 }
 
 void TfrmMain::CreateTimers()

@@ -71,7 +71,7 @@ public:
     TConfig FCfg;
     bool FCfgOk = false;
     QString FCfgErr;
-    nlohmann::json FDrawStore = nlohmann::json::object();
+    std::unique_ptr<class TDrawStore> FDrawStore;
     int FMinDays = 2;
     int FBoardTick = 0;
     int FBoardJob = -1;
@@ -272,6 +272,8 @@ public:
     class TChartModel& DayChart();
     QString Today() const;
     void ReqDay();
+    void ReqDayW();
+    void OnDayWData();
     void OnDayData();
     void RebuildDaily(const QVector<TBar>& asc);
     QTableWidget *gBal = nullptr, *gMiche = nullptr, *gSig = nullptr,
@@ -304,9 +306,12 @@ private:
     void BuildAccountPages();
     class TCandleChart* BuildChart(const QString& title, bool minute);
     void UpdateChartTitles();
+    void LoadDraws(class TCandleChart* ch);
+    void SaveDraws(class TCandleChart* ch);
+    void OnDayPerChange();
+    void OnMinPerChange();
     void CreateBrokerObjects();
     void CreateTimers();
-    void LoadDrawStore();
     void UpdateClock();
     void LinkBottomHeights(QSplitter* from);
     void FitProgColumns();

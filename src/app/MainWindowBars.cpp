@@ -4,6 +4,9 @@
 #include "broker/ReqQueue.h"
 #include "broker/XingApi.h"
 #include "chart/CandleChart.h"
+#include "chart/DrawStore.h"
+
+#include <QComboBox>
 #include "chart/MinuteBars.h"
 #include "core/Clock.h"
 #include "core/NumFmt.h"
@@ -24,6 +27,53 @@ void TfrmMain::UpdateChartTitles()
     chMin->Model().SetTitle(QString::number(FMinPer) + QStringLiteral("분봉") + name);
     chDay->update();
     chMin->update();
+}
+
+// Drawings belong to a stock and a chart (the day chart per period).
+void TfrmMain::LoadDraws(TCandleChart* ch)
+{
+    const bool minute = ch == chMin;
+    ch->Model().SetDraws(FDrawStore->Draws(TDrawStore::DrawKey(FCode, minute, FDayPer)));
+}
+
+void TfrmMain::SaveDraws(TCandleChart* ch)
+{
+    const QString key = TDrawStore::DrawKey(FCode, ch == chMin, FDayPer);
+    if (key.isEmpty())
+        return;
+    const QString err = FDrawStore->SaveDraws(key, ch->Model().GetDraws());
+    if (!err.isEmpty())
+        Log(err);
+}
+
+void TfrmMain::OnDayPerChange()
+{
+    FDayPer = qMax(0, cbDayPer->currentIndex());
+    chDay->Model().SetDayGroup(FDayPer);
+    UpdateChartTitles();
+    if (FCode.isEmpty())
+        return;
+    if (FDayPer > 0) {
+        chDay->Model().Clear();
+        ReqDayW();
+    } else {
+        chDay->Model().SetBars(FDaily.Ascending());
+        LoadDraws(chDay);
+    }
+}
+
+void TfrmMain::OnMinPerChange()
+{
+    static const int per[6] = {1, 2, 3, 5, 10, 30};
+    const int i = cbMinPer->currentIndex();
+    FMinPer = i >= 0 && i < 6 ? per[i] : 1;
+    chMin->Model().SetPeriod(FMinPer);
+    UpdateChartTitles();
+    if (FCode.isEmpty())
+        return;
+    chMin->Model().Clear();
+    FQ->ClearTr(QStringLiteral("t8412"));
+    StartMinBars();
 }
 
 void TfrmMain::StartMinBars()
@@ -135,6 +185,7 @@ void TfrmMain::ShowMinBars(bool paging)
         shown += chart.BarsAfter(latest);
     chart.SetPeriod(FMinPer);
     chart.SetBars(GroupMinBars(SortBars(shown), FMinPer));
+    LoadDraws(chMin);
     if (!paging) {
         int earlier = 0, todayCount = 0;
         QString first;

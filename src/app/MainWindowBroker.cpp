@@ -341,6 +341,10 @@ void TfrmMain::OnQueryData(TXAQuery* q, const QString& tr)
         FChkDone = true;
         return;
     }
+    if (q == qDayW) {
+        OnDayWData();
+        return;
+    }
     if (tr == QStringLiteral("t8430"))
         OnMasterData();
     else if (tr == QStringLiteral("t1101"))

@@ -232,6 +232,10 @@ void TfrmMain::BuildLeft()
     chMin = BuildChart(QStringLiteral("1분봉"), true);
     spLeft->addWidget(chDay);
     spLeft->addWidget(chMin);
+    for (TCandleChart* ch : {chDay, chMin})
+        ch->Model().OnDrawsChange = [this, ch] { SaveDraws(ch); };
+    connect(cbDayPer, &QComboBox::activated, this, [this] { OnDayPerChange(); });
+    connect(cbMinPer, &QComboBox::activated, this, [this] { OnMinPerChange(); });
     spLeft->setStretchFactor(0, 0);
     spLeft->setStretchFactor(1, 1);
     SetPaneSize(spLeft, 0, Scaled(360), 1);
@@ -367,6 +371,7 @@ void TfrmMain::BuildTickPages()
             if (i.row() < FDaily.Count()) {
                 FDailyModel->Sel = i.row();
                 gDaily->viewport()->update();
+                chDay->Model().FocusDay(FDaily.Row(i.row()).D.left(8));
             }
         });
         gDaily->setContextMenuPolicy(Qt::CustomContextMenu);

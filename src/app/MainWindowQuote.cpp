@@ -76,6 +76,51 @@ void TfrmMain::SelectStock(const QString& code)
 
 // ---- day bars and the daily table ----
 
+void TfrmMain::ReqDayW()
+{
+    if (!FLogged || FCode.isEmpty() || FDayPer < 1)
+        return;
+    const QString code = FCode;
+    const QString gubun = FDayPer == 1 ? QStringLiteral("3") : QStringLiteral("4");
+    const QString today = Today();
+    FQ->Add(QStringLiteral("t8410"), [this, code, gubun, today] {
+        if (!SetQueryRes(qDayW, QStringLiteral("t8410")))
+            return;
+        const QString b = QStringLiteral("t8410InBlock");
+        qDayW->SetFieldData(b, QStringLiteral("shcode"), 0, code);
+        qDayW->SetFieldData(b, QStringLiteral("gubun"), 0, gubun);
+        qDayW->SetFieldData(b, QStringLiteral("qrycnt"), 0, QStringLiteral("500"));
+        qDayW->SetFieldData(b, QStringLiteral("sdate"), 0, QString());
+        qDayW->SetFieldData(b, QStringLiteral("edate"), 0, today);
+        qDayW->SetFieldData(b, QStringLiteral("cts_date"), 0, QString());
+        qDayW->SetFieldData(b, QStringLiteral("comp_yn"), 0, QStringLiteral("N"));
+        qDayW->SetFieldData(b, QStringLiteral("sujung"), 0, QStringLiteral("Y"));
+        if (qDayW->Request(false) < 0)
+            Log(QStringLiteral("!! t8410 주봉 · 월봉 요청 실패"));
+    });
+}
+
+void TfrmMain::OnDayWData()
+{
+    if (FDayPer == 0)
+        return;
+    const QString b = QStringLiteral("t8410OutBlock1");
+    QVector<TBar> bars;
+    for (int i = 0, n = qDayW->GetBlockCount(b); i < n; ++i) {
+        auto get = [&](const char* f) { return qDayW->GetFieldData(b, QString::fromLatin1(f), i); };
+        TBar bar;
+        bar.D = get("date").trimmed();
+        bar.O = ParseNum(get("open"));
+        bar.H = ParseNum(get("high"));
+        bar.L = ParseNum(get("low"));
+        bar.C = ParseNum(get("close"));
+        bar.V = qRound64(ParseNum(get("jdiff_vol")));
+        bars.append(bar);
+    }
+    chDay->Model().SetBars(SortBars(bars));
+    LoadDraws(chDay);
+}
+
 void TfrmMain::ReqDay()
 {
     if (!FLogged || FCode.isEmpty())
@@ -97,6 +142,8 @@ void TfrmMain::ReqDay()
         if (qDay->Request(false) < 0)
             Log(QStringLiteral("!! t8410 일봉 요청 실패"));
     });
+    if (FDayPer > 0)
+        ReqDayW();
 }
 
 void TfrmMain::OnDayData()
@@ -121,8 +168,10 @@ void TfrmMain::OnDayData()
         bars.append(bar);
     }
     bars = SortBars(bars);
-    if (FDayPer == 0)
+    if (FDayPer == 0) {
         chDay->Model().SetBars(bars);
+        LoadDraws(chDay);
+    }
     RebuildDaily(bars);
     FPrevVol = 0;
     if (!bars.isEmpty()) {
@@ -266,10 +315,11 @@ void TfrmMain::ApplyHold()
 {
     const double fee = ReadFee(edFee->text());
     auto it = FHolds.constFind(FCode);
-    if (it != FHolds.constEnd())
-        vLadder->SetHold(it->Qty, it->Avg, fee);
-    else
-        vLadder->SetHold(0, 0, fee);
+    const qint64 qty = it != FHolds.constEnd() ? it->Qty : 0;
+    const double avg = it != FHolds.constEnd() ? it->Avg : 0;
+    vLadder->SetHold(qty, avg, fee);
+    chMin->Model().SetAvg(avg, qty);
+    chDay->Model().SetAvg(avg, qty);
 }
 
 void TfrmMain::ReqPrice()

@@ -6,6 +6,7 @@
 #include "broker/XingApi.h"
 #include "core/NumFmt.h"
 #include "core/Sound.h"
+#include "chart/CandleChart.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -384,6 +385,10 @@ void TfrmMain::ReqFills()
 void TfrmMain::OnFillsData()
 {
     FFills = ParseFills(*qFill, FCode, FClock->Now().toString(QStringLiteral("yyyyMMdd")));
+    QVector<TFillMark> marks;
+    for (const TFillAt& f : FFills)
+        marks.append(TFillMark{f.D, f.Price, f.Buy});
+    chMin->Model().SetFills(marks);
 }
 
 void TfrmMain::OnBalClick(int row)

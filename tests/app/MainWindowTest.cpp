@@ -4,6 +4,7 @@
 #include "app/MainWindow.h"
 #include "app/UiKit.h"
 #include "chart/CandleChart.h"
+#include "chart/DrawStore.h"
 #include "core/Clock.h"
 #include "core/IniFile.h"
 
@@ -243,4 +244,24 @@ TEST(MainWindow, ClosingSavesTheLayout)
     EXPECT_EQ(ini.ReadInteger("UI", "BMTAB", -1), 2);
     EXPECT_GT(ini.ReadInteger("LAYOUT", "PROGH", 0), 0);
     EXPECT_EQ(QFile(f.dir.path() + "/hts.ini").permissions() & (QFile::ReadOther | QFile::ReadGroup), 0);
+}
+
+TEST(MainWindow, DrawingsSurviveARestart)
+{
+    Fixture f;
+    {
+        TfrmMain& w = f.Open();
+        w.SelectStock("005930");  // not logged in: only becomes current
+        TDrawObj line;
+        line.K = QLatin1Char('H');
+        line.D1 = "202612100930";
+        line.P1 = 70000;
+        w.chMin->Model().AddDraw(line);
+        f.w.reset();
+    }
+    TfrmMain& w2 = f.Open();
+    const QVector<TDrawObj> back = w2.FDrawStore->Draws(TDrawStore::DrawKey("005930", true, 0));
+    ASSERT_EQ(back.size(), 1);
+    EXPECT_DOUBLE_EQ(back[0].P1, 70000);
+    EXPECT_TRUE(QFile::exists(f.dir.path() + "/draws.json"));
 }
