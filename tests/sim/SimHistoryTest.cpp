@@ -110,8 +110,9 @@ TEST_F(SimHistoryTest, DayBarsEndWithTheLiveDayAndAgreeWithTheQuote)
             const TRow& b = rows[i];
             const QDate d = QDate::fromString(b.value("date"), "yyyyMMdd");
             ASSERT_TRUE(IsTradingDay(d)) << b.value("date").toStdString();
-            if (i > 0)
+            if (i > 0) {
                 ASSERT_LT(rows[i - 1].value("date"), b.value("date"));
+            }
             EXPECT_GE(N(b, "high"), std::max(N(b, "open"), N(b, "close"))) << b.value("date").toStdString();
             EXPECT_LE(N(b, "low"), std::min(N(b, "open"), N(b, "close"))) << b.value("date").toStdString();
             EXPECT_GT(N(b, "jdiff_vol"), 0);
@@ -239,8 +240,9 @@ TEST_F(SimHistoryTest, MinuteBarsOfTodayEndAtTheLivePriceAndOfPastDaysMakeTheDay
         ASSERT_FALSE(in.isEmpty()) << day.toStdString();
         qint64 hi = 0, lo = LLONG_MAX, vol = 0;
         for (int i = 0; i < in.size(); ++i) {
-            if (i > 0)
+            if (i > 0) {
                 ASSERT_LT(in[i - 1].value("time"), in[i].value("time"));
+            }
             EXPECT_EQ(in[i].value("time").size(), 6);
             hi = std::max(hi, N(in[i], "high"));
             lo = std::min(lo, N(in[i], "low"));
@@ -280,8 +282,9 @@ TEST_F(SimHistoryTest, MinutePagesRunBackWithoutGapsOrRepeats)
         for (const TRow& b : Rows(r, "t8412OutBlock1"))
             page << b.value("date") + b.value("time") + ":" + b.value("close") + ":" + b.value("jdiff_vol");
         ASSERT_FALSE(page.isEmpty());
-        if (!paged.isEmpty())
+        if (!paged.isEmpty()) {
             ASSERT_LT(page.last(), paged.first()) << "older page";
+        }
         paged = page + paged;
         cd = One(r, "t8412OutBlock").value("cts_date");
         ct = One(r, "t8412OutBlock").value("cts_time");
