@@ -169,6 +169,8 @@ void TfrmMain::UpdateClock()
 void TfrmMain::SecondTick()
 {
     FBoardTick += 1;
+    if (btnMinMore && !btnMinMore->isEnabled() && !FMinMoreBusy && FClock->TickMs() >= FMinMoreReadyAt)
+        UpdateMinMoreButton();
     // Account refresh after order events: one refresh 2 s after the last fill.
     if (FLogged && FAcctDirty && FClock->TickMs() - FAcctDirtyAt >= 2000) {
         FAcctDirty = false;

@@ -264,6 +264,15 @@ public:
     int FMinPage = 0;
     int FMinTries = 0;
     qint64 FMinRetryAt = 0;
+    bool FMinNoMore = false, FMinMoreAsk = false, FMinMoreBusy = false;
+    QVector<qint64> FMinMoreLog;  // tick times of recent more-history requests
+    QString FMinMoreOld;
+    qint64 FMinMoreReadyAt = 0;
+    int FMinMoreCnt = 0;
+    void MinMore();
+    void SendMinDay(const QString& code, const QString& edate);
+    void OnMinMoreData(int records);
+    void UpdateMinMoreButton();
     void StartMinBars();
     void SendMinPage(const QString& code, const QString& ctsDate, bool next, const QString& ctsTime);
     void OnMinData();

@@ -7,6 +7,7 @@
 #include "chart/DrawStore.h"
 
 #include <QComboBox>
+#include <QPushButton>
 #include "chart/MinuteBars.h"
 #include "core/Clock.h"
 #include "core/NumFmt.h"
@@ -76,6 +77,101 @@ void TfrmMain::OnMinPerChange()
     StartMinBars();
 }
 
+void TfrmMain::UpdateMinMoreButton()
+{
+    btnMinMore->setEnabled(!FMinMoreBusy && FClock->TickMs() >= FMinMoreReadyAt);
+    btnMinMore->setText(FMinMoreCnt == 0 ? QStringLiteral("◀ 더보기")
+                                         : QStringLiteral("◀ 더보기 (%1)").arg(FMinMoreCnt));
+}
+
+// One more business day of minute bars, at most 20 days and 15 requests in ten minutes.
+void TfrmMain::MinMore()
+{
+    const qint64 now = FClock->TickMs();
+    if (FMinCode.isEmpty() || !FLogged || FMinMoreBusy || now < FMinMoreReadyAt)
+        return;
+    if (FMinNoMore) {
+        Log(QStringLiteral("분봉 더보기: 이 종목은 더 이전 분봉이 없음"));
+        return;
+    }
+    if (FMinDays >= 20) {
+        Log(QStringLiteral("분봉 더보기: 최대 20영업일까지 (그 이전은 일봉으로)"));
+        return;
+    }
+    while (!FMinMoreLog.isEmpty() && (now - FMinMoreLog.first()) / 1000 >= 600)
+        FMinMoreLog.removeFirst();
+    if (FMinMoreLog.size() >= 15) {
+        const qint64 w = 600 - (now - FMinMoreLog.first()) / 1000;
+        Log(QStringLiteral("분봉 더보기: 10분에 15번까지 — %1분 %2초 뒤에 다시 (LS 조회 제한 보호)").arg(w / 60).arg(w % 60));
+        return;
+    }
+    if (FMinAcc.isEmpty())
+        return;
+    QString oldest = FMinAcc.first().D.left(8);
+    for (const TBar& b : FMinAcc)
+        oldest = std::min(oldest, b.D.left(8));
+    FMinMoreOld = oldest;
+    FMinMoreLog.append(now);
+    FMinMoreBusy = true;
+    btnMinMore->setEnabled(false);
+    btnMinMore->setText(QStringLiteral("받는 중…"));
+    SendMinDay(FMinCode, QDate::fromString(oldest, QStringLiteral("yyyyMMdd")).addDays(-1).toString(QStringLiteral("yyyyMMdd")));
+}
+
+void TfrmMain::SendMinDay(const QString& code, const QString& edate)
+{
+    FQ->Add(QStringLiteral("t8412"), [this, code, edate] {
+        if (!SetQueryRes(qMin, QStringLiteral("t8412"))) {
+            FMinMoreBusy = false;
+            FMinMoreReadyAt = FClock->TickMs() + 3000;
+            return;
+        }
+        const QString b = QStringLiteral("t8412InBlock");
+        qMin->SetFieldData(b, QStringLiteral("shcode"), 0, code);
+        qMin->SetFieldData(b, QStringLiteral("ncnt"), 0, QStringLiteral("1"));
+        qMin->SetFieldData(b, QStringLiteral("qrycnt"), 0, QStringLiteral("2000"));
+        qMin->SetFieldData(b, QStringLiteral("nday"), 0, QStringLiteral("1"));
+        qMin->SetFieldData(b, QStringLiteral("sdate"), 0, QString());
+        qMin->SetFieldData(b, QStringLiteral("stime"), 0, QString());
+        qMin->SetFieldData(b, QStringLiteral("edate"), 0, edate);
+        qMin->SetFieldData(b, QStringLiteral("etime"), 0, QString());
+        qMin->SetFieldData(b, QStringLiteral("cts_date"), 0, QString());
+        qMin->SetFieldData(b, QStringLiteral("cts_time"), 0, QString());
+        qMin->SetFieldData(b, QStringLiteral("comp_yn"), 0, QStringLiteral("Y"));
+        if (qMin->Request(false) < 0) {
+            Log(QStringLiteral("!! 분봉 더보기 요청 실패"));
+            FMinMoreBusy = false;
+            FMinMoreReadyAt = FClock->TickMs() + 3000;
+        }
+    });
+}
+
+void TfrmMain::OnMinMoreData(int records)
+{
+    FMinMoreBusy = false;
+    FMinMoreReadyAt = FClock->TickMs() + 2000;
+    QSet<QString> daySet;
+    for (const TBar& b : FMinAcc)
+        daySet.insert(b.D.left(8));
+    QStringList days(daySet.begin(), daySet.end());
+    days.sort();
+    Log(QStringLiteral("분봉 더보기 응답: %1봉 · 받아 둔 날 %2개 (%3 ~ %4) · 요청 기준 %5 이전")
+            .arg(records)
+            .arg(days.size())
+            .arg(days.isEmpty() ? QStringLiteral("-") : days.first(), days.isEmpty() ? QStringLiteral("-") : days.last(),
+                 FMinMoreOld));
+    if (!days.isEmpty() && days.first() < FMinMoreOld) {
+        FMinDays = days.size();
+        FMinMoreAsk = true;
+        FMinMoreCnt += 1;
+    } else {
+        FMinNoMore = true;
+        Log(QStringLiteral("분봉 더보기: 이 종목은 더 이전 분봉이 없음 (") + FMinMoreOld.mid(4, 2) + QLatin1Char('/') +
+            FMinMoreOld.mid(6, 2) + QStringLiteral(" 이 처음)"));
+    }
+    ShowMinBars(false);
+}
+
 void TfrmMain::StartMinBars()
 {
     if (!FLogged || FCode.isEmpty())
@@ -83,6 +179,10 @@ void TfrmMain::StartMinBars()
     FMinCode = FCode;
     FMinAcc.clear();
     FMinPage = 0;
+    FMinDays = 2;
+    FMinNoMore = FMinMoreAsk = FMinMoreBusy = false;
+    FMinMoreCnt = 0;
+    FMinMoreOld.clear();
     FMinCtsD.clear();
     FMinCtsT.clear();
     SendMinPage(FMinCode, QString(), false, QString());
@@ -138,6 +238,10 @@ void TfrmMain::OnMinData()
         bar.V = qRound64(ParseNum(get("jdiff_vol")));
         FMinAcc.append(bar);
     }
+    if (FMinMoreBusy) {
+        OnMinMoreData(n);
+        return;
+    }
     FMinPage += 1;
     FMinCtsD = qMin->GetFieldData(head, QStringLiteral("cts_date"), 0).trimmed();
     FMinCtsT = qMin->GetFieldData(head, QStringLiteral("cts_time"), 0).trimmed();
@@ -187,6 +291,11 @@ void TfrmMain::ShowMinBars(bool paging)
     chart.SetBars(GroupMinBars(SortBars(shown), FMinPer));
     LoadDraws(chMin);
     if (!paging) {
+        if (FMinMoreAsk && !from.isEmpty()) {
+            chart.ShowFrom(from + QStringLiteral("0000"));
+            FMinMoreAsk = false;
+        }
+        UpdateMinMoreButton();
         int earlier = 0, todayCount = 0;
         QString first;
         for (const TBar& bar : shown) {

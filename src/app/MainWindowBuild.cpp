@@ -236,6 +236,8 @@ void TfrmMain::BuildLeft()
         ch->Model().OnDrawsChange = [this, ch] { SaveDraws(ch); };
     connect(cbDayPer, &QComboBox::activated, this, [this] { OnDayPerChange(); });
     connect(cbMinPer, &QComboBox::activated, this, [this] { OnMinPerChange(); });
+    btnMinMore->setToolTip(QStringLiteral("하루 더 이전 분봉 (최대 20영업일 · 10분에 15번까지)"));
+    connect(btnMinMore, &QPushButton::clicked, this, [this] { MinMore(); });
     spLeft->setStretchFactor(0, 0);
     spLeft->setStretchFactor(1, 1);
     SetPaneSize(spLeft, 0, Scaled(360), 1);

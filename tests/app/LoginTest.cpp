@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -222,4 +223,23 @@ TEST(Login, DialogPointsAtTheBoxTheErrorNames)
     };
     for (const Case& c : cases)
         EXPECT_EQ(TLoginDlg::FocusForError(QString::fromUtf8(c.err)), c.box) << c.err;
+}
+
+TEST(MinuteBars, MoreHistoryOneDayAtATime)
+{
+    LoginFixture f;
+    f.WriteIni(kGood);
+    TfrmMain& w = f.Open(true);
+    ASSERT_TRUE(w.FLogged);
+    f.RunQueue(80);
+    ASSERT_EQ(w.FMinDays, 2);
+    const int before = w.chMin->Model().Count();
+    w.MinMore();
+    w.MinMore();  // in flight: nothing more is sent
+    f.RunQueue(40);
+    EXPECT_EQ(f.LogText().count("분봉 더보기 응답: "), 1) << f.LogText().toStdString();
+    EXPECT_GT(w.FMinDays, 2);  // every held day is shown now, one more than before
+    EXPECT_EQ(w.FMinMoreCnt, 1);
+    EXPECT_GT(w.chMin->Model().Count(), before);
+    EXPECT_EQ(w.btnMinMore->text(), QStringLiteral("◀ 더보기 (1)"));
 }
