@@ -281,6 +281,8 @@ bool TfrmMain::MouseWheelHandler(QObject* obj, QWheelEvent* e)
         grid->scrollTo(grid->model()->index(newTop, 0), QAbstractItemView::PositionAtTop);
     if (e->angleDelta().y() < 0 && grid == gTick && newTop + visible >= rows - 1 && FTickMore && !FTickBusy)
         ReqTicks(true);
+    if (e->angleDelta().y() < 0 && grid == gProg && newTop + visible >= rows - 1 && FProg.WantsOlderOnScroll())
+        ReqProg(true, false);
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include "core/IniFile.h"
 #include "market/Quote.h"
 #include "market/Ticks.h"
+#include "market/ProgTrading.h"
 #include "chart/DailyTable.h"
 #include "broker/ResLayout.h"
 #include "market/StockInfo.h"
@@ -280,6 +281,12 @@ public:
     class TChartModel& MinChart();
     class TChartModel& DayChart();
     QString Today() const;
+    // ---- program trading ----
+    TProgState FProg;
+    TResFields FProgIn, FProgFld;
+    void ReqProg(bool next, bool refresh);
+    void OnProgData(TXAQuery* q);
+    void ShowProg();
     void ReqDay();
     void ReqDayW();
     void OnDayWData();

@@ -8,6 +8,8 @@
 
 #include <QComboBox>
 #include <QPushButton>
+#include <QHeaderView>
+#include <QTableWidget>
 #include "chart/MinuteBars.h"
 #include "core/Clock.h"
 #include "core/NumFmt.h"
@@ -170,6 +172,82 @@ void TfrmMain::OnMinMoreData(int records)
             FMinMoreOld.mid(6, 2) + QStringLiteral(" 이 처음)"));
     }
     ShowMinBars(false);
+}
+
+// ---- program trading ----
+
+void TfrmMain::ReqProg(bool next, bool refresh)
+{
+    if (!FLogged || FCode.isEmpty())
+        return;
+    if (FProgIn.isEmpty() || FProgFld.isEmpty()) {
+        const QString path = FCfg.ResPath + QStringLiteral("t1637.res");
+        FProgIn = LoadResFields(path, QStringLiteral("t1637InBlock"));
+        FProgFld = LoadResFields(path, QStringLiteral("t1637OutBlock1"));
+        FProg.SetLayout(FProgIn, FProgFld);
+    }
+    if (!FProg.HasInputLayout()) {
+        Log(TProgState::NoLayoutMessage());
+        return;
+    }
+    FProg.Queued(next, refresh, FClock->TickMs());
+    const QString code = FCode;
+    FQ->Add(QStringLiteral("t1637"), [this, code, next, refresh] {
+        TXAQuery* q = refresh ? qProg : qProgPg;
+        if (!SetQueryRes(q, QStringLiteral("t1637"))) {
+            FProg.SendFailed(refresh);
+            return;
+        }
+        const TProgRequest r = FProg.Build(code, Today(), next, refresh);
+        for (const auto& [field, value] : r.Inputs)
+            q->SetFieldData(QStringLiteral("t1637InBlock"), field, 0, value);
+        FProg.Sent(r);
+        if (q->Request(r.Continuation) < 0) {
+            Log(TProgState::SendFailedMessage());
+            FProg.SendFailed(refresh);
+        }
+    });
+}
+
+void TfrmMain::OnProgData(TXAQuery* q)
+{
+    const int visible = gProg->viewport()->height() / qMax(1, gProg->verticalHeader()->defaultSectionSize());
+    const TProgOutcome o = FProg.OnAnswer(*q, q == qProgPg, visible);
+    for (const QString& line : o.Logs)
+        Log(line);
+    if (o.GridChanged) {
+        const int top = gProg->rowAt(0);
+        ShowProg();
+        if (o.ScrollToTop)
+            gProg->scrollToTop();
+        else if (top > 0 && o.Inserted > 0)
+            gProg->scrollTo(gProg->model()->index(top + o.Inserted, 0), QAbstractItemView::PositionAtTop);
+    }
+    if (o.RequestOlder)
+        ReqProg(true, false);
+}
+
+// The grid's rows from the program-trading state (grid row 0 of the state is the header).
+void TfrmMain::ShowProg()
+{
+    const int rows = qMax(1, FProg.GridRowCount() - 1);
+    gProg->setRowCount(rows);
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < kProgCols; ++c) {
+            const TProgCell cell = FProg.Cell(r + 1, c);
+            auto* item = gProg->item(r, c);
+            if (!item) {
+                item = new QTableWidgetItem;
+                gProg->setItem(r, c, item);
+            }
+            item->setText(cell.Text);
+            item->setForeground(cell.Color.isValid() ? cell.Color : QColor(48, 48, 48));
+            item->setBackground(cell.Back.isValid() ? cell.Back : QColor(Qt::white));
+            QFont f = gProg->font();
+            f.setBold(cell.Bold);
+            item->setFont(f);
+            item->setTextAlignment((cell.Left ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
+        }
 }
 
 void TfrmMain::StartMinBars()

@@ -359,6 +359,8 @@ void TfrmMain::OnQueryData(TXAQuery* q, const QString& tr)
         OnMinData();
     else if (tr == QStringLiteral("t8410") && q == qDay)
         OnDayData();
+    else if (tr == QStringLiteral("t1637"))
+        OnProgData(q);
     else if (tr == QStringLiteral("t1301"))
         OnTickData();
     else if (tr == QStringLiteral("t0167"))
@@ -390,9 +392,9 @@ void TfrmMain::OnQueryMsg(TXAQuery* q, bool sysErr, const QString& code, const Q
         return;
     }
     Log(QStringLiteral("[") + code + QStringLiteral("] ") + msg);
-    if (msg.contains(QStringLiteral("전송제한"))) {
+    if (TProgState::IsLimitMessage(msg)) {
         FTickBusy = false;
-        Log(QStringLiteral("전송제한 — 프로그램매매 자동 갱신 1분 쉼"));
+        Log(FProg.OnLimitMessage(FClock->TickMs()));
     }
 }
 

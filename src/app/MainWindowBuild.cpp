@@ -2,6 +2,7 @@
 #include "app/LogPanel.h"
 #include "app/MainWindow.h"
 #include "app/UiKit.h"
+#include "core/Clock.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -306,6 +307,20 @@ void TfrmMain::BuildOrderColumn(QWidget*)
                                {QStringLiteral("순매수"), 80}, {QStringLiteral("매도"), 80}, {QStringLiteral("매수"), 80}});
     pv->addWidget(gProg, 1);
     OnResize(pnlProg, [this] { FitProgColumns(); });
+    connect(gProg, &QTableWidget::cellClicked, this, [this](int row, int) {
+        FProg.SelectGridRow(row + 1);
+        ShowProg();
+    });
+    gProg->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(gProg, &QTableWidget::customContextMenuRequested, this, [this] { gProg->scrollToTop(); });
+    connect(gProg->verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int v) {
+        if (v >= gProg->verticalScrollBar()->maximum() - 1 && FProg.WantsOlderOnScroll())
+            ReqProg(true, false);
+    });
+    connect(&FProgTimer, &QTimer::timeout, this, [this] {
+        if (FLogged && !FCode.isEmpty() && FProg.OnAutoTick(FClock->TickMs()))
+            ReqProg(false, true);
+    });
     spOrd->addWidget(pnlProg);
     spOrd->setStretchFactor(0, 0);
     spOrd->setStretchFactor(1, 1);

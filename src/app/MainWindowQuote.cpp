@@ -39,6 +39,9 @@ void TfrmMain::SelectStock(const QString& code)
     vLadder->SetData(FHoga);
     ResetTicks();
     RebuildDaily({});
+    FProg.SelectStock();
+    ShowProg();
+    gProg->scrollToTop();
     chDay->Model().Clear();
     chMin->Model().Clear();
     chDay->Model().SetExtVwap(0);
@@ -71,6 +74,7 @@ void TfrmMain::SelectStock(const QString& code)
     ReqTicks(false);
     StartMinBars();
     ReqDay();
+    ReqProg(false, false);
     ReqFills();
 }
 
