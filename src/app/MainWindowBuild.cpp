@@ -333,18 +333,9 @@ void TfrmMain::BuildOrderColumn(QWidget*)
 
 void TfrmMain::FitProgColumns()
 {
-    static const int design[9] = {66, 70, 62, 56, 84, 64, 80, 80, 80};
-    int sum = 0;
-    for (int d : design)
-        sum += Scaled(d);
-    const int avail = qMax(gProg->viewport()->width() - 2, sum);
-    int used = 0;
-    for (int i = 0; i < 9; ++i) {
-        int w = i == 8 ? avail - used : qMax(Scaled(30), int(qint64(Scaled(design[i])) * avail / sum));
-        w = qMax(w, Scaled(30));
-        gProg->setColumnWidth(i, w);
-        used += w;
-    }
+    const QVector<int> w = TProgState::ColumnWidths(gProg->viewport()->width());
+    for (int i = 0; i < w.size() && i < gProg->columnCount(); ++i)
+        gProg->setColumnWidth(i, w[i]);
 }
 
 void TfrmMain::BuildTickPages()
