@@ -239,6 +239,18 @@ void TfrmMain::BuildLeft()
     connect(cbMinPer, &QComboBox::activated, this, [this] { OnMinPerChange(); });
     btnMinMore->setToolTip(QStringLiteral("하루 더 이전 분봉 (최대 20영업일 · 10분에 15번까지)"));
     connect(btnMinMore, &QPushButton::clicked, this, [this] { MinMore(); });
+    // "하루": today's session from 09:00 fills the minute chart.
+    connect(btnMinDay, &QPushButton::clicked, this,
+            [this] { chMin->Model().FitFrom(Today() + QStringLiteral("0900")); });
+    // The minute chart's hovered day marks the day chart; leaving it returns to the daily table's day.
+    chMin->Model().OnHoverDay = [this](const QString& d) {
+        if (!d.isEmpty())
+            chDay->Model().SetDayMark(d.left(8));
+        else if (FDailyModel->Sel >= 0 && FDailyModel->Sel < FDaily.Count())
+            chDay->Model().SetDayMark(FDaily.Row(FDailyModel->Sel).D.left(8));
+        else
+            chDay->Model().SetDayMark(QString());
+    };
     spLeft->setStretchFactor(0, 0);
     spLeft->setStretchFactor(1, 1);
     SetPaneSize(spLeft, 0, Scaled(360), 1);

@@ -265,3 +265,13 @@ TEST(MainWindow, DrawingsSurviveARestart)
     EXPECT_DOUBLE_EQ(back[0].P1, 70000);
     EXPECT_TRUE(QFile::exists(f.dir.path() + "/draws.json"));
 }
+
+TEST(MainWindow, MinuteHoverMarksTheDayChart)
+{
+    Fixture f;
+    TfrmMain& w = f.Open();
+    w.chMin->Model().OnHoverDay("202612091000");
+    EXPECT_EQ(w.chDay->Model().DayMark(), "20261209");
+    w.chMin->Model().OnHoverDay(QString());  // left the chart, no daily row selected
+    EXPECT_TRUE(w.chDay->Model().DayMark().isEmpty());
+}
