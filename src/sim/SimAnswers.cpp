@@ -12,7 +12,7 @@
 
 namespace {
 
-TSimMessage Msg(const QString& code, const QString& text) { return {false, code, text}; }
+TSimMessage Msg(const QString& code, const QString& text) { return SimMsgOf(code, text); }
 
 QString Digits(const QString& s)
 {
@@ -32,24 +32,9 @@ TSimReply Data(QVector<TSimBlockData> blocks, const TSimMessage& after)
     return r;
 }
 
-TSimReply MessageOnly(const QString& code, const QString& text)
-{
-    TSimReply r;
-    r.Before.append(Msg(code, text));
-    return r;
-}
 
-// The output block named `name`; a layout without it cannot be answered.
-const TResBlock* Out(const TResLayout& layout, const QString& name)
-{
-    const TResBlock* b = layout.Block(name);
-    return b && !b->Input ? b : nullptr;
-}
+const TResBlock* Out(const TResLayout& layout, const QString& name) { return OutBlock(layout, name); }
 
-TSimReply LayoutLacks(const QString& block)
-{
-    return MessageOnly(SimMsg::kBadInput, QStringLiteral("결과 형식 파일에 %1 블록이 없습니다.").arg(block));
-}
 
 } // namespace
 

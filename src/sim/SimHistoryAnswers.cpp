@@ -11,14 +11,8 @@ namespace {
 
 constexpr quint64 kSaltProgram = 0x960A;
 
-TSimMessage Msg(const QString& code, const QString& text) { return {false, code, text}; }
+TSimMessage Msg(const QString& code, const QString& text) { return SimMsgOf(code, text); }
 
-TSimReply MessageOnly(const QString& code, const QString& text)
-{
-    TSimReply r;
-    r.Before.append(Msg(code, text));
-    return r;
-}
 
 TSimReply Done(QVector<TSimBlockData> blocks, QStringList compressed = {})
 {
@@ -30,16 +24,8 @@ TSimReply Done(QVector<TSimBlockData> blocks, QStringList compressed = {})
     return r;
 }
 
-const TResBlock* Out(const TResLayout& layout, const QString& name)
-{
-    const TResBlock* b = layout.Block(name);
-    return b && !b->Input ? b : nullptr;
-}
+const TResBlock* Out(const TResLayout& layout, const QString& name) { return OutBlock(layout, name); }
 
-TSimReply LayoutLacks(const QString& block)
-{
-    return MessageOnly(SimMsg::kBadInput, QStringLiteral("결과 형식 파일에 %1 블록이 없습니다.").arg(block));
-}
 
 QString In(const QHash<QString, QString>& in, const QString& block, const QString& field)
 {

@@ -1,4 +1,5 @@
 #include "sim/SimReply.h"
+#include "sim/SimAnswers.h"
 #include <cmath>
 
 const TSimBlockData* TSimReply::Block(const QString& name) const
@@ -42,4 +43,22 @@ void TSimBlockFill::SetReal(const QString& field, double value, int decimals)
     if (r == 0)
         r = 0;
     Set(field, QString::number(r, 'f', decimals));
+}
+
+TSimReply MessageOnly(const QString& code, const QString& text)
+{
+    TSimReply r;
+    r.Before.append(SimMsgOf(code, text));
+    return r;
+}
+
+const TResBlock* OutBlock(const TResLayout& layout, const QString& name)
+{
+    const TResBlock* b = layout.Block(name);
+    return b && !b->Input ? b : nullptr;
+}
+
+TSimReply LayoutLacks(const QString& blocks)
+{
+    return MessageOnly(SimMsg::kBadInput, QStringLiteral("결과 형식 파일에 %1 블록이 없습니다.").arg(blocks));
 }

@@ -31,6 +31,15 @@ struct TSimReply {
     const TSimBlockData* Block(const QString& name) const;
 };
 
+// Builders shared by every answer.
+inline TSimMessage SimMsgOf(const QString& code, const QString& text) { return {false, code, text}; }
+// A broker message and no data.
+TSimReply MessageOnly(const QString& code, const QString& text);
+// The output block named `name`; nullptr when the layout lacks it (or it is an input block).
+const TResBlock* OutBlock(const TResLayout& layout, const QString& name);
+// The refusal for a layout that lacks the blocks an answer needs.
+TSimReply LayoutLacks(const QString& blocks);
+
 // Fills one output block of a layout row by row. Fields the layout does not
 // declare are ignored, fields never set read "0" for numbers and "" for text.
 class TSimBlockFill {
