@@ -272,6 +272,8 @@ public:
     int FMinMoreCnt = 0;
     void MinMore();
     void SendMinDay(const QString& code, const QString& edate);
+    void FillMinInput(const QString& code, const QString& nday, const QString& edate, const QString& ctsDate,
+                      const QString& ctsTime);
     void OnMinMoreData(int records);
     void UpdateMinMoreButton();
     void StartMinBars();
@@ -289,6 +291,8 @@ public:
     void ShowProg();
     void ReqDay();
     void ReqDayW();
+    void QueueDayBars(TXAQuery* q, const QString& gubun, const QString& failText);
+    QVector<TBar> ReadDayBars(TXAQuery* q, bool value) const;
     void OnDayWData();
     void OnDayData();
     void RebuildDaily(const QVector<TBar>& asc);

@@ -128,18 +128,7 @@ void TfrmMain::SendMinDay(const QString& code, const QString& edate)
             FMinMoreReadyAt = FClock->TickMs() + 3000;
             return;
         }
-        const QString b = QStringLiteral("t8412InBlock");
-        qMin->SetFieldData(b, QStringLiteral("shcode"), 0, code);
-        qMin->SetFieldData(b, QStringLiteral("ncnt"), 0, QStringLiteral("1"));
-        qMin->SetFieldData(b, QStringLiteral("qrycnt"), 0, QStringLiteral("2000"));
-        qMin->SetFieldData(b, QStringLiteral("nday"), 0, QStringLiteral("1"));
-        qMin->SetFieldData(b, QStringLiteral("sdate"), 0, QString());
-        qMin->SetFieldData(b, QStringLiteral("stime"), 0, QString());
-        qMin->SetFieldData(b, QStringLiteral("edate"), 0, edate);
-        qMin->SetFieldData(b, QStringLiteral("etime"), 0, QString());
-        qMin->SetFieldData(b, QStringLiteral("cts_date"), 0, QString());
-        qMin->SetFieldData(b, QStringLiteral("cts_time"), 0, QString());
-        qMin->SetFieldData(b, QStringLiteral("comp_yn"), 0, QStringLiteral("Y"));
+        FillMinInput(code, QStringLiteral("1"), edate, QString(), QString());
         if (qMin->Request(false) < 0) {
             Log(QStringLiteral("!! 분봉 더보기 요청 실패"));
             FMinMoreBusy = false;
@@ -250,6 +239,24 @@ void TfrmMain::ShowProg()
         }
 }
 
+// The t8412 input of a 1-minute request (compressed answer).
+void TfrmMain::FillMinInput(const QString& code, const QString& nday, const QString& edate, const QString& ctsDate,
+                            const QString& ctsTime)
+{
+    const QString b = QStringLiteral("t8412InBlock");
+    qMin->SetFieldData(b, QStringLiteral("shcode"), 0, code);
+    qMin->SetFieldData(b, QStringLiteral("ncnt"), 0, QStringLiteral("1"));
+    qMin->SetFieldData(b, QStringLiteral("qrycnt"), 0, QStringLiteral("2000"));
+    qMin->SetFieldData(b, QStringLiteral("nday"), 0, nday);
+    qMin->SetFieldData(b, QStringLiteral("sdate"), 0, QString());
+    qMin->SetFieldData(b, QStringLiteral("stime"), 0, QString());
+    qMin->SetFieldData(b, QStringLiteral("edate"), 0, edate);
+    qMin->SetFieldData(b, QStringLiteral("etime"), 0, QString());
+    qMin->SetFieldData(b, QStringLiteral("cts_date"), 0, ctsDate);
+    qMin->SetFieldData(b, QStringLiteral("cts_time"), 0, ctsTime);
+    qMin->SetFieldData(b, QStringLiteral("comp_yn"), 0, QStringLiteral("Y"));
+}
+
 void TfrmMain::StartMinBars()
 {
     if (!FLogged || FCode.isEmpty())
@@ -272,18 +279,7 @@ void TfrmMain::SendMinPage(const QString& code, const QString& ctsDate, bool nex
     FQ->Add(QStringLiteral("t8412"), [this, code, ctsDate, next, ctsTime, today] {
         if (!SetQueryRes(qMin, QStringLiteral("t8412")))
             return;
-        const QString b = QStringLiteral("t8412InBlock");
-        qMin->SetFieldData(b, QStringLiteral("shcode"), 0, code);
-        qMin->SetFieldData(b, QStringLiteral("ncnt"), 0, QStringLiteral("1"));
-        qMin->SetFieldData(b, QStringLiteral("qrycnt"), 0, QStringLiteral("2000"));
-        qMin->SetFieldData(b, QStringLiteral("nday"), 0, QStringLiteral("3"));
-        qMin->SetFieldData(b, QStringLiteral("sdate"), 0, QString());
-        qMin->SetFieldData(b, QStringLiteral("stime"), 0, QString());
-        qMin->SetFieldData(b, QStringLiteral("edate"), 0, today);
-        qMin->SetFieldData(b, QStringLiteral("etime"), 0, QString());
-        qMin->SetFieldData(b, QStringLiteral("cts_date"), 0, ctsDate);
-        qMin->SetFieldData(b, QStringLiteral("cts_time"), 0, ctsTime);
-        qMin->SetFieldData(b, QStringLiteral("comp_yn"), 0, QStringLiteral("Y"));
+        FillMinInput(code, QStringLiteral("3"), today, ctsDate, ctsTime);
         if (qMin->Request(next) < 0) {
             Log(QStringLiteral("!! t8412 분봉 요청 실패 — 6초 뒤 다시"));
             FMinRetryAt = FClock->TickMs() + 6000;

@@ -80,38 +80,35 @@ void TfrmMain::SelectStock(const QString& code)
 
 // ---- day bars and the daily table ----
 
-void TfrmMain::ReqDayW()
+// One t8410 request of the current stock: "2" day, "3" week, "4" month bars.
+void TfrmMain::QueueDayBars(TXAQuery* q, const QString& gubun, const QString& failText)
 {
-    if (!FLogged || FCode.isEmpty() || FDayPer < 1)
-        return;
     const QString code = FCode;
-    const QString gubun = FDayPer == 1 ? QStringLiteral("3") : QStringLiteral("4");
     const QString today = Today();
-    FQ->Add(QStringLiteral("t8410"), [this, code, gubun, today] {
-        if (!SetQueryRes(qDayW, QStringLiteral("t8410")))
+    FQ->Add(QStringLiteral("t8410"), [this, q, code, gubun, today, failText] {
+        if (!SetQueryRes(q, QStringLiteral("t8410")))
             return;
         const QString b = QStringLiteral("t8410InBlock");
-        qDayW->SetFieldData(b, QStringLiteral("shcode"), 0, code);
-        qDayW->SetFieldData(b, QStringLiteral("gubun"), 0, gubun);
-        qDayW->SetFieldData(b, QStringLiteral("qrycnt"), 0, QStringLiteral("500"));
-        qDayW->SetFieldData(b, QStringLiteral("sdate"), 0, QString());
-        qDayW->SetFieldData(b, QStringLiteral("edate"), 0, today);
-        qDayW->SetFieldData(b, QStringLiteral("cts_date"), 0, QString());
-        qDayW->SetFieldData(b, QStringLiteral("comp_yn"), 0, QStringLiteral("N"));
-        qDayW->SetFieldData(b, QStringLiteral("sujung"), 0, QStringLiteral("Y"));
-        if (qDayW->Request(false) < 0)
-            Log(QStringLiteral("!! t8410 주봉 · 월봉 요청 실패"));
+        q->SetFieldData(b, QStringLiteral("shcode"), 0, code);
+        q->SetFieldData(b, QStringLiteral("gubun"), 0, gubun);
+        q->SetFieldData(b, QStringLiteral("qrycnt"), 0, QStringLiteral("500"));
+        q->SetFieldData(b, QStringLiteral("sdate"), 0, QString());
+        q->SetFieldData(b, QStringLiteral("edate"), 0, today);
+        q->SetFieldData(b, QStringLiteral("cts_date"), 0, QString());
+        q->SetFieldData(b, QStringLiteral("comp_yn"), 0, QStringLiteral("N"));
+        q->SetFieldData(b, QStringLiteral("sujung"), 0, QStringLiteral("Y"));
+        if (q->Request(false) < 0)
+            Log(failText);
     });
 }
 
-void TfrmMain::OnDayWData()
+// The bars of a t8410 answer; `value` adds the trading value (millions of won).
+QVector<TBar> TfrmMain::ReadDayBars(TXAQuery* q, bool value) const
 {
-    if (FDayPer == 0)
-        return;
     const QString b = QStringLiteral("t8410OutBlock1");
     QVector<TBar> bars;
-    for (int i = 0, n = qDayW->GetBlockCount(b); i < n; ++i) {
-        auto get = [&](const char* f) { return qDayW->GetFieldData(b, QString::fromLatin1(f), i); };
+    for (int i = 0, n = q->GetBlockCount(b); i < n; ++i) {
+        auto get = [&](const char* f) { return q->GetFieldData(b, QString::fromLatin1(f), i); };
         TBar bar;
         bar.D = get("date").trimmed();
         bar.O = ParseNum(get("open"));
@@ -119,9 +116,26 @@ void TfrmMain::OnDayWData()
         bar.L = ParseNum(get("low"));
         bar.C = ParseNum(get("close"));
         bar.V = qRound64(ParseNum(get("jdiff_vol")));
+        if (value)
+            bar.PV = ParseNum(get("value")) * 1000000.0;
         bars.append(bar);
     }
-    chDay->Model().SetBars(SortBars(bars));
+    return bars;
+}
+
+void TfrmMain::ReqDayW()
+{
+    if (!FLogged || FCode.isEmpty() || FDayPer < 1)
+        return;
+    QueueDayBars(qDayW, FDayPer == 1 ? QStringLiteral("3") : QStringLiteral("4"),
+                 QStringLiteral("!! t8410 주봉 · 월봉 요청 실패"));
+}
+
+void TfrmMain::OnDayWData()
+{
+    if (FDayPer == 0)
+        return;
+    chDay->Model().SetBars(SortBars(ReadDayBars(qDayW, false)));
     LoadDraws(chDay);
 }
 
@@ -129,48 +143,18 @@ void TfrmMain::ReqDay()
 {
     if (!FLogged || FCode.isEmpty())
         return;
-    const QString code = FCode;
-    const QString today = FClock->Now().toString(QStringLiteral("yyyyMMdd"));
-    FQ->Add(QStringLiteral("t8410"), [this, code, today] {
-        if (!SetQueryRes(qDay, QStringLiteral("t8410")))
-            return;
-        const QString b = QStringLiteral("t8410InBlock");
-        qDay->SetFieldData(b, QStringLiteral("shcode"), 0, code);
-        qDay->SetFieldData(b, QStringLiteral("gubun"), 0, QStringLiteral("2"));
-        qDay->SetFieldData(b, QStringLiteral("qrycnt"), 0, QStringLiteral("500"));
-        qDay->SetFieldData(b, QStringLiteral("sdate"), 0, QString());
-        qDay->SetFieldData(b, QStringLiteral("edate"), 0, today);
-        qDay->SetFieldData(b, QStringLiteral("cts_date"), 0, QString());
-        qDay->SetFieldData(b, QStringLiteral("comp_yn"), 0, QStringLiteral("N"));
-        qDay->SetFieldData(b, QStringLiteral("sujung"), 0, QStringLiteral("Y"));
-        if (qDay->Request(false) < 0)
-            Log(QStringLiteral("!! t8410 일봉 요청 실패"));
-    });
+    QueueDayBars(qDay, QStringLiteral("2"), QStringLiteral("!! t8410 일봉 요청 실패"));
     if (FDayPer > 0)
         ReqDayW();
 }
 
 void TfrmMain::OnDayData()
 {
-    const QString b = QStringLiteral("t8410OutBlock1");
-    const QString today = FClock->Now().toString(QStringLiteral("yyyyMMdd"));
-    const int n = qDay->GetBlockCount(b);
+    const QString today = Today();
     QVector<TBar> bars;
-    bars.reserve(n);
-    for (int i = 0; i < n; ++i) {
-        auto get = [&](const char* f) { return qDay->GetFieldData(b, QString::fromLatin1(f), i); };
-        TBar bar;
-        bar.D = get("date").trimmed();
-        bar.O = ParseNum(get("open"));
-        bar.H = ParseNum(get("high"));
-        bar.L = ParseNum(get("low"));
-        bar.C = ParseNum(get("close"));
-        bar.V = qRound64(ParseNum(get("jdiff_vol")));
-        bar.PV = ParseNum(get("value")) * 1000000.0;
-        if (bar.D == today && bar.V == 0)
-            continue;  // before the open
-        bars.append(bar);
-    }
+    for (const TBar& bar : ReadDayBars(qDay, true))
+        if (!(bar.D == today && bar.V == 0))  // today's empty bar before the open
+            bars.append(bar);
     bars = SortBars(bars);
     if (FDayPer == 0) {
         chDay->Model().SetBars(bars);
@@ -374,7 +358,7 @@ void TfrmMain::OnTradeReal(TXAReal* r)
         ShowTickSums();
     vLadder->update();
     const int top = gTick->rowAt(0);
-    FTickModel->Reset();
+    FTickModel->InsertedOnTop();
     if (top > 0)
         gTick->scrollTo(FTickModel->index(top + 1, 0), QAbstractItemView::PositionAtTop);
 }

@@ -13,6 +13,16 @@ public:
     QVariant headerData(int section, Qt::Orientation o, int role) const override;
     // The whole list changed (a page, a reload, a new trade).
     void Reset() { beginResetModel(); endResetModel(); }
+    // One trade was put on top of the list (no full reset on the real-time path).
+    void InsertedOnTop()
+    {
+        if (FTicks.Count() <= 1 || FTicks.Count() >= kMaxTicks) {
+            Reset();
+            return;
+        }
+        beginInsertRows(QModelIndex(), 0, 0);
+        endInsertRows();
+    }
 
     int PrevClose = 0;
     int SelTick = -1;  // selected trade, counted as (row - inserted-at-click)
