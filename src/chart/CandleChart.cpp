@@ -9,6 +9,7 @@
 #include <QPainterPath>
 #include <QPointer>
 #include <QPolygon>
+#include <QResizeEvent>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
@@ -111,6 +112,14 @@ TCandleChart::TCandleChart(QWidget* parent)
         SyncCursor();
         update();
     };
+    FModel.SetClientWidth(width());
+}
+
+// FocusDay may run before the next paint: it needs the width now.
+void TCandleChart::resizeEvent(QResizeEvent* e)
+{
+    FModel.SetClientWidth(width());
+    QWidget::resizeEvent(e);
 }
 
 void TCandleChart::SetScale(TScale s)
@@ -364,8 +373,8 @@ void TCandleChart::PaintTo(QPainter& painter)
     }
     // First visible bar at or after a key on that key's day, -1 when none.
     auto visibleBarOn = [&](const QString& key) {
-        const int i = m.BarIndexAt(key);
-        if (i < g.I0 || i > g.I1 || bars[i].D < key || Day(bars[i].D) != Day(key))
+        const int i = std::max(m.BarIndexAt(key), g.I0);
+        if (i > g.I1 || bars[i].D < key || Day(bars[i].D) != Day(key))
             return -1;
         return i;
     };
@@ -450,7 +459,7 @@ void TCandleChart::PaintTo(QPainter& painter)
                 painter.drawLine(from, QPoint(ax, y));
                 painter.setPen(Qt::NoPen);
                 painter.setBrush(c);
-                painter.drawEllipse(QPoint(ax, y), S(11) / 2, S(11) / 2);
+                painter.drawEllipse(QRectF(ax - S(11) / 2.0, y - S(11) / 2.0, S(11), S(11)));
                 painter.setBrush(Qt::NoBrush);
             }
             painter.setRenderHint(QPainter::Antialiasing, true);
@@ -474,7 +483,7 @@ void TCandleChart::PaintTo(QPainter& painter)
             if (Within(f.Price, lo, hi)) {
                 painter.setPen(QPen(c, S(2)));
                 painter.setBrush(Qt::white);
-                painter.drawEllipse(QPoint(x, g.Y(f.Price)), S(9) / 2, S(9) / 2);
+                painter.drawEllipse(QRectF(x - S(9) / 2.0, g.Y(f.Price) - S(9) / 2.0, S(9), S(9)));
             }
             painter.setPen(Qt::NoPen);
             painter.setBrush(c);
@@ -549,7 +558,7 @@ void TCandleChart::PaintTo(QPainter& painter)
         int x = g.TextW(m.Title(), true) + 22;
         for (int k = 0; k < 3; ++k)
             x += g.Text(x, 3, QString::number(TChartModel::MAPeriods[k]), KMA[k]) + 8;
-        if ((minute && vwapTag > 0) || (!minute && m.ExtVwap() > 0))
+        if ((minute && !m.Vwap().isEmpty()) || m.ExtVwap() > 0)
             g.Text(x + 4, 3, QStringLiteral("VWAP"), KVwap, true);
     }
     // 17. Geometry was handed to the model above.
@@ -833,8 +842,11 @@ void TCandleChart::mouseReleaseEvent(QMouseEvent* e)
     }
 }
 
-void TCandleChart::mouseDoubleClickEvent(QMouseEvent*)
+void TCandleChart::mouseDoubleClickEvent(QMouseEvent* e)
 {
+    // The second press of a double click is still a press: it places an
+    // anchor, selects a drawing and takes the focus like any other.
+    mousePressEvent(e);
     FDrag = false;
     FClickOk = false;
     FModel.SetBarW(7);

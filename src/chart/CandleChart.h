@@ -55,6 +55,7 @@ protected:
     void wheelEvent(QWheelEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void leaveEvent(QEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
 
 private:
     int S(int v) const { return FScale ? FScale(v) : v; }

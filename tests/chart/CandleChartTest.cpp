@@ -224,6 +224,18 @@ TEST_F(CandleChartTest, DrawingToolsPlaceSelectMoveAndDelete)
     QTest::keyClick(&Chart, Qt::Key_Delete);
     EXPECT_TRUE(m.GetDraws().isEmpty());
     EXPECT_EQ(changes, 3);
+
+    // Two quick clicks: the second press comes as a double click and still
+    // places the second anchor.
+    Chart.SetTool('L');
+    QTest::mouseClick(&Chart, Qt::LeftButton, {}, QPoint(100, 100));
+    const QPointF at(200, 80);
+    QMouseEvent dbl(QEvent::MouseButtonDblClick, at, Chart.mapToGlobal(at), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&Chart, &dbl);
+    ASSERT_EQ(m.GetDraws().size(), 1);
+    EXPECT_EQ(m.GetDraws()[0].K, QChar('L'));
+    EXPECT_NE(m.GetDraws()[0].D1, m.GetDraws()[0].D2);
 }
 
 } // namespace
