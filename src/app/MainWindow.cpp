@@ -281,7 +281,7 @@ bool TfrmMain::MouseWheelHandler(QObject* obj, QWheelEvent* e)
         grid->scrollTo(grid->model()->index(newTop, 0), QAbstractItemView::PositionAtTop);
     if (e->angleDelta().y() < 0 && grid == gTick && newTop + visible >= rows - 1 && FTickMore && !FTickBusy)
         ReqTicks(true);
-    if (e->angleDelta().y() < 0 && grid == gProg && newTop + visible >= rows - 1 && FProg.WantsOlderOnScroll())
+    if (e->angleDelta().y() < 0 && grid == gProg && newTop + visible >= rows && FProg.WantsOlderOnScroll())
         ReqProg(true, false);
     return true;
 }

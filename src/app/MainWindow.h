@@ -10,6 +10,7 @@
 #include "broker/ResLayout.h"
 #include "market/StockInfo.h"
 #include "trading/AccountData.h"
+#include "news/NewsRow.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -80,6 +81,13 @@ public:
     QString FCode;
     int FDayPer = 0;
     int FMinPer = 1;
+    // Headlines of today (and earlier days the minute chart reaches), the
+    // stock's news list as indexes into them, its selected row, and whether
+    // a news mark stands on the minute chart.
+    QVector<TNewsRow> FNews;
+    QVector<int> FNewsView;
+    int FNewsSel = -1;
+    bool FNewsMarkOn = false;
     bool FAcctDirty = false;
     qint64 FAcctDirtyAt = 0;
     bool FUSDue = false;
@@ -280,6 +288,7 @@ public:
     void SendMinPage(const QString& code, const QString& ctsDate, bool next, const QString& ctsTime);
     void OnMinData();
     void ShowMinBars(bool paging);
+    void OnMinBarClick(const QString& d);
     class TChartModel& MinChart();
     class TChartModel& DayChart();
     QString Today() const;
@@ -335,6 +344,7 @@ private:
     void UpdateClock();
     void LinkBottomHeights(QSplitter* from);
     void FitProgColumns();
+    void FitTickColumns();
     bool MouseWheelHandler(QObject* obj, class QWheelEvent* e);
     void AppMessage(QObject* obj, class QMouseEvent* e);
     void StartupLogin();

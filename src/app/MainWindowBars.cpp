@@ -11,10 +11,13 @@
 #include <QHeaderView>
 #include <QTableWidget>
 #include "chart/MinuteBars.h"
+#include "trading/LadderView.h"
+#include "app/UiKit.h"
 #include "core/Clock.h"
 #include "core/NumFmt.h"
 
 #include <QSet>
+#include <algorithm>
 
 QString TfrmMain::Today() const { return FClock->Now().toString(QStringLiteral("yyyyMMdd")); }
 
@@ -359,10 +362,22 @@ void TfrmMain::ShowMinBars(bool paging)
         if (bar.D.left(8) >= from)
             shown.append(bar);
     TChartModel& chart = MinChart();
-    if (latest.left(8) == today)
-        shown += chart.BarsAfter(latest);
+    if (latest.left(8) == today) {
+        const QVector<TBar> live = chart.BarsAfter(latest);
+        // The chart's first bar after `latest` may hold history minutes of
+        // its own period already (grouped by an earlier show, with trades
+        // added since): it replaces those minutes instead of adding to them.
+        if (!live.isEmpty()) {
+            const QString g = live.first().D;
+            shown.erase(std::remove_if(shown.begin(), shown.end(),
+                                       [&](const TBar& b) { return MinGroupKey(b.D, FMinPer) >= g; }),
+                        shown.end());
+        }
+        shown += live;
+    }
+    shown = SortBars(shown);
     chart.SetPeriod(FMinPer);
-    chart.SetBars(GroupMinBars(SortBars(shown), FMinPer));
+    chart.SetBars(GroupMinBars(shown, FMinPer));
     LoadDraws(chMin);
     if (!paging) {
         if (FMinMoreAsk && !from.isEmpty()) {
@@ -384,5 +399,24 @@ void TfrmMain::ShowMinBars(bool paging)
         Log(QStringLiteral("분봉 %1: %2쪽 · %3영업일 · 앞날 %4개(%5~) · 오늘 %6개")
                 .arg(NameOf(FMinCode)).arg(FMinPage).arg(FMinDays).arg(earlier).arg(first).arg(todayCount));
     }
-    DayChart().SetExtVwap(chart.TodayVwap(today));
+    const double vwap = chart.TodayVwap(today);
+    DayChart().SetExtVwap(vwap);
+    vLadder->SetDayMarks(FDay.Open, FDay.High, FDay.Low, vwap);
+}
+
+// A click on a minute bar finds the stock's latest headline that fell in it
+// (or up to three minutes before it), selects it in the news list, brings the
+// news tab forward and marks its minute on the chart.
+void TfrmMain::OnMinBarClick(const QString& d)
+{
+    const int i = FindBarNews(FNews, FNewsView, d, FMinPer);
+    if (i < 0)
+        return;
+    QString key, lab;
+    if (!NewsMarkOf(FNews[i], key, lab))
+        return;
+    FNewsSel = i;
+    pcLog->setCurrentIndex(0);
+    chMin->Model().SetNewsMark(key, lab, false);
+    FNewsMarkOn = true;
 }

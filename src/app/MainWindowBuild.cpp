@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -196,7 +197,7 @@ TCandleChart* TfrmMain::BuildChart(const QString& title, bool minute)
         cbDayPer->addItems({QStringLiteral("일봉"), QStringLiteral("주봉"), QStringLiteral("월봉")});
         OnResize(ch, [ch, this] {
             const int h = cbDayPer->sizeHint().height();
-            int x = qMax(Scaled(4), ch->width() - Scaled(82));
+            int x = qMax(Scaled(4), ch->width() - Scaled(78) - Scaled(82));
             cbDayPer->setGeometry(x, Scaled(1), Scaled(78), h);
             btnDayDraw->setGeometry(x - Scaled(80), Scaled(1), Scaled(76), h);
         });
@@ -212,7 +213,7 @@ TCandleChart* TfrmMain::BuildChart(const QString& title, bool minute)
     OnResize(ch, [ch, this] {
         // From the right edge leftwards, all as high as the selector.
         const int h = cbMinPer->sizeHint().height();
-        const int sel = qMax(Scaled(4), ch->width() - Scaled(82));
+        const int sel = qMax(Scaled(4), ch->width() - Scaled(78) - Scaled(82));
         cbMinPer->setGeometry(sel, Scaled(1), Scaled(78), h);
         const int day = sel - Scaled(50);
         btnMinDay->setGeometry(day, Scaled(1), Scaled(46), h);
@@ -243,6 +244,7 @@ void TfrmMain::BuildLeft()
     connect(btnMinDay, &QPushButton::clicked, this,
             [this] { chMin->Model().FitFrom(Today() + QStringLiteral("0900")); });
     // The minute chart's hovered day marks the day chart; leaving it returns to the daily table's day.
+    chMin->Model().OnBarClick = [this](const QString& d) { OnMinBarClick(d); };
     chMin->Model().OnHoverDay = [this](const QString& d) {
         if (!d.isEmpty())
             chDay->Model().SetDayMark(d.left(8));
@@ -317,6 +319,7 @@ void TfrmMain::BuildOrderColumn(QWidget*)
     gProg = MakeGrid(pnlProg, {{QStringLiteral("시간"), 66}, {QStringLiteral("현재가"), 70}, {QStringLiteral("대비"), 62},
                                {QStringLiteral("등락률"), 56}, {QStringLiteral("거래량"), 84}, {QStringLiteral("증감"), 64},
                                {QStringLiteral("순매수"), 80}, {QStringLiteral("매도"), 80}, {QStringLiteral("매수"), 80}});
+    gProg->setSelectionMode(QAbstractItemView::NoSelection);  // the program's own selection colours the row
     pv->addWidget(gProg, 1);
     OnResize(pnlProg, [this] { FitProgColumns(); });
     connect(gProg, &QTableWidget::cellClicked, this, [this](int row, int) {
@@ -326,7 +329,7 @@ void TfrmMain::BuildOrderColumn(QWidget*)
     gProg->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(gProg, &QTableWidget::customContextMenuRequested, this, [this] { gProg->scrollToTop(); });
     connect(gProg->verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int v) {
-        if (v >= gProg->verticalScrollBar()->maximum() - 1 && FProg.WantsOlderOnScroll())
+        if (v >= gProg->verticalScrollBar()->maximum() && FProg.WantsOlderOnScroll())
             ReqProg(true, false);
     });
     connect(&FProgTimer, &QTimer::timeout, this, [this] {
@@ -363,6 +366,7 @@ void TfrmMain::BuildTickPages()
     connect(gTick, &QTableView::clicked, this, [this](const QModelIndex& i) {
         if (i.row() < FTicks.Count()) {
             FTickModel->SelTick = i.row() - FTicks.Inserted();
+            FTickModel->HasSel = true;
             gTick->viewport()->update();
         }
     });
@@ -388,7 +392,8 @@ void TfrmMain::BuildTickPages()
         gDaily->setSelectionMode(QAbstractItemView::NoSelection);
         gDaily->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
         connect(gDaily, &QTableView::pressed, this, [this](const QModelIndex& i) {
-            if (i.row() < FDaily.Count()) {
+            // Only the left button picks a day; the right one scrolls back to the top.
+            if (i.row() < FDaily.Count() && (QGuiApplication::mouseButtons() & Qt::LeftButton)) {
                 FDailyModel->Sel = i.row();
                 gDaily->viewport()->update();
                 chDay->Model().FocusDay(FDaily.Row(i.row()).D.left(8));

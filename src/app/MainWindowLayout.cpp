@@ -2,6 +2,7 @@
 // applying them at start-up. Keys this window does not know survive a save.
 #include "app/MainWindow.h"
 #include "app/UiKit.h"
+#include "chart/CandleChart.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -128,8 +129,15 @@ void TfrmMain::LoadLayout()
     pcIssue->setCurrentIndex(issueTab >= 1 && issueTab <= 4 ? issueTab : 0);
     if (ini.ReadBool(L, QStringLiteral("MAX"), false))
         setWindowState(windowState() | Qt::WindowMaximized);
+    // Bar widths chosen with the wheel; anything outside the wheel's 1..40 is automatic.
+    const auto userBarW = [&](const QString& key) {
+        const int w = ini.ReadInteger(L, key, 0);
+        return w >= 1 && w <= 40 ? w : 0;
+    };
+    chDay->Model().SetUserBarW(userBarW(QStringLiteral("DAYBARW")));
     FDayPer = qBound(0, ini.ReadInteger(U, QStringLiteral("DAYPER"), 0), 2);
     cbDayPer->setCurrentIndex(FDayPer);
+    chMin->Model().SetUserBarW(userBarW(QStringLiteral("MINBARW")));
     edFee->setText(ini.ReadString(U, QStringLiteral("FEE"), edFee->text()));
     (ini.ReadBool(U, QStringLiteral("AMTMODE"), false) ? rbAmt : rbQty)->setChecked(true);
     edQty->setText(ini.ReadString(U, QStringLiteral("QTY"), edQty->text()));
@@ -176,7 +184,9 @@ void TfrmMain::SaveLayout()
 {
     TIniFile ini(FIniPath);
     ini.WriteBool(L, QStringLiteral("MAX"), isMaximized());
+    ini.WriteInteger(L, QStringLiteral("DAYBARW"), chDay->Model().UserBarW());
     ini.WriteInteger(U, QStringLiteral("DAYPER"), FDayPer);
+    ini.WriteInteger(L, QStringLiteral("MINBARW"), chMin->Model().UserBarW());
     if (!isMaximized() && !isMinimized()) {
         const QRect g = geometry();
         ini.WriteInteger(L, QStringLiteral("X"), g.x());

@@ -6,6 +6,9 @@
 #include "broker/XingApi.h"
 
 #include <QLabel>
+#include <QFontMetrics>
+#include <algorithm>
+#include <cmath>
 #include <QLineEdit>
 #include <QHeaderView>
 #include <QTableView>
@@ -195,7 +198,7 @@ void TfrmMain::ResetTicks()
     FTicks.Clear();
     FTickCts.clear();
     FTickMore = FTickBusy = false;
-    FTickModel->SelTick = -1;
+    FTickModel->ClearSel();
     FTickModel->PrevClose = 0;
     FTickModel->Reset();
     gTick->scrollToTop();
@@ -264,8 +267,11 @@ void TfrmMain::OnTickData()
         recs.append(r);
     }
     if (!FTickNext)
-        FTickModel->SelTick = -1;
+        FTickModel->ClearSel();
     FTicks.ApplyPage(recs, !FTickNext);
+    // A full list takes no older pages: their rows would be dropped.
+    if (FTicks.Count() >= kMaxTicks)
+        FTickMore = false;
     vLadder->ClearTk();
     FTicks.RebuildSums([this](int sd, int p, qint64 v) { vLadder->AddTk(sd, p, v); });
     vLadder->update();
@@ -274,6 +280,7 @@ void TfrmMain::OnTickData()
     FTickModel->Reset();
     if (!FTickNext)
         gTick->scrollToTop();
+    FitTickColumns();
     const int visible = gTick->viewport()->height() / qMax(1, gTick->verticalHeader()->defaultSectionSize());
     if (FTickMore && !FTickBusy && FTicks.Count() < visible + 10)
         ReqTicks(true);
@@ -351,14 +358,15 @@ void TfrmMain::OnTradeReal(TXAReal* r)
     chDay->Model().SetExtVwap(vwap);
     vLadder->SetDayMarks(FDay.Open, FDay.High, FDay.Low, vwap);
     // The tick list and the ladder's tick sums.
-    const bool counted = FTicks.SumCount();
-    FTicks.AddReal(t.Time, t.Price, t.CVolume, QString(QLatin1Char(t.Side ? t.Side : ' ')),
-                   [this](int sd, int p, qint64 v) { vLadder->AddTk(sd, p, v); });
+    const int counted = FTicks.SumCount();
+    const int top = gTick->rowAt(0);
+    FTickModel->InsertOnTop([&] {
+        FTicks.AddReal(t.Time, t.Price, t.CVolume, QString(QLatin1Char(t.Side ? t.Side : ' ')),
+                       [this](int sd, int p, qint64 v) { vLadder->AddTk(sd, p, v); });
+    });
     if (FTicks.SumCount() != counted)
         ShowTickSums();
     vLadder->update();
-    const int top = gTick->rowAt(0);
-    FTickModel->InsertedOnTop();
     if (top > 0)
         gTick->scrollTo(FTickModel->index(top + 1, 0), QAbstractItemView::PositionAtTop);
 }
@@ -394,4 +402,22 @@ void TfrmMain::UpdateQuoteHeader()
     lbOrdChg->move(lbOrdPx->x() + lbOrdPx->width() + Scaled(12),
                    lbOrdPx->y() + lbOrdPx->height() - Scaled(3) - lbOrdChg->height());
     lbOrdOpen->move(lbOrdChg->x() + lbOrdChg->width() + Scaled(16), lbOrdChg->y());
+}
+
+// The tick columns grow (never below their initial widths) to fit a time, a
+// price up to 1.3 x the larger of the previous close and the current price,
+// a change in percent and the largest volume among the newest 3,000 ticks.
+void TfrmMain::FitTickColumns()
+{
+    qint64 maxVol = 0;
+    const QVector<TTickRow>& rows = FTicks.Rows();
+    for (int i = 0; i < rows.size() && i < 3000; ++i)
+        maxVol = std::max(maxVol, rows[i].V);
+    const double top = 1.3 * std::max(FHoga.PrevClose, FHoga.Price);
+    const QString samples[4] = {QStringLiteral("00:00:00"), FmtNum(std::round(top)),
+                                QStringLiteral("+00.00%"), FmtNum(double(maxVol))};
+    const int base[4] = {90, 110, 80, 100};
+    const QFontMetrics fm(gTick->font());
+    for (int c = 0; c < 4; ++c)
+        gTick->setColumnWidth(c, std::max(Scaled(base[c]), fm.horizontalAdvance(samples[c]) + Scaled(6 + 8 + 4)));
 }

@@ -39,7 +39,7 @@ QVariant TTickModel::data(const QModelIndex& idx, int role) const
     case Qt::TextAlignmentRole:
         return int((c == 0 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
     case Qt::BackgroundRole:
-        if (SelTick >= 0 && r - FTicks.Inserted() == SelTick)
+        if (HasSel && r - FTicks.Inserted() == SelTick)
             return Colors::SelectedRow;
         return QColor(Qt::white);
     default:

@@ -7,25 +7,36 @@
 class TTickModel : public QAbstractTableModel {
 public:
     TTickModel(const TTickList& ticks, QObject* parent) : QAbstractTableModel(parent), FTicks(ticks) {}
-    int rowCount(const QModelIndex& = {}) const override { return qMax(1, FTicks.Count()); }
-    int columnCount(const QModelIndex& = {}) const override { return 4; }
+    int rowCount(const QModelIndex& p = {}) const override { return p.isValid() ? 0 : qMax(1, FTicks.Count()); }
+    int columnCount(const QModelIndex& p = {}) const override { return p.isValid() ? 0 : 4; }
     QVariant data(const QModelIndex& idx, int role) const override;
     QVariant headerData(int section, Qt::Orientation o, int role) const override;
     // The whole list changed (a page, a reload, a new trade).
     void Reset() { beginResetModel(); endResetModel(); }
-    // One trade was put on top of the list (no full reset on the real-time path).
-    void InsertedOnTop()
+    // Runs `insert`, which puts one trade on top of the list, as one row
+    // insertion (no full reset on the real-time path). The first trade fills
+    // the placeholder row and a full list drops its oldest: both reset.
+    template <class F>
+    void InsertOnTop(F&& insert)
     {
-        if (FTicks.Count() <= 1 || FTicks.Count() >= kMaxTicks) {
-            Reset();
+        const int before = FTicks.Count();
+        if (before == 0 || before >= kMaxTicks) {
+            beginResetModel();
+            insert();
+            endResetModel();
             return;
         }
         beginInsertRows(QModelIndex(), 0, 0);
+        insert();
         endInsertRows();
     }
+    void ClearSel() { HasSel = false; SelTick = 0; }
 
     int PrevClose = 0;
-    int SelTick = -1;  // selected trade, counted as (row - inserted-at-click)
+    // The selected trade, counted as (row - inserted-at-click), so that it
+    // stays on the same trade while new ones push the rows down.
+    bool HasSel = false;
+    int SelTick = 0;
 private:
     const TTickList& FTicks;
 };

@@ -30,6 +30,11 @@ QString GroupKey(const QString& key, int n)
 
 } // namespace
 
+QString MinGroupKey(const QString& key, int n)
+{
+    return GroupKey(key, n);
+}
+
 QVector<TBar> GroupMinBars(const QVector<TBar>& a, int n)
 {
     QVector<TBar> r;

@@ -12,5 +12,9 @@
 // keeps the keys. A key that is not 12 characters long is its own group.
 QVector<TBar> GroupMinBars(const QVector<TBar>& a, int n);
 
+// The key of the N-minute bar holding the 1-minute bar `key` (the key itself
+// when n < 2 or it is not a minute key).
+QString MinGroupKey(const QString& key, int n);
+
 // A copy sorted ascending by key (ordinal text comparison, stable).
 QVector<TBar> SortBars(const QVector<TBar>& a);

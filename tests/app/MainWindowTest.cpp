@@ -159,7 +159,7 @@ TEST(LogPanel, HiddenMarksShownClearsAndCapsAt500)
 TEST(Layout, AppliedFromHtsIni)
 {
     Fixture f;
-    f.WriteIni("[LAYOUT]\nW=0\nX=10\nY=10\nH=700\nRANKW=80,0,120\nBRKH=0\n"
+    f.WriteIni("[LAYOUT]\nW=0\nX=10\nY=10\nH=700\nRANKW=80,0,120\nBRKH=0\nDAYBARW=12\nMINBARW=99\n"
                "[UI]\nDAYPER=7\nISSUETAB=5\nMINPER=3\nBMTAB=9\nLOGTAB=1\nSIG2=0\nFEE=0.25\nBOARD=-4\n");
     TfrmMain& w = f.Open();
     EXPECT_TRUE(w.FFirstRun);                   // W below 1: no saved layout
@@ -178,6 +178,8 @@ TEST(Layout, AppliedFromHtsIni)
     EXPECT_EQ(w.hcRank->sectionSize(0), 80);
     EXPECT_EQ(w.hcRank->sectionSize(1), Scaled(138));
     EXPECT_EQ(w.hcRank->sectionSize(2), 120);
+    EXPECT_EQ(w.chDay->Model().UserBarW(), 12);
+    EXPECT_EQ(w.chMin->Model().UserBarW(), 0);  // beyond the wheel's range: automatic
 }
 
 TEST(Layout, SaveKeepsUnknownKeysAndNormalBounds)
@@ -191,12 +193,15 @@ TEST(Layout, SaveKeepsUnknownKeysAndNormalBounds)
     w.FCode = "000660";
     w.edAmt->setText("2500000");
     EXPECT_EQ(w.edAmt->text(), "2,500,000");  // regrouped as typed
+    w.chMin->Model().SetUserBarW(9);
     w.SaveLayout();
     TIniFile ini(f.dir.path() + "/hts.ini");
     EXPECT_EQ(ini.ReadString("MINE", "KEEP", ""), "yes");
     EXPECT_EQ(ini.ReadString("LOGIN", "PW", ""), " pass ");
     EXPECT_EQ(ini.ReadString("UI", "LASTCODE", ""), "000660");
     EXPECT_EQ(ini.ReadString("UI", "AMT", ""), "2500000");
+    EXPECT_EQ(ini.ReadInteger("LAYOUT", "MINBARW", -1), 9);
+    EXPECT_EQ(ini.ReadInteger("LAYOUT", "DAYBARW", -1), 0);
     if (w.isMaximized()) {
         EXPECT_TRUE(ini.ReadBool("LAYOUT", "MAX", false));
         EXPECT_EQ(ini.ReadInteger("LAYOUT", "W", 0), 1200);  // a maximised window keeps the last normal bounds
@@ -274,4 +279,50 @@ TEST(MainWindow, MinuteHoverMarksTheDayChart)
     EXPECT_EQ(w.chDay->Model().DayMark(), "20261209");
     w.chMin->Model().OnHoverDay(QString());  // left the chart, no daily row selected
     EXPECT_TRUE(w.chDay->Model().DayMark().isEmpty());
+}
+
+TEST(MainWindow, MinuteBarClickMarksItsHeadline)
+{
+    Fixture f;
+    TfrmMain& w = f.Open();
+    w.pcLog->setCurrentIndex(1);
+    w.FNews = {{"20261210", "093020", "k1", "실적 발표", "005930", ""},
+               {"20261210", "094500", "k2", "공급계약", "005930", ""}};
+    w.FNewsView = {1, 0};
+    w.chMin->Model().OnBarClick("202612100940");  // 09:39–09:40: nothing within reach
+    EXPECT_EQ(w.FNewsSel, -1);
+    EXPECT_EQ(w.pcLog->currentIndex(), 1);
+    EXPECT_TRUE(w.chMin->Model().NewsD().isEmpty());
+
+    w.chMin->Model().OnBarClick("202612100933");  // 09:32–09:33 reaches back to 09:29
+    EXPECT_EQ(w.FNewsSel, 0);
+    EXPECT_EQ(w.pcLog->currentIndex(), 0);
+    EXPECT_EQ(w.chMin->Model().NewsD(), "202612100931");
+    EXPECT_EQ(w.chMin->Model().NewsLab(), "뉴스 09:30");
+    EXPECT_FALSE(w.chMin->Model().NewsFocus());
+}
+
+// A 5-minute bar that straddles the last history minute is rebuilt from the
+// chart's own bar: later pages and live trades never count a minute twice.
+TEST(MainWindow, RegroupedMinuteBarsCountEachMinuteOnce)
+{
+    Fixture f;
+    TfrmMain& w = f.Open();
+    const QString today = w.Today();
+    w.FMinPer = 5;
+    for (int m = 1; m <= 7; ++m)
+        w.FMinAcc.append(TBar{today + QStringLiteral("09%1").arg(m, 2, 10, QLatin1Char('0')), 100, 101, 99, 100, 10, 0});
+    const TChartModel& ch = w.chMin->Model();
+    w.ShowMinBars(false);
+    ASSERT_EQ(ch.Bars().last().D, today + "0910");
+    EXPECT_EQ(ch.Bars().last().V, 20);
+    w.ShowMinBars(true);  // another page arrives
+    EXPECT_EQ(ch.Bars().last().V, 20);
+    w.chMin->Model().Tick(today, "090830", 102, 0, 0, 0, 0, 5);  // a live trade in the same five minutes
+    EXPECT_EQ(ch.Bars().last().V, 25);
+    w.ShowMinBars(false);
+    EXPECT_EQ(ch.Bars().last().V, 25);
+    EXPECT_EQ(ch.Bars().last().C, 102);
+    EXPECT_EQ(ch.Count(), 2);
+    EXPECT_EQ(ch.Bars().first().V, 50);
 }

@@ -3,6 +3,8 @@
 #include "app/MainWindow.h"
 #include "app/SuggestList.h"
 #include "app/UiKit.h"
+#include "chart/CandleChart.h"
+#include "chart/ChartModel.h"
 #include "broker/ReqQueue.h"
 #include "core/Clock.h"
 #include "core/NumFmt.h"
@@ -151,6 +153,29 @@ TEST(TradingFlow, FindOrderFillModifyCancel)
     EXPECT_TRUE(w.FMiche.isEmpty()) << f.Log().toStdString();
     EXPECT_EQ(w.btnSellCxl->text(), "매도 전체취소");
 
+    // The buy stands on the minute chart as a fill mark at its minute; a trend
+    // line over today's last half hour and a level line on the day chart
+    // complete the picture kept for review.
+    const TChartModel& mm = w.chMin->Model();
+    ASSERT_FALSE(mm.Fills().isEmpty());
+    EXPECT_TRUE(mm.Fills()[0].Buy);
+    EXPECT_EQ(mm.Fills()[0].Price, ask);
+    ASSERT_GE(mm.Count(), 30);
+    const TBar& b0 = mm.Bars()[mm.Count() - 30];
+    const TBar& b1 = mm.Bars().last();
+    w.chMin->Model().AddDraw(TDrawObj{QChar('L'), b0.D, b1.D, b0.L, b1.H});
+    w.chDay->Model().AddDraw(TDrawObj{QChar('H'), QString(), QString(), double(ask), 0});
+    f.Run(500);
+    // Live trades keep the last minute bar and today's day bar at the price.
+    EXPECT_TRUE(mm.Bars().last().D.startsWith("2026121010"));
+    EXPECT_DOUBLE_EQ(mm.Bars().last().C, w.FHoga.Price);
+    EXPECT_EQ(w.chDay->Model().Bars().last().D, "20261210");
+    EXPECT_DOUBLE_EQ(w.chDay->Model().Bars().last().C, w.FHoga.Price);
+
     const QString shot = QDir::temp().filePath("kestrel-trading.png");
     w.grab().save(shot);
+    w.pcTick->setCurrentIndex(1);  // the daily table
+    QApplication::processEvents();
+    EXPECT_GT(w.FDaily.Count(), 20);
+    w.grab().save(QDir::temp().filePath("kestrel-trading-daily.png"));
 }
