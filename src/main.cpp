@@ -2,7 +2,29 @@
 #include "app/MainWindow.h"
 
 #include <QApplication>
+#include <memory>
+#include <QLibraryInfo>
 #include <QLocale>
+#include <QSocketNotifier>
+#include <QTranslator>
+
+#include <csignal>
+#include <unistd.h>
+
+namespace {
+
+// SIGTERM / SIGINT / SIGHUP close the window as the user would, so the
+// layout and the drawings are saved: the handler only writes one byte to a
+// pipe the event loop watches.
+int gSigPipe[2] = {-1, -1};
+
+void OnQuitSignal(int)
+{
+    const char c = 1;
+    [[maybe_unused]] const ssize_t n = ::write(gSigPipe[1], &c, 1);
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -13,10 +35,30 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("케스트렐 HTS - LS api"));
     QLocale::setDefault(QLocale(QLocale::Korean, QLocale::SouthKorea));
+    // Qt's own texts (standard buttons, edit menus) in Korean when installed.
+    QTranslator qtKo;
+    if (qtKo.load(QLocale(QLocale::Korean), QStringLiteral("qtbase"), QStringLiteral("_"),
+                  QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtKo);
 
     TfrmMain w;
     if (w.LoginAbandoned())
         return 0;
+    std::unique_ptr<QSocketNotifier> quitNote;
+    if (::pipe(gSigPipe) == 0) {
+        quitNote = std::make_unique<QSocketNotifier>(gSigPipe[0], QSocketNotifier::Read);
+        QObject::connect(quitNote.get(), &QSocketNotifier::activated, &w, [&w] {
+            char c;
+            [[maybe_unused]] const ssize_t n = ::read(gSigPipe[0], &c, 1);
+            w.close();
+        });
+        struct sigaction sa = {};
+        sa.sa_handler = OnQuitSignal;
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = SA_RESTART;
+        for (int sig : {SIGTERM, SIGINT, SIGHUP})
+            sigaction(sig, &sa, nullptr);
+    }
     w.show();
     return app.exec();
 }

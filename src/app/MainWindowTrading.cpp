@@ -116,8 +116,11 @@ void TfrmMain::BuildOrderEntry()
     });
     connect(edFee, &QLineEdit::textChanged, this, [this] { ApplyHold(); });
     FConfirm = [this](const QString& text) {
-        return QMessageBox::question(this, windowTitle(), text, QMessageBox::Yes | QMessageBox::No) ==
-               QMessageBox::Yes;
+        QMessageBox box(QMessageBox::Question, windowTitle(), text, QMessageBox::Yes | QMessageBox::No, this);
+        box.button(QMessageBox::Yes)->setText(QStringLiteral("예"));
+        box.button(QMessageBox::No)->setText(QStringLiteral("아니요"));
+        box.setDefaultButton(QMessageBox::Yes);
+        return box.exec() == QMessageBox::Yes;
     };
 }
 

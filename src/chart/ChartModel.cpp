@@ -37,6 +37,8 @@ void TChartModel::SetBars(const QVector<TBar>& a)
     FFit = FMinute && FUserBarW == 0;
     if (FUserBarW > 0)
         FBarW = FUserBarW;
+    else if (!FMinute)
+        FBarW = 7;  // a width widened to fill a few bars does not outlive them
     FNewsFocus = FMinute && !FNewsD.isEmpty();
     FOffset = 0;
     RecalcSeries();

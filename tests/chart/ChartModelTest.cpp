@@ -350,6 +350,16 @@ TEST(ChartModel, ViewWindowFillAndClamp)
     small.SetBars(DayBars(30));
     EXPECT_FALSE(small.SettleView(QRect(0, 0, 600, 19)));
     EXPECT_EQ(small.BarW(), 7);
+
+    // A day chart painted while it held only today's live bar widens to 40;
+    // the history that follows is shown at the normal width again.
+    TChartModel day;
+    day.SetBars(DayBars(1));
+    ASSERT_TRUE(day.SettleView(QRect(0, 0, 600, 300)));
+    EXPECT_EQ(day.BarW(), 40);
+    day.SetBars(DayBars(300));
+    ASSERT_TRUE(day.SettleView(QRect(0, 0, 600, 300)));
+    EXPECT_EQ(day.BarW(), 7);
 }
 
 TEST(ChartModel, ViewWindowMinuteRequests)
