@@ -337,7 +337,7 @@ void TLadderView::PaintMarks(QPainter& g, const TLadderGeom& geo, const QVector<
             continue;
         for (int i = 0; i < prices.size(); ++i) {
             const int p = prices[i];
-            if (p <= 0)
+            if (!FM.IsValid(p))  // rows beyond the day's limits carry no mark
                 continue;
             const bool hit = m.Vwap ? p <= m.V && m.V < TickUp(p) : p == int(m.V);
             if (!hit)
@@ -440,6 +440,8 @@ void TLadderView::Press(const QPoint& pt, Qt::MouseButton b)
     FDownX = pt.x();
     FDownY = pt.y();
     setFocus(Qt::MouseFocusReason);
+    if (b == Qt::LeftButton)
+        ResetDrag();  // a press outside the rows starts nothing
     int col = 0, p = 0;
     if (!HitTest(pt, &col, &p) || b == Qt::MiddleButton)
         return;
@@ -507,13 +509,7 @@ void TLadderView::mouseReleaseEvent(QMouseEvent* e)
     const QPoint pt = e->position().toPoint();
     const int col = FDownCol, from = FDownPrice;
     const bool dragMy = FDragMy;
-    FDownCol = -1;
-    FDownPrice = 0;
-    FDragMy = false;
-    FDragOut = false;
-    FDropPrice = 0;
-    unsetCursor();
-    update();
+    ResetDrag();
     if (from <= 0)
         return;
     const QString side = Side(col);
@@ -527,16 +523,33 @@ void TLadderView::mouseReleaseEvent(QMouseEvent* e)
         FOnMove(side, from, to);
 }
 
+void TLadderView::ResetDrag()
+{
+    const bool was = FDragMy || FDownCol >= 0;
+    FDownCol = -1;
+    FDownPrice = 0;
+    FDragMy = false;
+    FDragOut = false;
+    FDropPrice = 0;
+    unsetCursor();
+    if (was)
+        update();
+}
+
 void TLadderView::mouseDoubleClickEvent(QMouseEvent* e)
 {
     // The second press of a double-click arrives here in place of a press.
-    const QPoint pt = e->position().toPoint();
-    Press(pt, e->button());
+    // A right double-click is one cancel, not two: its second press is dropped.
     if (e->button() != Qt::LeftButton)
         return;
+    const QPoint pt = e->position().toPoint();
+    Press(pt, e->button());
     int col = 0, p = 0;
     if (!HitTest(QPoint(FDownX, FDownY), &col, &p))
         return;
+    // The order below may open a modal confirmation that swallows the
+    // release: no drag may outlive it.
+    ResetDrag();
     if (col == kColMySell || col == kColMyBuy) {
         if (FOnOrder)
             FOnOrder(Side(col), p);

@@ -85,6 +85,7 @@ private:
     enum class TAlign { Left, Center, Right };
     void UpdateMetrics();
     int S(int n) const { return FScale ? FScale(n) : n; }
+    void ResetDrag();
     void Press(const QPoint& pt, Qt::MouseButton b);
     static bool CanDrop(int fromCol, int toCol);
     void Text(QPainter& g, const QRect& cell, const QString& s, TAlign a, const QColor& c, bool bold);

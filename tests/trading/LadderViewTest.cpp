@@ -99,6 +99,32 @@ TEST_F(LadderViewTest, DoubleClickOrdersAndReloads)
     EXPECT_EQ(Ev, (std::vector<TEv>{{"order", "2", 10010, 0}, {"order", "1", 9990, 0}, {"reload", "", 0, 0}}));
 }
 
+// A double-click on an own order opens a modal confirmation that swallows the
+// release: nothing of the press may linger into later clicks. A quick right
+// double-click cancels once.
+TEST_F(LadderViewTest, DoubleClickLeavesNoDragBehindAndRightDoubleClickCancelsOnce)
+{
+    V.AddMy("2", 9950, 4);
+    V.FOnOrder = [this](const QString& side, int p) {
+        Ev.push_back({"order", side, p, 0});
+        EXPECT_FALSE(V.DraggingMy());  // what a modal dialog would see
+    };
+    QTest::mousePress(&V, Qt::LeftButton, {}, At(9950, kColMyBuy));
+    QTest::mouseRelease(&V, Qt::LeftButton, {}, At(9950, kColMyBuy));
+    const QPointF at = At(9950, kColMyBuy);
+    QMouseEvent dbl(QEvent::MouseButtonDblClick, at, V.mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&V, &dbl);  // no release follows
+    EXPECT_FALSE(V.DraggingMy());
+    QTest::mousePress(&V, Qt::LeftButton, {}, QPoint(5, 2));  // the header
+    QTest::mouseRelease(&V, Qt::LeftButton, {}, QPoint(V.width() + 40, 300));
+
+    QTest::mousePress(&V, Qt::RightButton, {}, At(9950, kColMyBuy));
+    QTest::mouseRelease(&V, Qt::RightButton, {}, At(9950, kColMyBuy));
+    QMouseEvent rdbl(QEvent::MouseButtonDblClick, at, V.mapToGlobal(at), Qt::RightButton, Qt::RightButton, Qt::NoModifier);
+    QApplication::sendEvent(&V, &rdbl);
+    EXPECT_EQ(Ev, (std::vector<TEv>{{"order", "2", 9950, 0}, {"cancel", "2", 9950, 0}}));
+}
+
 TEST_F(LadderViewTest, NoEventsOutsideTheLimits)
 {
     V.CenterOn(12870);  // the upper half of the rows lies above the limit
