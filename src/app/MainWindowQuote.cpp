@@ -40,6 +40,7 @@ void TfrmMain::SelectStock(const QString& code)
     FPrevVol = 0;
     vLadder->SetDayMarks(0, 0, 0, 0);
     vLadder->SetData(FHoga);
+    FLadScroll->BuildLadderTicks();  // no price list until the new stock's quote
     ResetTicks();
     RebuildDaily({});
     FProg.SelectStock();
@@ -331,6 +332,11 @@ void TfrmMain::ReqPrice()
 
 void TfrmMain::OnPriceData()
 {
+    // A late answer for the stock shown before must not lend its prices to
+    // this one's ladder.
+    const QString code = qPrice->GetFieldData(QStringLiteral("t1101OutBlock"), QStringLiteral("shcode"), 0).trimmed();
+    if (!code.isEmpty() && code != FCode)
+        return;
     ApplyPriceAnswer(*qPrice, FHoga, FDay);
     UpdateQuoteHeader();
     vLadder->SetData(FHoga);

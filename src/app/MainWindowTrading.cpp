@@ -293,13 +293,18 @@ void TfrmMain::QueueModifyOne(const TMicheRow& row, int newPrice)
     });
 }
 
+// The ladder names one exact price; a price of 0 never means "all of them".
 void TfrmMain::OnLadderCancel(const QString& side, int price)
 {
+    if (price <= 0)
+        return;
     CancelRows(MicheRowsAt(FMiche, FCode, side, price));
 }
 
 void TfrmMain::OnLadderMove(const QString& side, int fromPrice, int toPrice)
 {
+    if (fromPrice <= 0 || toPrice <= 0)
+        return;
     const QVector<TMicheRow> rows = MicheRowsAt(FMiche, FCode, side, fromPrice);
     if (rows.isEmpty()) {
         Log(QStringLiteral("정정할 미체결 없음 (이미 체결·취소됐을 수 있음)"));
@@ -312,9 +317,8 @@ void TfrmMain::OnLadderMove(const QString& side, int fromPrice, int toPrice)
     const QString sideName = side == QStringLiteral("2") ? QStringLiteral("매수") : QStringLiteral("매도");
     if (chkConfirm->isChecked() &&
         !FConfirm(QStringLiteral("%1  %2 정정\r\n%3원 → %4원  (%5건 %6주)\r\n정정할까요?")
-                      .arg(rows.first().Name, sideName, FmtNum(fromPrice), FmtNum(toPrice))
-                      .arg(rows.size())
-                      .arg(FmtNum(double(total)))))
+                      .arg(rows.first().Name, sideName, FmtNum(fromPrice), FmtNum(toPrice),
+                           QString::number(rows.size()), FmtNum(double(total)))))
         return;
     for (const TMicheRow& r : rows)
         QueueModifyOne(r, toPrice);

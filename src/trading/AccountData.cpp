@@ -3,6 +3,8 @@
 #include "broker/XingApi.h"
 #include "core/NumFmt.h"
 
+#include <cmath>
+
 namespace {
 QString Last6(const QString& s)
 {
@@ -135,5 +137,5 @@ double ReadFee(const QString& text)
 {
     bool ok = false;
     const double v = text.trimmed().toDouble(&ok);
-    return ok ? v : 0.3;
+    return ok && std::isfinite(v) ? v : 0.3;
 }

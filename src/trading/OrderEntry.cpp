@@ -1,5 +1,7 @@
 #include "trading/OrderEntry.h"
 
+#include <limits>
+
 #include "core/NumFmt.h"
 
 namespace {
@@ -85,6 +87,11 @@ TOrderDecision DecideOrder(const TOrderInput& in, const QHash<QString, THold>& h
     }
     if (qty <= 0) {
         d.Log << QStringLiteral("수량을 넣어 주세요");
+        return d;
+    }
+    // The order's quantity field is a 32-bit count: anything larger is a typo.
+    if (qty > std::numeric_limits<qint32>::max()) {
+        d.Log << QStringLiteral("주문 수량이 너무 큽니다 (%1주)").arg(N(qty));
         return d;
     }
     if (in.Price <= 0) {

@@ -61,6 +61,10 @@ TEST(OrderEntry, SizingTable)
         {"quantity with comma", buy(false, "1,000", "", 500), -1, {}, true, 1000, "", ""},
         {"quantity not a number", buy(false, "abc", "", 500), -1, {}, false, 0, "수량을 넣어 주세요", ""},
         {"no price", buy(false, "3", "", 0), -1, {}, false, 0, "가격을 넣어 주세요", ""},
+        {"quantity beyond 32 bits", buy(false, "9999999999", "", 500), -1, {}, false, 0,
+         "주문 수량이 너무 큽니다 (9,999,999,999주)", ""},
+        {"amount beyond 32 bits", buy(true, "1", "999999999999999", 1), -1, {}, false, 0,
+         "주문 수량이 너무 큽니다 (999,999,999,999,999주)", "금액 999,999,999,999,999 → "},
     };
     for (const Case& c : cases) {
         QHash<QString, THold> holds;
@@ -143,4 +147,6 @@ TEST(AccountData, BalanceAndFills)
     EXPECT_FALSE(fills[1].Buy);
     EXPECT_DOUBLE_EQ(ReadFee("abc"), 0.3);
     EXPECT_DOUBLE_EQ(ReadFee(" 0.25 "), 0.25);
+    EXPECT_DOUBLE_EQ(ReadFee("nan"), 0.3);
+    EXPECT_DOUBLE_EQ(ReadFee("inf"), 0.3);
 }
