@@ -124,8 +124,15 @@ int TLoginDlg::FocusForError(const QString& err)
     return EId;
 }
 
+void TLoginDlg::reject()
+{
+    if (!FBusy)
+        QDialog::reject();
+}
+
 void TLoginDlg::SetBusy(bool busy)
 {
+    FBusy = busy;
     for (auto* e : E)
         e->setEnabled(!busy);
     btnGo->setEnabled(!busy);
@@ -162,7 +169,7 @@ void TLoginDlg::Go()
         return;
     }
     if (AppEnding && AppEnding()) {
-        reject();
+        QDialog::reject();
         return;
     }
     lbErr->setText(QStringLiteral("로그인 실패: ") + r.Err);

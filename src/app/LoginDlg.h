@@ -36,6 +36,9 @@ public:
 
     void Go();
 
+    // Esc and the close box are ignored while an attempt is running.
+    void reject() override;
+
 protected:
     void showEvent(QShowEvent* e) override;
 
@@ -47,4 +50,5 @@ private:
     QPushButton* btnGo = nullptr;
     QPushButton* btnQuit = nullptr;
     TLoginTry FTry;
+    bool FBusy = false;
 };

@@ -70,10 +70,11 @@ TfrmMain::TfrmMain(const TStartOptions& opt)
     BuildUI();
     CreateBrokerObjects();
 
-    // 9./10. saved layout; a first run is maximised now and once more after start-up
+    // 9./10. saved layout; a first run is maximised now (without showing the
+    // window: login comes first) and once more after start-up
     LoadLayout();
     if (FFirstRun)
-        QTimer::singleShot(0, this, [this] { showMaximized(); });
+        setWindowState(windowState() | Qt::WindowMaximized);
 
     // 12./13.
     GFormAlive = true;
@@ -102,6 +103,11 @@ TfrmMain::TfrmMain(const TStartOptions& opt)
     edCode->setFocus();
     if (opt.Login)
         StartupLogin();
+    if (FFirstRun && !FLoginAbandoned)
+        QTimer::singleShot(0, this, [this] {
+            if (isVisible())
+                showMaximized();
+        });
 }
 
 TfrmMain::~TfrmMain()
