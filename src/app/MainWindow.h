@@ -181,6 +181,7 @@ public:
     std::unique_ptr<class TSearchIndex> FSearch;
     QStringList FRecent;
     bool FSugLock = false;
+    QString FCodePreedit;  // the input method's composition in the code box
     bool FCodeEnterSel = false;
     void BuildSearch();
     void ShowSug();

@@ -4,7 +4,9 @@
 #include "app/SuggestList.h"
 #include "market/StockSearch.h"
 
+#include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <algorithm>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -42,12 +44,17 @@ void TfrmMain::BuildSearch()
         if (!edCode->hasFocus() && !lbSug->hasFocus())
             HideSug();
     });
-    edCode->installEventFilter(this);
+    // The window already filters every event of the program (edCode's too).
 }
 
 void TfrmMain::ShowSug()
 {
-    const QString q = edCode->text().trimmed();
+    // What the user sees in the box: a Hangul syllable still being composed
+    // by the input method counts, as it does on screen.
+    QString typed = edCode->text();
+    if (!FCodePreedit.isEmpty())
+        typed.insert(std::clamp(edCode->cursorPosition(), 0, int(typed.size())), FCodePreedit);
+    const QString q = typed.trimmed();
     if (q.isEmpty() || FSearch->IsEmpty()) {
         HideSug();
         return;
@@ -118,7 +125,19 @@ bool TfrmMain::CodeBoxEvent(QEvent* e)
         FCodeEnterSel = true;
         return false;
     case QEvent::FocusOut:
+        FCodePreedit.clear();
         FSugTimer.start();
+        return false;
+    case QEvent::InputMethod:
+        // The box takes the event after us: rank once it has.
+        FCodePreedit = static_cast<QInputMethodEvent*>(e)->preeditString();
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (!FSugLock && edCode->hasFocus())
+                    ShowSug();
+            },
+            Qt::QueuedConnection);
         return false;
     case QEvent::MouseButtonRelease:
         if (FCodeEnterSel) {

@@ -8,12 +8,14 @@
 #include "broker/ReqQueue.h"
 #include "core/Clock.h"
 #include "core/NumFmt.h"
+#include "market/StockSearch.h"
 #include "trading/LadderModel.h"
 #include "trading/LadderView.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTableWidget>
@@ -86,6 +88,26 @@ TEST(TradingFlow, FindOrderFillModifyCancel)
     ASSERT_TRUE(w.lbSug->isVisible());
     ASSERT_GE(w.lbSug->Count(), 2);
     EXPECT_EQ(w.lbSug->CodeAt(0), "005930");  // 삼성전자: initials start with ㅅㅅㅈㅈ, shortest name
+
+    // A consonant still being composed by the input method counts too.
+    w.edCode->clear();
+    w.edCode->insert(QStringLiteral("ㅅㅅㅈ"));
+    const int three = RankSuggestions(*w.FSearch, QStringLiteral("ㅅㅅㅈ")).size();
+    const int four = RankSuggestions(*w.FSearch, QStringLiteral("ㅅㅅㅈㅈ")).size();
+    ASSERT_NE(three, four);
+    EXPECT_EQ(w.lbSug->Count(), three);
+    QInputMethodEvent composing(QStringLiteral("ㅈ"), {});
+    QApplication::sendEvent(w.edCode, &composing);
+    QApplication::processEvents();
+    EXPECT_EQ(w.lbSug->Count(), four);
+    QInputMethodEvent commit;
+    commit.setCommitString(QStringLiteral("ㅈ"));
+    QApplication::sendEvent(w.edCode, &commit);
+    QApplication::processEvents();
+    EXPECT_EQ(w.edCode->text(), QStringLiteral("ㅅㅅㅈㅈ"));
+    EXPECT_EQ(w.lbSug->Count(), four);
+    EXPECT_EQ(w.lbSug->CodeAt(0), "005930");
+
     QTest::keyClick(w.edCode, Qt::Key_Return);
     EXPECT_EQ(w.FCode, "005930");
     EXPECT_FALSE(w.lbSug->isVisible());
