@@ -465,7 +465,7 @@ void TfrmMain::BuildLadderColumn(QWidget*)
     edFee->setFont(AppFont(9));
     edFee->setAlignment(Qt::AlignRight);
     Place(edFee, 508, 4, 50, 24);
-    MakeLabel(strip, 562, 8, QStringLiteral("%   매도·매수 칸 더블클릭: 주문 · 호가 우클릭: 가운데로"));
+    MakeLabel(strip, 562, 8, QStringLiteral("%   매도·매수 칸 더블클릭: 주문 · 호가 우클릭: 가운데로"), QColor(128, 128, 128));
     v->addWidget(strip);
 
     barMyOrd = new TMyOrdBar(area);
@@ -526,7 +526,7 @@ void TfrmMain::BuildAccountPages()
     QWidget* bal = pcBM->AddPage(QStringLiteral("  잔고  "));
     {
         auto* v = VBox(bal);
-        QWidget* s = Strip(bal, 30);
+        QWidget* s = Strip(bal, 30, QColor(248, 248, 248));
         MakeLabel(s, 6, 8, QStringLiteral("클릭 = 종목 열기"));
         btnBal = MakeButton(s, QStringLiteral("새로고침"));
         Place(btnBal, 120, 3, 80, 24);
@@ -539,7 +539,7 @@ void TfrmMain::BuildAccountPages()
     QWidget* miche = pcBM->AddPage(QStringLiteral("  미체결  "));
     {
         auto* v = VBox(miche);
-        QWidget* s = Strip(miche, 30);
+        QWidget* s = Strip(miche, 30, QColor(248, 248, 248));
         MakeLabel(s, 6, 8, QStringLiteral("클릭 = 종목 열기 · 더블클릭 = 그 주문 취소"));
         v->addWidget(s);
         gMiche = MakeGrid(miche, {{QStringLiteral("종목"), 130}, {QStringLiteral("구분"), 56}, {QStringLiteral("가격"), 90},
