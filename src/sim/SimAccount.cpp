@@ -148,7 +148,8 @@ QByteArray TSimAccount::ToJson() const
         os.push_back({{"no", o.OrdNo}, {"org", o.OrgOrdNo}, {"kind", KindName(o.Kind)},
                       {"code", o.Code.toStdString()}, {"side", std::string(1, o.Side)}, {"price", o.Price},
                       {"qty", o.Qty}, {"filled", o.Filled}, {"fillAmt", o.FillAmt}, {"moved", o.Moved},
-                      {"timeMs", o.TimeMs}, {"fee", o.Fee}, {"tax", o.Tax}, {"pnl", o.Realized}});
+                      {"timeMs", o.TimeMs}, {"fee", o.Fee}, {"tax", o.Tax}, {"pnl", o.Realized},
+                      {"seenVol", o.SeenVol}});
     j["orders"] = os;
     return QByteArray::fromStdString(j.dump(2)) + '\n';
 }
@@ -214,6 +215,11 @@ bool TSimAccount::FromJson(const QByteArray& text, QString* err)
                 if (!o["pnl"].is_number_integer())
                     return fail(QStringLiteral("주문 항목 형식이 올바르지 않습니다"));
                 x.Realized = o["pnl"].get<qint64>();
+            }
+            if (o.contains("seenVol")) {
+                if (!o["seenVol"].is_number_integer() || o["seenVol"].get<qint64>() < 0)
+                    return fail(QStringLiteral("주문 항목 형식이 올바르지 않습니다"));
+                x.SeenVol = o["seenVol"].get<qint64>();
             }
             maxNo = qMax(maxNo, x.OrdNo);
             st.Orders.append(x);

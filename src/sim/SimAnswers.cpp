@@ -186,7 +186,10 @@ TSimReply TSimAnswers::Cspaq12300(const TResLayout& layout, const QHash<QString,
     TSimBlockFill f3(*o3);
     qint64 evalSum = 0, buySum = 0;
     if (main) {
-        for (const TSimHolding& h : FAccount.Holdings()) {
+        // A copy: bringing a stock up to the clock may fill an order and
+        // replace the account's holdings.
+        const QVector<TSimHolding> holdings = FAccount.Holdings();
+        for (const TSimHolding& h : holdings) {
             TSimQuote q;
             const bool listed = FEngine.Quote(h.Code, &q);
             const int now = listed ? q.Price : 0;

@@ -27,6 +27,7 @@ struct TSimOrder {
     int TimeMs = 0;            // market time of acceptance, ms of the day
     qint64 Fee = 0, Tax = 0;   // costs of the fills, won
     qint64 Realized = 0;       // sells: proceeds less costs less the holding's average cost
+    qint64 SeenVol = 0;        // the day's cumulative volume at the last market trade that filled it
 
     bool IsBuy() const { return Side == '2'; }
     qint64 Rem() const { return Kind == TSimOrdKind::Cancel ? 0 : Qty - Filled - Moved; }

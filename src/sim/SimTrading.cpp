@@ -317,10 +317,13 @@ void TSimTrading::OnMarketTrade(const QString& code, const TSimTrade& t)
 {
     if (!FDate.isValid() || FEngine.MarketDate() != FDate || t.Price <= 0)
         return;
-    // Our open orders of this stock the trade reaches, best price first, then by number.
+    // Our open orders of this stock the trade reaches, best price first, then
+    // by number. A trade at or before the one that last filled an order has
+    // been applied already (a restart replays the day).
     QVector<TSimOrder> hit;
     for (const TSimOrder& o : FAccount.Orders())
-        if (o.Code == code && o.Rem() > 0 && o.TimeMs < t.TimeMs && (o.IsBuy() ? t.Price <= o.Price : t.Price >= o.Price))
+        if (o.Code == code && o.Rem() > 0 && o.TimeMs < t.TimeMs && t.Volume > o.SeenVol
+            && (o.IsBuy() ? t.Price <= o.Price : t.Price >= o.Price))
             hit.append(o);
     if (hit.isEmpty())
         return;
@@ -334,18 +337,22 @@ void TSimTrading::OnMarketTrade(const QString& code, const TSimTrade& t)
         const TSimOrder* cur = Order(o.OrdNo);
         if (!cur || cur->Rem() <= 0)
             continue;
+        // An auction print fills every order it reaches at the one auction
+        // price; in continuous trading a price beyond the limit took the
+        // order at its limit first.
+        const int px = t.Auction ? t.Price : o.Price;
         if (t.Price != o.Price) {
-            Fill(o.OrdNo, cur->Rem(), o.Price, t.TimeMs);
+            Fill(o.OrdNo, cur->Rem(), px, t.TimeMs, t.Volume);
         } else if (atLimit > 0) {
             const qint64 n = qMin(cur->Rem(), atLimit);
-            if (Fill(o.OrdNo, n, o.Price, t.TimeMs))
+            if (Fill(o.OrdNo, n, px, t.TimeMs, t.Volume))
                 atLimit -= n;
         }
     }
     Rewatch();
 }
 
-bool TSimTrading::Fill(qint64 ordNo, qint64 qty, int price, int timeMs)
+bool TSimTrading::Fill(qint64 ordNo, qint64 qty, int price, int timeMs, qint64 seenVol)
 {
     const int i = IndexOf(ordNo);
     if (i < 0 || qty <= 0 || price <= 0)
@@ -386,6 +393,8 @@ bool TSimTrading::Fill(qint64 ordNo, qint64 qty, int price, int timeMs)
     }
     o.Filled += qty;
     o.FillAmt += amt;
+    if (seenVol >= 0)
+        o.SeenVol = seenVol;
     o.Fee += fee;
     o.Tax += tax;
     const TSimOrder filled = o;

@@ -105,7 +105,8 @@ private:
     // Takes the shown book levels a marketable order reaches.
     void MatchOnEntry(qint64 ordNo, const TSimBook& book);
     // Fills `qty` of order `ordNo` at `price`; false when nothing was filled.
-    bool Fill(qint64 ordNo, qint64 qty, int price, int timeMs);
+    // seenVol >= 0 records the market trade (by the day's cumulative volume) that gave the fill.
+    bool Fill(qint64 ordNo, qint64 qty, int price, int timeMs, qint64 seenVol = -1);
     void Rewatch();
     void EmitOrderEvent(const QString& feed, const TSimOrder& o, const QString& chegb);
     void AddCommon(TSimRealRecord& rec, const TSimOrder& o) const;

@@ -230,6 +230,7 @@ void TStockSim::Print(int t, int price, qint64 qty, char side)
     d.Price = price;
     d.Qty = qty;
     d.Side = side;
+    d.Auction = false;
     if (d.Open == 0) {
         d.Open = d.High = d.Low = price;
         d.OpenTimeMs = d.HighTimeMs = d.LowTimeMs = t;
@@ -295,6 +296,7 @@ void TStockSim::DoOpening(int t)
     const bool buy = FBook.Ask[0] == FPlan.Open;
     const qint64 qty = std::max<qint64>(1, qint64(std::llround(FPlan.MeanQty * FRng.Uniform(5, 25))));
     Print(t, FPlan.Open, qty, buy ? '+' : '-');
+    FLast.Auction = true;
     // What the auction left at the opening level.
     (buy ? FBook.AskQ[0] : FBook.BidQ[0]) = LevelQty(0);
     FLast.Ask = FBook.Ask[0];
@@ -309,6 +311,7 @@ void TStockSim::DoClosing(int t)
     BuildBook(FPlan.Close, buy);
     const qint64 qty = std::max<qint64>(1, qint64(std::llround(FPlan.MeanQty * FRng.Uniform(5, 25))));
     Print(t, FPlan.Close, qty, buy ? '+' : '-');
+    FLast.Auction = true;
     FLast.Ask = FBook.Ask[0];
     FLast.Bid = FBook.Bid[0];
     EndEvent();

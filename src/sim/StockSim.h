@@ -90,6 +90,7 @@ struct TSimTrade {
     int Price = 0;
     qint64 Qty = 0;
     char Side = '+';  // '+' took the ask, '-' took the bid
+    bool Auction = false;  // the opening or closing print
     // The day after this trade.
     int Open = 0, High = 0, Low = 0;
     int OpenTimeMs = 0, HighTimeMs = 0, LowTimeMs = 0;

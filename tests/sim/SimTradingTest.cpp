@@ -156,8 +156,11 @@ protected:
         t.TimeMs = Clock.Now().time().msecsSinceStartOfDay() + ms;
         t.Price = price;
         t.Qty = qty;
+        FVol += qty;
+        t.Volume = FVol;
         Tr().OnMarketTrade(kCode, t);
     }
+    qint64 FVol = 1000000000;   // the day's cumulative volume of the made-up trades
 
     TTestClock Clock;   // Thursday 2026-12-10 09:30:00, market open
     TSimConfig Cfg;
@@ -667,3 +670,50 @@ TEST(SimAccountOrdersTest, InconsistentOrdersInTheStateFileAreSetAside)
 }
 
 } // namespace
+
+// Before the open a buy at the upper limit waits for the opening print and
+// pays the print's price, as every order in the auction does.
+TEST_F(SimTradingTest, OpeningPrintFillsAtTheAuctionPrice)
+{
+    Clock.Advance((24 * 60 - 40) * 60 * 1000LL);   // Friday 08:50
+    TSimQuote q = Quote();
+    ASSERT_EQ(q.Phase, TSessionPhase::PreOpen);
+    const qint64 no = OrdNo(Place('2', 3, q.UpLimit));
+    ASSERT_EQ(Tr().Order(no)->Filled, 0);
+    for (int s = 0; s < 3600 && Tr().Order(no)->Rem() > 0; ++s) {
+        Clock.Advance(1000);
+        Ex().Pump();
+    }
+    q = Quote();
+    ASSERT_GT(q.Open, 0);
+    ASSERT_LT(q.Open, q.UpLimit);
+    ASSERT_EQ(Tr().Order(no)->Filled, 3);
+    EXPECT_EQ(Tr().Order(no)->FillAmt, 3LL * q.Open);
+}
+
+// A restart replays the day's trades to the resting orders: those that
+// already filled part of an order must not fill it again.
+TEST_F(SimTradingTest, RestartDoesNotRefillAPartlyFilledOrder)
+{
+    QTemporaryDir dir;
+    Cfg.StatePath = dir.filePath("account.json");
+    Start();
+    const TSimQuote q = Quote();
+    const int limit = q.Book.Bid[0];
+    const qint64 qty = qMin<qint64>(Ex().Account().Cash() / limit / 2, 5000);
+    const qint64 no = OrdNo(Place('2', qty, limit));
+    for (int s = 0; s < 3600 && Tr().Order(no)->Filled == 0; ++s) {
+        Clock.Advance(1000);
+        Ex().Pump();
+    }
+    const TSimOrder before = *Tr().Order(no);
+    ASSERT_GT(before.Filled, 0) << "the market came down to the bid within an hour";
+    ASSERT_GT(before.Rem(), 0) << "one trade did not fill all of it";
+    const qint64 cash = Ex().Account().Cash();
+
+    Start();   // same clock, same state file: the day is replayed up to now
+    ASSERT_NE(Tr().Order(no), nullptr);
+    EXPECT_EQ(Tr().Order(no)->Filled, before.Filled);
+    EXPECT_EQ(Ex().Account().Cash(), cash);
+    EXPECT_EQ(Held(), before.Filled);
+}
