@@ -90,6 +90,8 @@ TfrmMain::TfrmMain(const TStartOptions& opt)
         Log(QStringLiteral("설정 읽음: ") + FIniPath + QStringLiteral("  (계좌 ") + MaskAcct(FCfg.Acno) + QStringLiteral(")"));
     else
         Log(QStringLiteral("!! ") + FCfgErr);
+    if (TIniFile(FIniPath).HadInvalidText())
+        Log(QStringLiteral("!! hts.ini가 UTF-8이 아니어서 바뀐 설정을 저장하지 않습니다 — UTF-8로 저장해 주세요"));
     if (QFileInfo::exists(FCfg.ResPath + QStringLiteral("t1101.res")))
         Log(QStringLiteral("Res 폴더: ") + FCfg.ResPath);
     else
@@ -274,6 +276,8 @@ bool TfrmMain::MouseWheelHandler(QObject* obj, QWheelEvent* e)
     }
     if (obj != grid->viewport() && obj != target)
         return true;  // delivered to a parent: already handled at the grid
+    if (e->angleDelta().y() == 0)
+        return false;  // sideways: the grid's own scrolling
     const int rows = grid->model() ? grid->model()->rowCount() : 0;
     const int rowH = qMax(1, grid->verticalHeader()->defaultSectionSize());
     const int visible = qMax(1, grid->viewport()->height() / rowH);

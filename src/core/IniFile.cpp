@@ -224,6 +224,13 @@ bool TIniFile::UpdateFile(QString* err)
             *err = QStringLiteral("읽지 못한 설정 파일은 덮어쓰지 않습니다: ") + FPath;
         return false;
     }
+    // Text that is not UTF-8 (a file saved as CP949 by another editor) was
+    // read with replacement characters: writing it back would destroy it.
+    if (FInvalidText) {
+        if (err)
+            *err = QStringLiteral("UTF-8이 아닌 설정 파일은 덮어쓰지 않습니다 — UTF-8로 저장해 주세요: ") + FPath;
+        return false;
+    }
     return SaveAs(FPath, err);
 }
 

@@ -203,6 +203,12 @@ TEST_F(IniFileTest, InvalidUtf8IsReadLeniently)
     ASSERT_TRUE(ini.Load(FPath));
     EXPECT_EQ(ini.ReadInteger("UI", "GOOD", 0), 1);
     EXPECT_EQ(ini.ReadString("UI", "BAD", ""), QString(QChar(0xFFFD)) + "(");
+    // Writing it back would turn the unreadable bytes into U+FFFD for good.
+    ini.WriteString("UI", "GOOD", "2");
+    QString err;
+    EXPECT_FALSE(ini.UpdateFile(&err));
+    EXPECT_TRUE(err.contains("UTF-8"));
+    EXPECT_EQ(ReadRaw(), QByteArray("[UI]\nBAD=\xC3(\nGOOD=1\n"));
 }
 
 TEST_F(IniFileTest, UnreadableFileIsNeverOverwritten)
