@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScrollBar>
+#include <QSplitter>
 #include <QTableView>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -91,6 +92,15 @@ void TfrmMain::BuildUI()
     BuildOrderEntry();
     BuildSearch();
     SetPaneSize(spMain, 1, Scaled(180), 0);
+    // No splitter squeezes a region below 80 (design) pixels along its axis.
+    for (QSplitter* sp : findChildren<QSplitter*>())
+        for (int i = 0; i < sp->count(); ++i) {
+            QWidget* w = sp->widget(i);
+            if (sp->orientation() == Qt::Horizontal)
+                w->setMinimumWidth(std::max(w->minimumWidth(), Scaled(80)));
+            else
+                w->setMinimumHeight(std::max(w->minimumHeight(), Scaled(80)));
+        }
 }
 
 void TfrmMain::BuildTop()

@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QApplication>
 #include <QSplitter>
 #include <QTemporaryDir>
 #include <QTableView>
@@ -107,9 +108,22 @@ TEST(MainWindow, SplittersKeepRegionsAtLeastEighty)
     TfrmMain& w = f.Open();
     w.resize(1600, 950);
     w.show();
-    QList<int> s = w.spLR->sizes();
-    w.spLR->setSizes({5, s[0] + s[1] - 5});
-    EXPECT_GE(w.pnlLeft->width(), Scaled(80));
+    QApplication::processEvents();
+    // Every region of every splitter, squeezed from either side.
+    for (QSplitter* sp : w.findChildren<QSplitter*>()) {
+        const bool horz = sp->orientation() == Qt::Horizontal;
+        for (int i = 0; i < sp->count(); ++i) {
+            QList<int> s = sp->sizes();
+            int total = 0;
+            for (int x : s)
+                total += x;
+            for (int k = 0; k < s.size(); ++k)
+                s[k] = k == i ? 1 : total;
+            sp->setSizes(s);
+            const QWidget* r = sp->widget(i);
+            EXPECT_GE(horz ? r->width() : r->height(), Scaled(80)) << sp->objectName().toStdString() << " " << i;
+        }
+    }
 }
 
 TEST(LogPanel, CaptionRules)
