@@ -58,7 +58,7 @@ void TfrmMain::CreateBrokerObjects()
 bool TfrmMain::SetQueryRes(TXAQuery* q, const QString& tr)
 {
     const QString path = FCfg.ResPath + tr + QStringLiteral(".res");
-    if (!QFileInfo::exists(path)) {
+    if (!QFileInfo(path).isFile()) {
         Log(QStringLiteral("!! Res 파일 없음: ") + path);
         return false;
     }
@@ -69,7 +69,7 @@ bool TfrmMain::SetQueryRes(TXAQuery* q, const QString& tr)
 void TfrmMain::SetRealRes(TXAReal* r, const QString& code)
 {
     const QString path = FCfg.ResPath + code + QStringLiteral(".res");
-    if (!QFileInfo::exists(path))
+    if (!QFileInfo(path).isFile())
         Log(QStringLiteral("!! Res 파일 없음: ") + path);
     else
         r->SetResFileName(path);

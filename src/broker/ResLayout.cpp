@@ -1,6 +1,7 @@
 #include "broker/ResLayout.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QStringDecoder>
 
 #include <array>
@@ -15,6 +16,10 @@ bool ReadAll(const QString& path, QByteArray& bytes, QString* why)
     QFile f(path);
     if (!f.exists()) {
         if (why) *why = QStringLiteral("file not found");
+        return false;
+    }
+    if (!QFileInfo(path).isFile()) {  // a folder, a pipe or a device would block or mislead the read
+        if (why) *why = QStringLiteral("not a plain file");
         return false;
     }
     if (!f.open(QIODevice::ReadOnly)) {

@@ -6,6 +6,7 @@
 #include <QMetaObject>
 #include <QPointer>
 #include <QThread>
+#include <QUrl>
 
 #include <curl/curl.h>
 
@@ -184,8 +185,12 @@ TFetchResult Failure(const QString& message)
 
 QString TFetchResult::Text() const
 {
-    if (Ok)
-        return QString::fromUtf8(Body);
+    if (Ok) {
+        QString t = QString::fromUtf8(Body);
+        if (t.startsWith(QChar(0xFEFF)))
+            t.remove(0, 1);  // a byte-order mark is no text
+        return t;
+    }
     if (Status != 0)
         return QStringLiteral("#ERR ") + QString::number(Status);
     return QStringLiteral("#ERR ") + Error;
@@ -215,6 +220,16 @@ TFetchResult FetchUrl(const QString& url, const TFetchOptions& opt)
 {
     if (GAbortAll.load())
         return Failure(QStringLiteral("프로그램 종료 중 — 요청 취소"));
+    // The update key and the update itself travel only encrypted; plain
+    // HTTP is for a service on this machine.
+    const QUrl u(url);
+    const bool https = u.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
+    const bool http = u.scheme().compare(QLatin1String("http"), Qt::CaseInsensitive) == 0;
+    const QString host = u.host();
+    const bool loopback = host == QLatin1String("localhost") || host == QLatin1String("::1")
+        || (host.startsWith(QLatin1String("127.")) && host.count(QLatin1Char('.')) == 3);
+    if (!u.isValid() || host.isEmpty() || !u.userInfo().isEmpty() || !(https || (http && loopback)))
+        return Failure(QStringLiteral("서비스 주소는 https:// 로 시작해야 합니다 (http는 이 PC만): ") + url);
     EnsureCurl();
 
     bool ownAcceptEncoding = false;

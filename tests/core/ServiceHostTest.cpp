@@ -239,6 +239,16 @@ TEST_F(ServiceHostTest, FailuresBecomeErrTexts)
     EXPECT_FALSE(refused->Error.isEmpty());
     EXPECT_EQ(refused->Text(), QStringLiteral("#ERR ") + refused->Error);
 
+    // Plain HTTP leaves this machine never (the update key would travel in clear).
+    for (const char* base : {"http://svc.example.kr", "ftp://127.0.0.1", "https://user:pw@svc.example.kr"}) {
+        TServiceHost open;
+        open.SetBase(QString::fromUtf8(base));
+        const TFetchResult r = open.GetSync(QStringLiteral("/lumen/etn"), quick);
+        EXPECT_FALSE(r.Ok) << base;
+        EXPECT_EQ(r.Status, 0) << base;
+        EXPECT_TRUE(r.Error.contains(QStringLiteral("https://"))) << base << " " << r.Error.toStdString();
+    }
+
     // No base address configured: a failure, delivered later like any other.
     TServiceHost unset;
     QObject owner;
@@ -336,3 +346,11 @@ TEST(ServiceHostUrl, BaseAndPathJoinWithOneSlash)
 }
 
 }  // namespace
+
+TEST(ServiceHostText, ByteOrderMarkIsNoText)
+{
+    TFetchResult r;
+    r.Ok = true;
+    r.Body = QByteArray("\xEF\xBB\xBF" "20261210\t0930");
+    EXPECT_EQ(r.Text(), QStringLiteral("20261210\t0930"));
+}
