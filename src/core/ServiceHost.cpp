@@ -157,9 +157,35 @@ size_t OnWrite(char* ptr, size_t size, size_t nmemb, void* user)
     return n;
 }
 
-int OnProgress(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+// The response time-out: once connected, the longest wait for the next
+// bytes (the first ones included). A body that keeps arriving is not cut.
+struct TIdleWatch {
+    CURL* Handle = nullptr;
+    long IdleMs = 0;
+    std::chrono::steady_clock::time_point Last = std::chrono::steady_clock::now();
+    curl_off_t SeenDown = -1, SeenUp = -1;
+    bool Expired = false;
+};
+
+int OnProgress(void* data, curl_off_t, curl_off_t dlnow, curl_off_t, curl_off_t ulnow)
 {
-    return GAbortAll.load() ? 1 : 0;
+    if (GAbortAll.load())
+        return 1;
+    auto* w = static_cast<TIdleWatch*>(data);
+    const auto now = std::chrono::steady_clock::now();
+    curl_off_t connected = 0;
+    curl_easy_getinfo(w->Handle, CURLINFO_CONNECT_TIME_T, &connected);
+    if (connected == 0 || dlnow != w->SeenDown || ulnow != w->SeenUp) {
+        w->SeenDown = dlnow;
+        w->SeenUp = ulnow;
+        w->Last = now;
+        return 0;
+    }
+    if (std::chrono::duration_cast<std::chrono::milliseconds>(now - w->Last).count() > w->IdleMs) {
+        w->Expired = true;
+        return 1;
+    }
+    return 0;
 }
 
 bool HeaderOk(const QByteArray& name, const QByteArray& value)
@@ -258,7 +284,11 @@ TFetchResult FetchUrl(const QString& url, const TFetchOptions& opt)
         headers = curl_slist_append(headers, (hd.first + ": " + hd.second).constData());
 
     const long connectMs = std::max(1, opt.ConnectMs);
-    const long totalMs = connectMs + std::max(1, opt.ResponseMs);
+    TIdleWatch idle;
+    idle.Handle = h;
+    idle.IdleMs = std::max(1, opt.ResponseMs);
+    // A ceiling for a body that trickles forever.
+    const long totalMs = connectMs + std::max(30L * 60 * 1000, 10 * idle.IdleMs);
 
     curl_easy_setopt(h, CURLOPT_URL, urlBytes.constData());
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -275,6 +305,7 @@ TFetchResult FetchUrl(const QString& url, const TFetchOptions& opt)
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink);
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, OnProgress);
+    curl_easy_setopt(h, CURLOPT_XFERINFODATA, &idle);
     if (!userAgent.isEmpty())
         curl_easy_setopt(h, CURLOPT_USERAGENT, userAgent.constData());
     if (headers)
@@ -290,6 +321,8 @@ TFetchResult FetchUrl(const QString& url, const TFetchOptions& opt)
     if (rc != CURLE_OK) {
         if (sink.TooLarge)
             r.Error = QStringLiteral("응답이 너무 큽니다 (%1 바이트 초과)").arg(kMaxBodyBytes);
+        else if (rc == CURLE_ABORTED_BY_CALLBACK && idle.Expired)
+            r.Error = QStringLiteral("Response timed out: no data for %1 ms").arg(idle.IdleMs);
         else if (rc == CURLE_ABORTED_BY_CALLBACK)
             r.Error = QStringLiteral("프로그램 종료 중 — 요청 취소");
         else

@@ -5,9 +5,10 @@
 // the context object and dropped there when the window is gone (GFormAlive
 // false) or the context object has been destroyed.
 //
-// Time-outs: a request has a connect time-out and a response time-out. libcurl
-// offers a connect limit and a limit on the whole transfer, so ConnectMs is the
-// connect limit and ConnectMs + ResponseMs bounds the whole request.
+// Time-outs: ConnectMs bounds the connection; ResponseMs bounds every wait
+// for data once connected (the first bytes included), so a large body that
+// keeps arriving is never cut. Only HTTPS leaves this machine; plain HTTP is
+// for a service on the loopback address.
 //
 // Content decoding: every encoding libcurl knows (gzip, deflate, br...) is
 // decoded, whether asked for or not. AcceptCompressed only decides whether we

@@ -99,6 +99,18 @@ protected:
             res.status = 404;
             res.set_content("no such list", "text/plain");
         });
+        // Ten pieces 150 ms apart: 1.5 s in all, never 300 ms without data.
+        FServer->Get("/steady", [](const httplib::Request&, httplib::Response& res) {
+            res.set_chunked_content_provider("text/plain", [](size_t, httplib::DataSink& sink) {
+                for (int i = 0; i < 10; ++i) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+                    if (!sink.write("0123456789", 10))
+                        return false;
+                }
+                sink.done();
+                return true;
+            });
+        });
         FServer->Get("/hold", [](const httplib::Request&, httplib::Response& res) {
             FGate.WaitOpen(3000);
             res.set_content("late", "text/plain");
@@ -262,6 +274,17 @@ TEST_F(ServiceHostTest, FailuresBecomeErrTexts)
 
 // A server that accepts but does not answer: the response time-out ends the
 // request instead of the server's late 200.
+TEST_F(ServiceHostTest, SteadyBodyOutlastsTheResponseTimeOut)
+{
+    TFetchOptions opt;
+    opt.ConnectMs = 500;
+    opt.ResponseMs = 600;
+    const auto got = Fetch(FHost, QStringLiteral("/steady"), opt);
+    ASSERT_TRUE(got.has_value());
+    EXPECT_TRUE(got->Ok) << got->Error.toStdString();
+    EXPECT_EQ(got->Body.size(), 100);
+}
+
 TEST_F(ServiceHostTest, SilentServerTimesOut)
 {
     TFetchOptions opt;
