@@ -330,6 +330,7 @@ void TfrmMain::BuildOrderColumn(QWidget*)
                                {QStringLiteral("등락률"), 56}, {QStringLiteral("거래량"), 84}, {QStringLiteral("증감"), 64},
                                {QStringLiteral("순매수"), 80}, {QStringLiteral("매도"), 80}, {QStringLiteral("매수"), 80}});
     gProg->setSelectionMode(QAbstractItemView::NoSelection);  // the program's own selection colours the row
+    DrawGridCells(gProg, 6, 6);
     pv->addWidget(gProg, 1);
     OnResize(pnlProg, [this] { FitProgColumns(); });
     connect(gProg, &QTableWidget::cellClicked, this, [this](int row, int) {
@@ -372,6 +373,7 @@ void TfrmMain::BuildTickPages()
     StyleGrid(gTick, {{QStringLiteral("시각"), 90}, {QStringLiteral("체결가"), 110}, {QStringLiteral("등락률"), 80},
                       {QStringLiteral("체결량"), 100}});
     gTick->setSelectionMode(QAbstractItemView::NoSelection);
+    DrawGridCells(gTick, 6, 8);
     gTick->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
     connect(gTick, &QTableView::clicked, this, [this](const QModelIndex& i) {
         if (i.row() < FTicks.Count()) {
@@ -400,6 +402,7 @@ void TfrmMain::BuildTickPages()
         StyleGrid(gDaily, {{QStringLiteral("날짜"), 70}, {QStringLiteral("종가"), 80}, {QStringLiteral("등락률"), 64},
                            {QStringLiteral("거래량"), 96}, {QStringLiteral("20일比"), 60}, {QStringLiteral("거래대금"), 80}});
         gDaily->setSelectionMode(QAbstractItemView::NoSelection);
+        DrawGridCells(gDaily, 6, 6, 3);
         gDaily->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
         connect(gDaily, &QTableView::pressed, this, [this](const QModelIndex& i) {
             // Only the left button picks a day; the right one scrolls back to the top.

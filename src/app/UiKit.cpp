@@ -4,6 +4,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStandardItemModel>
+#include <QStyledItemDelegate>
+#include <QTableView>
 
 namespace {
 int gUnit = 0;
@@ -126,6 +128,53 @@ void StyleGrid(QTableView* g, const QVector<TColumn>& cols)
     g->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     for (int i = 0; i < cols.size(); ++i)
         g->setColumnWidth(i, Scaled(cols[i].Width));
+}
+
+namespace {
+
+class TGridCellDelegate : public QStyledItemDelegate {
+public:
+    TGridCellDelegate(int left, int right, int top, QObject* parent)
+        : QStyledItemDelegate(parent), FLeft(Scaled(left)), FRight(Scaled(right)), FTop(top < 0 ? -1 : Scaled(top))
+    {
+    }
+    void paint(QPainter* p, const QStyleOptionViewItem& opt, const QModelIndex& idx) const override
+    {
+        const QRect r = opt.rect;
+        const QVariant bg = idx.data(Qt::BackgroundRole);
+        p->fillRect(r, bg.canConvert<QBrush>() ? bg.value<QBrush>() : QBrush(Qt::white));
+        p->setPen(QColor(240, 240, 240));
+        p->drawLine(r.left(), r.bottom(), r.right(), r.bottom());
+        const QString text = idx.data(Qt::DisplayRole).toString();
+        if (text.isEmpty())
+            return;
+        const QVariant font = idx.data(Qt::FontRole);
+        p->setFont(font.canConvert<QFont>() ? font.value<QFont>() : opt.font);
+        const QVariant fg = idx.data(Qt::ForegroundRole);
+        p->setPen(fg.canConvert<QBrush>() ? fg.value<QBrush>().color() : QColor(48, 48, 48));
+        const Qt::Alignment al = Qt::Alignment(idx.data(Qt::TextAlignmentRole).toInt());
+        const bool right = al & Qt::AlignRight;
+        QRect tr = r.adjusted(FLeft, 0, -FRight, -1);
+        int flags = (right ? Qt::AlignRight : Qt::AlignLeft) | Qt::TextSingleLine;
+        if (FTop >= 0) {
+            tr.setTop(r.top() + FTop);
+            flags |= Qt::AlignTop;
+        } else {
+            flags |= Qt::AlignVCenter;
+        }
+        p->drawText(tr, flags, QFontMetrics(p->font()).elidedText(text, Qt::ElideRight, tr.width() + 1));
+    }
+
+private:
+    int FLeft, FRight, FTop;
+};
+
+} // namespace
+
+void DrawGridCells(QTableView* g, int left, int right, int top)
+{
+    g->setShowGrid(false);
+    g->setItemDelegate(new TGridCellDelegate(left, right, top, g));
 }
 
 QHeaderView* MakeHeader(QWidget* parent, const QVector<TColumn>& cols)

@@ -65,6 +65,13 @@ QTableWidget* MakeGrid(QWidget* parent, const QVector<TColumn>& cols);
 // The same look for a view over a model of its own (column captions from the model).
 void StyleGrid(QTableView* g, const QVector<TColumn>& cols);
 
+// Custom cell drawing for a grid: the model's background (white when it has
+// none), text colour, font and horizontal alignment; text `left` design units
+// in from the left edge or `right` in from the right edge, vertically centred
+// or `top` units below the cell top (top < 0: centred); a 1-px
+// RGB(240,240,240) line along the bottom of each cell and no other lines.
+void DrawGridCells(QTableView* g, int left, int right, int top = -1);
+
 // A header over an owner-drawn list: Scaled(22) high, sections not
 // clickable, each at least Scaled(16) wide.
 QHeaderView* MakeHeader(QWidget* parent, const QVector<TColumn>& cols);
@@ -72,8 +79,9 @@ QList<int> HeaderWidths(const QHeaderView* h);
 // Each value above 0 is applied to the section of the same position.
 void ApplyHeaderWidths(QHeaderView* h, const QList<int>& widths);
 
-// A splitter with the window's look: 5 px handle in (208,208,208), regions
-// at least Scaled(80), the resize shown as a line while dragging.
+// A splitter with the window's look: 5 px handle in (208,208,208), the
+// resize shown as a line while dragging (the window keeps its regions at
+// least Scaled(80)).
 QSplitter* MakeSplitter(Qt::Orientation o, QWidget* parent = nullptr);
 
 // A plain region panel with a background colour.

@@ -36,7 +36,7 @@ struct Flow {
         QFile f(dir.path() + "/hts.ini");
         f.open(QIODevice::WriteOnly);
         f.write(("[LOGIN]\nID=demo\nPW=demo1234\nHOST=sim\n[ACCOUNT]\nACNO=55501234501\nACPW=0000\n"
-                 "[UI]\nLASTCODE=000660\n[SIM]\nDELAY=0\nPUMP=0\nALWAYSOPEN=1\nSTATE=\n[XING]\nRES=" +
+                 "[LAYOUT]\nX=0\nY=0\nW=1600\nH=950\n[UI]\nLASTCODE=000660\n[SIM]\nDELAY=0\nPUMP=0\nALWAYSOPEN=1\nSTATE=\n[XING]\nRES=" +
                  QString(KESTREL_RES_DIR) + "\n")
                     .toUtf8());
         f.close();
