@@ -1,0 +1,147 @@
+// Answers and real-time records full of junk reach every handler of the
+// window: nothing may crash, and the charts and lists keep their order.
+#include "SimWindow.h"
+#include "app/MainWindow.h"
+#include "chart/CandleChart.h"
+#include "chart/ChartModel.h"
+#include "market/Ticks.h"
+#include "broker/XingApi.h"
+
+#include <QApplication>
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <random>
+
+namespace {
+
+// A pool of texts a broken or hostile answer might carry.
+class TJunk {
+public:
+    explicit TJunk(unsigned seed) : FRng(seed) {}
+    QString Code;  // the current stock: some records must name it to get far
+    QString Text(const QString& field)
+    {
+        static const char* const kPool[] = {
+            "", " ", "0", "-1", "1", "70000", "+70000", "-70000", "70,000", "1e308", "-1e308", "nan", "inf",
+            "9999999999999999999999", "abc", "20261210", "2026121", "20261310", "093000", "0930", "2400",
+            "235959", "0000", "A005930", "005930", "000660", "\xe3\x85\x81", "\t", "12.5", "+", "-", "00000",
+            "전송제한", "2", "5", "3",
+        };
+        const int pick = Int(0, int(std::size(kPool)) + 3);
+        if (pick == int(std::size(kPool)) && !Code.isEmpty())
+            return Code;
+        if (pick == int(std::size(kPool)) + 1 && field.contains(QLatin1String("date")))
+            return QStringLiteral("202612%1").arg(Int(1, 12), 2, 10, QLatin1Char('0'));
+        if (pick > int(std::size(kPool))) {
+            QString s;
+            for (int i = Int(0, 20); i > 0; --i)
+                s += QChar(u'0' + Int(0, 9));
+            return s;
+        }
+        return QString::fromUtf8(kPool[pick]);
+    }
+    int Count()
+    {
+        static const int kCounts[] = {0, 1, 2, 5, 30, 300, -1};
+        return kCounts[Int(0, int(std::size(kCounts)) - 1)];
+    }
+    int Int(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(FRng); }
+
+private:
+    std::mt19937 FRng;
+};
+
+class TJunkQuery : public TXAQuery {
+public:
+    explicit TJunkQuery(TJunk& j) : FJ(j) {}
+    void SetResFileName(const QString& p) override { FRes = p; }
+    QString ResFileName() const override { return FRes; }
+    void SetFieldData(const QString&, const QString&, int, const QString&) override {}
+    QString GetFieldData(const QString&, const QString& field, int) const override { return FJ.Text(field); }
+    int GetBlockCount(const QString&) const override { return FJ.Count(); }
+    int Decompress(const QString&) override { return FJ.Count(); }
+    QString GetBlockData(const QString& b) const override { return FJ.Text(b); }
+    int Request(bool) override { return -1; }
+    int GetTRCountBaseSec(const QString&) const override { return 1; }
+    int GetTRCountPerSec(const QString&) const override { return 1; }
+    int GetTRCountLimit(const QString&) const override { return 0; }
+
+private:
+    TJunk& FJ;
+    QString FRes;
+};
+
+class TJunkReal : public TXAReal {
+public:
+    explicit TJunkReal(TJunk& j) : FJ(j) {}
+    void SetResFileName(const QString& p) override { FRes = p; }
+    QString ResFileName() const override { return FRes; }
+    void SetFieldData(const QString&, const QString&, const QString&) override {}
+    void AdviseRealData() override {}
+    void UnadviseRealData() override {}
+    void UnadviseRealDataWithKey(const QString&) override {}
+    QString GetFieldData(const QString&, const QString& field) const override { return FJ.Text(field); }
+
+private:
+    TJunk& FJ;
+    QString FRes;
+};
+
+template <class T>
+bool Ascending(const QVector<T>& bars)
+{
+    return std::is_sorted(bars.begin(), bars.end(), [](const T& a, const T& b) { return a.D < b.D; });
+}
+
+} // namespace
+
+TEST(MalformedAnswers, NoHandlerCrashesAndOrderIsKept)
+{
+    SimWindow f;
+    TfrmMain& w = *f.w;
+    ASSERT_TRUE(w.FLogged);
+    TJunk junk(20261210);
+    junk.Code = w.FCode;
+    TJunkQuery q(junk);
+    TJunkReal r(junk);
+
+    struct Q { TXAQuery* TfrmMain::*Member; const char* Tr; };
+    const Q queries[] = {
+        {&TfrmMain::qMaster, "t8430"}, {&TfrmMain::qPrice, "t1101"}, {&TfrmMain::qDay, "t8410"},
+        {&TfrmMain::qDayW, "t8410"},   {&TfrmMain::qMin, "t8412"},   {&TfrmMain::qProg, "t1637"},
+        {&TfrmMain::qProgPg, "t1637"}, {&TfrmMain::qTick, "t1301"},  {&TfrmMain::qBal, "CSPAQ12300"},
+        {&TfrmMain::qMiche, "t0425"},  {&TfrmMain::qFill, "t0425"},  {&TfrmMain::qTime, "t0167"},
+    };
+    struct R { TXAReal* TfrmMain::*Member; const char* Tr; };
+    const R reals[] = {
+        {&TfrmMain::rS3, "S3_"}, {&TfrmMain::rK3, "K3_"}, {&TfrmMain::rH1, "H1_"}, {&TfrmMain::rHA, "HA_"},
+        {&TfrmMain::rSC0, "SC0"}, {&TfrmMain::rSC1, "SC1"}, {&TfrmMain::rSC3, "SC3"},
+    };
+
+    for (int round = 0; round < 150; ++round) {
+        for (const Q& x : queries) {
+            TXAQuery* real = w.*(x.Member);
+            w.*(x.Member) = &q;
+            w.OnQueryData(&q, QString::fromLatin1(x.Tr));
+            w.OnQueryMsg(&q, junk.Int(0, 1) == 1, junk.Text(QString()), junk.Text(QString()));
+            w.*(x.Member) = real;
+        }
+        for (const R& x : reals) {
+            TXAReal* real = w.*(x.Member);
+            w.*(x.Member) = &r;
+            w.OnRealData(&r, QString::fromLatin1(x.Tr));
+            w.*(x.Member) = real;
+        }
+        if (round % 10 == 0)
+            f.Run(100);  // timers, queue, repaints
+        ASSERT_TRUE(Ascending(w.chMin->Model().Bars())) << "round " << round;
+        ASSERT_TRUE(Ascending(w.chDay->Model().Bars())) << "round " << round;
+        ASSERT_LE(w.FTicks.Count(), kMaxTicks);
+    }
+    // Still a working window: the real answers of a fresh request land.
+    w.SelectStock(QStringLiteral("005930"));
+    f.Run(3000);
+    EXPECT_EQ(w.FCode, QStringLiteral("005930"));
+    EXPECT_GT(w.FHoga.Price, 0);
+    EXPECT_GT(w.chMin->Model().Count(), 0);
+}
