@@ -156,7 +156,8 @@ TSimReply TSimAnswers::T1101(const TResLayout& layout, const QString& code)
     f.Set("bid", b.TotBid);
     f.Set("preoffercha", b.TotAskCha);
     f.Set("prebidcha", b.TotBidCha);
-    f.Set("hotime", SimHhmmss(b.TimeMs));
+    // hhmmss and hundredths (the real-time book's hotime has no hundredths).
+    f.Set("hotime", SimHhmmss(b.TimeMs) + QStringLiteral("%1").arg(b.TimeMs % 1000 / 10, 2, 10, QLatin1Char('0')));
     return Data({f.Take()}, Msg(SimMsg::kDone, QStringLiteral("조회가 완료되었습니다.")));
 }
 

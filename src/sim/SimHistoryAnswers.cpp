@@ -437,7 +437,7 @@ TSimReply TSimHistoryAnswers::T1301(const TResLayout& layout, const QHash<QStrin
         ord = sec == lastSec ? ord + 1 : 0;
         lastSec = sec;
         const int hhmm = sec / 100;
-        if (t.Qty < minQty || hhmm < startHhmm || hhmm > endHhmm)
+        if ((minQty > 0 && t.Qty <= minQty) || hhmm < startHhmm || hhmm > endHhmm)
             return;
         ticks.append({qint64(sec) * 10000 + std::min(ord, 9999), t});
     });
@@ -554,9 +554,11 @@ TSimReply TSimHistoryAnswers::T1637(const TResLayout& layout, const QHash<QStrin
         f1.Set("change", std::abs(r.Price - pc));
         f1.SetReal("diff", pc > 0 ? (r.Price - pc) * 100.0 / pc : 0.0, 2);
         f1.Set("volume", r.Volume);
-        f1.Set("svalue", r.BuyAmt - r.SellAmt);
-        f1.Set("offervalue", r.SellAmt);
-        f1.Set("stksvalue", r.BuyAmt);
+        // Amounts in thousands of won, as the broker answers them.
+        auto thousands = [](qint64 won) { return (won >= 0 ? won + 500 : won - 500) / 1000; };
+        f1.Set("svalue", thousands(r.BuyAmt) - thousands(r.SellAmt));
+        f1.Set("offervalue", thousands(r.SellAmt));
+        f1.Set("stksvalue", thousands(r.BuyAmt));
         f1.Set("svolume", r.BuyQty - r.SellQty);
         f1.Set("offervolume", r.SellQty);
         f1.Set("stksvolume", r.BuyQty);
