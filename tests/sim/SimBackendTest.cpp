@@ -563,6 +563,31 @@ TEST(SimAccountTest, StateSurvivesARestartInAPrivateFile)
     EXPECT_DOUBLE_EQ(b.Holdings()[0].AvgPrice, 71234.5);
 }
 
+// Whatever the exchange accepts is loaded again: an order on a stock priced
+// above 100,000,000 won must not make the next start set the account aside.
+TEST(SimAccountTest, EveryAcceptedOrderLoadsAgain)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("account.json");
+    {
+        TSimAccount a(path);
+        TSimAccountState st = a.State();
+        TSimOrder o;
+        o.OrdNo = st.NextOrdNo++;
+        o.Code = QStringLiteral("005930");
+        o.Price = 1500000000;
+        o.Qty = 100000000;
+        o.TimeMs = 9 * 3600 * 1000;
+        st.Orders.append(o);
+        st.OrdersDate = QDate(2026, 12, 10);
+        ASSERT_TRUE(a.Commit(st, false)) << a.SaveError().toStdString();
+    }
+    TSimAccount b(path);
+    EXPECT_TRUE(b.LoadProblem().isEmpty()) << b.LoadProblem().toStdString();
+    ASSERT_EQ(b.Orders().size(), 1);
+    EXPECT_EQ(b.Orders()[0].Price, 1500000000);
+}
+
 TEST(SimAccountTest, DamagedStateIsSetAsideNeverOverwritten)
 {
     const QByteArray bad[] = {
