@@ -3,6 +3,8 @@
 #include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QSplitter>
+#include <QSplitterHandle>
 #include <QStandardItemModel>
 #include <QStyledItemDelegate>
 #include <QTableView>
@@ -212,13 +214,34 @@ void ApplyHeaderWidths(QHeaderView* h, const QList<int>& widths)
             h->resizeSection(i, widths[i]);
 }
 
+namespace {
+
+// The handle paints its own grey: a style sheet on the splitter would make
+// every region added to it re-resolve its style, which dominated start-up.
+class TSplitterHandle : public QSplitterHandle {
+public:
+    using QSplitterHandle::QSplitterHandle;
+
+protected:
+    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), QColor(208, 208, 208)); }
+};
+
+class TSplitter : public QSplitter {
+public:
+    using QSplitter::QSplitter;
+
+protected:
+    QSplitterHandle* createHandle() override { return new TSplitterHandle(orientation(), this); }
+};
+
+} // namespace
+
 QSplitter* MakeSplitter(Qt::Orientation o, QWidget* parent)
 {
-    auto* s = new QSplitter(o, parent);
+    auto* s = new TSplitter(o, parent);
     s->setHandleWidth(5);
     s->setChildrenCollapsible(false);
     s->setOpaqueResize(false);
-    s->setStyleSheet(QStringLiteral("QSplitter::handle { background: rgb(208,208,208); }"));
     return s;
 }
 
