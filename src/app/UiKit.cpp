@@ -1,4 +1,5 @@
 #include "app/UiKit.h"
+#include "core/Fonts.h"
 
 #include <QFontMetrics>
 #include <QMouseEvent>
@@ -16,9 +17,7 @@ int gUnit = 0;
 QFont AppFont(double pt, bool bold)
 {
     QFont f;
-    f.setFamilies({QStringLiteral("맑은 고딕"), QStringLiteral("Malgun Gothic"),
-                   QStringLiteral("NanumGothic"), QStringLiteral("Noto Sans CJK KR"),
-                   QStringLiteral("Noto Sans KR")});
+    f.setFamilies(UiFontFamilies());
     f.setPointSizeF(pt);
     f.setBold(bold);
     return f;

@@ -1,4 +1,5 @@
 #include "chart/CandleChart.h"
+#include "core/Fonts.h"
 
 #include <QFontMetrics>
 #include <QKeyEvent>
@@ -102,8 +103,9 @@ struct TPaint {
 
 TCandleChart::TCandleChart(QWidget* parent)
     : QWidget(parent)
-    , FFont(QStringLiteral("맑은 고딕"), 9)
 {
+    FFont.setFamilies(UiFontFamilies());
+    FFont.setPointSize(9);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::ClickFocus);
     setMouseTracking(true);
