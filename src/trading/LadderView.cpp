@@ -199,8 +199,13 @@ void TLadderView::Text(QPainter& g, const QRect& cell, const QString& s, TAlign 
     // right - width - 4, vertically centred. Much cheaper than the rectangle
     // form of drawText, which lays the text out for every call.
     const QFontMetrics& fm = bold ? FFmBold : FFm;
-    const int w = fm.horizontalAdvance(s);
     const int pad = S(4);
+    // A centred text wider than its cell is cut at its end with "…"
+    // rather than losing its start beyond the cell's left edge.
+    const QString t = a == TAlign::Center && fm.horizontalAdvance(s) > cell.width() - 2 * pad
+                          ? fm.elidedText(s, Qt::ElideRight, cell.width() - 2 * pad)
+                          : s;
+    const int w = fm.horizontalAdvance(t);
     int x = cell.left() + (cell.width() - w) / 2;
     if (a == TAlign::Left)
         x = cell.left() + pad;
@@ -209,7 +214,7 @@ void TLadderView::Text(QPainter& g, const QRect& cell, const QString& s, TAlign 
     const int y = cell.top() + (cell.height() - fm.height()) / 2 + fm.ascent();
     g.setFont(bold ? FBold : FFont);
     g.setPen(c);
-    g.drawText(x, y, s);
+    g.drawText(x, y, t);
 }
 
 void TLadderView::PaintHeader(QPainter& g, const TLadderGeom& geo)
