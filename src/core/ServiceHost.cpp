@@ -242,7 +242,10 @@ TFetchOptions ServiceOptions(TServiceKind kind, const QByteArray& updateKey)
     return o;
 }
 
-TFetchResult FetchUrl(const QString& url, const TFetchOptions& opt)
+namespace {
+
+// One request; a redirect answer leaves its target in `redirect`.
+TFetchResult FetchOnce(const QString& url, const TFetchOptions& opt, QString* redirect)
 {
     if (GAbortAll.load())
         return Failure(QStringLiteral("프로그램 종료 중 — 요청 취소"));
@@ -314,6 +317,10 @@ TFetchResult FetchUrl(const QString& url, const TFetchOptions& opt)
     const CURLcode rc = curl_easy_perform(h);
     long status = 0;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+    char* location = nullptr;
+    if (rc == CURLE_OK && status >= 300 && status < 400 && curl_easy_getinfo(h, CURLINFO_REDIRECT_URL, &location) == CURLE_OK
+        && location)
+        *redirect = QString::fromUtf8(location);
     curl_easy_cleanup(h);
     curl_slist_free_all(headers);
 
@@ -337,6 +344,33 @@ TFetchResult FetchUrl(const QString& url, const TFetchOptions& opt)
     r.Ok = true;
     r.Body = std::move(sink.Data);
     return r;
+}
+
+bool SameOrigin(const QUrl& a, const QUrl& b)
+{
+    return a.scheme().compare(b.scheme(), Qt::CaseInsensitive) == 0
+           && a.host().compare(b.host(), Qt::CaseInsensitive) == 0
+           && a.port(a.scheme() == QLatin1String("https") ? 443 : 80) == b.port(b.scheme() == QLatin1String("https") ? 443 : 80);
+}
+
+} // namespace
+
+// Redirects are followed (up to three) only within the same scheme, host and
+// port: the update key must never reach another server.
+TFetchResult FetchUrl(const QString& url, const TFetchOptions& opt)
+{
+    QString at = url;
+    for (int hop = 0;; ++hop) {
+        QString next;
+        TFetchResult r = FetchOnce(at, opt, &next);
+        if (next.isEmpty() || hop == 3)
+            return r;
+        if (!SameOrigin(QUrl(url), QUrl(next))) {
+            r.Error = QStringLiteral("다른 서버로의 이동은 따르지 않습니다: ") + next;
+            return r;
+        }
+        at = next;
+    }
 }
 
 TServiceHost::TServiceHost(QObject* parent) : QObject(parent) {}

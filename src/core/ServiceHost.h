@@ -14,9 +14,9 @@
 // decoded, whether asked for or not. AcceptCompressed only decides whether we
 // advertise it with an Accept-Encoding header.
 //
-// Redirects are not followed: a 3xx is a failure like any other non-200
-// status. Our own host never redirects, and following one would hand the
-// update key header to whatever host the redirect names.
+// Redirects are followed (three at most) only within the same scheme, host
+// and port: following one elsewhere would hand the update key header to
+// whatever host the redirect names. A redirect elsewhere is a failure.
 //
 // HTTPS certificates and host names are always verified.
 #include <QByteArray>

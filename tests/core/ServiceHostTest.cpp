@@ -95,6 +95,17 @@ protected:
             res.set_header("Content-Encoding", "gzip");
             res.set_content(Gzip(kKoreanBody.toStdString()), "text/plain; charset=utf-8");
         });
+        // Moved within this host, and away to another one (127.0.0.2 is
+        // loopback too, but another host to the client).
+        FServer->Get("/moved", [](const httplib::Request&, httplib::Response& res) {
+            res.set_redirect("/lumen/news?d=20261210", 302);
+        });
+        FServer->Get("/away", [](const httplib::Request&, httplib::Response& res) {
+            res.set_redirect("http://127.0.0.2:" + std::to_string(FPort) + "/lumen/news", 302);
+        });
+        FServer->Get("/loop", [](const httplib::Request&, httplib::Response& res) {
+            res.set_redirect("/loop", 302);
+        });
         FServer->Get("/missing", [](const httplib::Request&, httplib::Response& res) {
             res.status = 404;
             res.set_content("no such list", "text/plain");
@@ -204,6 +215,28 @@ TEST_F(ServiceHostTest, GzipBodyArrivesDecodedWithEachKindsHeaders)
         const std::string enc = seen.count("Accept-Encoding") ? seen.at("Accept-Encoding") : "";
         EXPECT_EQ(enc.find("gzip") != std::string::npos, row.Advertises) << enc;
     }
+}
+
+// A redirect within the service's host is followed, with the key; one to
+// another host is not (the key would go there too), nor an endless loop.
+TEST_F(ServiceHostTest, RedirectsStayOnTheServiceHost)
+{
+    const TFetchOptions opt = ServiceOptions(TServiceKind::UpdateFile, "5e2a90c7");
+    const auto moved = Fetch(FHost, QStringLiteral("/moved"), opt);
+    ASSERT_TRUE(moved.has_value());
+    EXPECT_TRUE(moved->Ok) << moved->Error.toStdString();
+    EXPECT_EQ(moved->Text(), kKoreanBody);
+    EXPECT_EQ(Seen().at("X-HTS-Key"), "5e2a90c7");
+
+    const auto away = Fetch(FHost, QStringLiteral("/away"), opt);
+    ASSERT_TRUE(away.has_value());
+    EXPECT_FALSE(away->Ok);
+    EXPECT_TRUE(away->Error.contains(QStringLiteral("127.0.0.2"))) << away->Error.toStdString();
+
+    const auto loop = Fetch(FHost, QStringLiteral("/loop"), opt);
+    ASSERT_TRUE(loop.has_value());
+    EXPECT_FALSE(loop->Ok);
+    EXPECT_EQ(loop->Status, 302);
 }
 
 // The start-up update check fetches on its own thread, before any window.
