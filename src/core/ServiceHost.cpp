@@ -19,7 +19,7 @@
 namespace {
 
 // A body larger than this is refused rather than held in memory.
-constexpr qint64 kMaxBodyBytes = 256LL * 1024 * 1024;
+constexpr qint64 kMaxUpdateBytes = 256LL * 1024 * 1024;
 // How long the application's shutdown waits for requests still in flight
 // (they are told to abort, which libcurl notices within about a second).
 constexpr int kShutdownWaitMs = 3000;
@@ -142,6 +142,7 @@ void PostResult(const std::shared_ptr<TFetchLink>& link, TFetchResult r)
 
 struct TSink {
     QByteArray Data;
+    qint64 Max = 0;
     bool TooLarge = false;
 };
 
@@ -149,7 +150,7 @@ size_t OnWrite(char* ptr, size_t size, size_t nmemb, void* user)
 {
     auto* sink = static_cast<TSink*>(user);
     const size_t n = size * nmemb;
-    if (sink->Data.size() + qint64(n) > kMaxBodyBytes) {
+    if (sink->Data.size() + qint64(n) > sink->Max) {
         sink->TooLarge = true;
         return 0;  // makes libcurl fail with a write error
     }
@@ -239,6 +240,8 @@ TFetchOptions ServiceOptions(TServiceKind kind, const QByteArray& updateKey)
     }
     if ((kind == TServiceKind::Manifest || kind == TServiceKind::UpdateFile) && !updateKey.isEmpty())
         o.Headers.append({QByteArray(kUpdateKeyHeader), updateKey});
+    if (kind == TServiceKind::UpdateFile)
+        o.MaxBytes = kMaxUpdateBytes;
     return o;
 }
 
@@ -279,6 +282,7 @@ TFetchResult FetchOnce(const QString& url, const TFetchOptions& opt, QString* re
     const QByteArray urlBytes = url.toUtf8();
     char errbuf[CURL_ERROR_SIZE] = {0};
     TSink sink;
+    sink.Max = std::max<qint64>(1, opt.MaxBytes);
     curl_slist* headers = nullptr;
     // Decode whatever the server sends; advertise it only when asked to.
     if (!opt.AcceptCompressed && !ownAcceptEncoding)
@@ -327,7 +331,7 @@ TFetchResult FetchOnce(const QString& url, const TFetchOptions& opt, QString* re
     TFetchResult r;
     if (rc != CURLE_OK) {
         if (sink.TooLarge)
-            r.Error = QStringLiteral("응답이 너무 큽니다 (%1 바이트 초과)").arg(kMaxBodyBytes);
+            r.Error = QStringLiteral("응답이 너무 큽니다 (%1 바이트 초과)").arg(sink.Max);
         else if (rc == CURLE_ABORTED_BY_CALLBACK && idle.Expired)
             r.Error = QStringLiteral("Response timed out: no data for %1 ms").arg(idle.IdleMs);
         else if (rc == CURLE_ABORTED_BY_CALLBACK)

@@ -42,6 +42,9 @@ struct TFetchOptions {
     QString UserAgent;               // empty: libcurl sends none
     bool AcceptCompressed = false;   // send Accept-Encoding (decoding happens anyway)
     QList<QPair<QByteArray, QByteArray>> Headers;  // extra request headers (name, value)
+    // The largest body taken (decoded bytes); a larger one fails. Lists and
+    // texts are parsed on the window's thread, so only updates may be large.
+    qint64 MaxBytes = 16LL * 1024 * 1024;
 };
 
 // The kinds of request the program makes, each with its fixed time-outs.

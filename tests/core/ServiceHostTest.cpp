@@ -239,6 +239,20 @@ TEST_F(ServiceHostTest, RedirectsStayOnTheServiceHost)
     EXPECT_EQ(loop->Status, 302);
 }
 
+// A body larger than its kind allows fails instead of filling memory; only
+// update files may be large.
+TEST_F(ServiceHostTest, BodiesBeyondTheirKindsLimitFail)
+{
+    TFetchOptions small = ServiceOptions(TServiceKind::NewsToday, "");
+    EXPECT_EQ(small.MaxBytes, 16LL * 1024 * 1024);
+    EXPECT_EQ(ServiceOptions(TServiceKind::UpdateFile, "k").MaxBytes, 256LL * 1024 * 1024);
+    small.MaxBytes = 10;
+    const auto got = Fetch(FHost, QStringLiteral("/lumen/news?d=20261210"), small);
+    ASSERT_TRUE(got.has_value());
+    EXPECT_FALSE(got->Ok);
+    EXPECT_TRUE(got->Error.contains(QStringLiteral("너무 큽니다"))) << got->Error.toStdString();
+}
+
 // The start-up update check fetches on its own thread, before any window.
 TEST_F(ServiceHostTest, GetSyncNeedsNoWindow)
 {
