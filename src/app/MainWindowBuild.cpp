@@ -324,7 +324,7 @@ void TfrmMain::BuildOrderColumn(QWidget*)
     pnlProg = MakePanel(nullptr);
     auto* pv = VBox(pnlProg);
     QWidget* ph = Strip(pnlProg, 26);
-    MakeLabel(ph, 8, 4, QStringLiteral("종목별 프로그램매매  (KRX+NXT 통합 · 수량)"));
+    MakeLabel(ph, 6, 5, QStringLiteral("종목별 프로그램매매  (KRX+NXT 통합 · 수량)"), Colors::Flat, true);
     pv->addWidget(ph);
     gProg = MakeGrid(pnlProg, {{QStringLiteral("시간"), 66}, {QStringLiteral("현재가"), 70}, {QStringLiteral("대비"), 62},
                                {QStringLiteral("등락률"), 56}, {QStringLiteral("거래량"), 84}, {QStringLiteral("증감"), 64},
