@@ -2,13 +2,13 @@
 #include "app/MainWindow.h"
 
 #include <QApplication>
-#include <memory>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QSocketNotifier>
 #include <QTranslator>
 
 #include <csignal>
+#include <memory>
 #include <unistd.h>
 
 namespace {

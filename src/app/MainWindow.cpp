@@ -90,7 +90,7 @@ TfrmMain::TfrmMain(const TStartOptions& opt)
         Log(QStringLiteral("설정 읽음: ") + FIniPath + QStringLiteral("  (계좌 ") + MaskAcct(FCfg.Acno) + QStringLiteral(")"));
     else
         Log(QStringLiteral("!! ") + FCfgErr);
-    if (TIniFile(FIniPath).HadInvalidText())
+    if (FIniNotUtf8)
         Log(QStringLiteral("!! hts.ini가 UTF-8이 아니어서 바뀐 설정을 저장하지 않습니다 — UTF-8로 저장해 주세요"));
     if (QFileInfo::exists(FCfg.ResPath + QStringLiteral("t1101.res")))
         Log(QStringLiteral("Res 폴더: ") + FCfg.ResPath);

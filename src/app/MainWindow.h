@@ -70,6 +70,7 @@ public:
     QString FExeDir;
     QString FIniPath;
     bool FFirstRun = false;
+    bool FIniNotUtf8 = false;  // hts.ini held bytes that are not UTF-8: it is never written back
     TConfig FCfg;
     bool FCfgOk = false;
     QString FCfgErr;

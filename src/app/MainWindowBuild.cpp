@@ -370,8 +370,7 @@ void TfrmMain::BuildTickPages()
     gTick = new QTableView(tick);
     FTickModel = new TTickModel(FTicks, gTick);
     gTick->setModel(FTickModel);
-    StyleGrid(gTick, {{QStringLiteral("시각"), 90}, {QStringLiteral("체결가"), 110}, {QStringLiteral("등락률"), 80},
-                      {QStringLiteral("체결량"), 100}});
+    StyleGrid(gTick, TTickModel::Columns());
     gTick->setSelectionMode(QAbstractItemView::NoSelection);
     DrawGridCells(gTick, 6, 8);
     gTick->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);

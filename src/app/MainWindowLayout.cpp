@@ -103,6 +103,7 @@ void TfrmMain::LoadLayout()
         return;
     }
     TIniFile ini(FIniPath);
+    FIniNotUtf8 = ini.HadInvalidText();
     if (ini.ReadInteger(L, QStringLiteral("W"), 0) < 1) {
         FFirstRun = true;
         setWindowState(windowState() | Qt::WindowMaximized);

@@ -5,13 +5,13 @@
 #include "broker/ReqQueue.h"
 #include "broker/XingApi.h"
 
-#include <QLabel>
 #include <QFontMetrics>
-#include <algorithm>
-#include <cmath>
+#include <QLabel>
 #include <QLineEdit>
 #include <QHeaderView>
 #include <QTableView>
+#include <algorithm>
+#include <cmath>
 
 #include "app/DailyGridModel.h"
 #include "app/TickModel.h"
@@ -422,8 +422,8 @@ void TfrmMain::FitTickColumns()
     const double top = 1.3 * std::max(FHoga.PrevClose, FHoga.Price);
     const QString samples[4] = {QStringLiteral("00:00:00"), FmtNum(std::round(top)),
                                 QStringLiteral("+00.00%"), FmtNum(double(maxVol))};
-    const int base[4] = {90, 110, 80, 100};
+    const QVector<TColumn>& cols = TTickModel::Columns();
     const QFontMetrics fm(gTick->font());
-    for (int c = 0; c < 4; ++c)
-        gTick->setColumnWidth(c, std::max(Scaled(base[c]), fm.horizontalAdvance(samples[c]) + Scaled(6 + 8 + 4)));
+    for (int c = 0; c < cols.size() && c < 4; ++c)
+        gTick->setColumnWidth(c, std::max(Scaled(cols[c].Width), fm.horizontalAdvance(samples[c]) + Scaled(6 + 8 + 4)));
 }

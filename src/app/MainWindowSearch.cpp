@@ -128,9 +128,13 @@ bool TfrmMain::CodeBoxEvent(QEvent* e)
         FCodePreedit.clear();
         FSugTimer.start();
         return false;
-    case QEvent::InputMethod:
-        // The box takes the event after us: rank once it has.
-        FCodePreedit = static_cast<QInputMethodEvent*>(e)->preeditString();
+    case QEvent::InputMethod: {
+        // The box takes the event after us. A commit changes its text, which
+        // ranks again by itself; a change of the composition alone does not.
+        const auto* ime = static_cast<QInputMethodEvent*>(e);
+        FCodePreedit = ime->preeditString();
+        if (!ime->commitString().isEmpty())
+            return false;
         QMetaObject::invokeMethod(
             this,
             [this] {
@@ -139,6 +143,7 @@ bool TfrmMain::CodeBoxEvent(QEvent* e)
             },
             Qt::QueuedConnection);
         return false;
+    }
     case QEvent::MouseButtonRelease:
         if (FCodeEnterSel) {
             FCodeEnterSel = false;

@@ -231,7 +231,7 @@ void TfrmMain::UpdateCancelButtons()
 
 void TfrmMain::CancelSide(const QString& side)
 {
-    const QVector<TMicheRow> rows = MicheRowsAt(FMiche, FCode, side);
+    const QVector<TMicheRow> rows = MicheRowsOf(FMiche, FCode, side);
     if (rows.isEmpty()) {
         Log(side == QStringLiteral("1") ? QStringLiteral("이 종목 매도 미체결 없음")
                                         : QStringLiteral("이 종목 매수 미체결 없음"));
@@ -293,11 +293,9 @@ void TfrmMain::QueueModifyOne(const TMicheRow& row, int newPrice)
     });
 }
 
-// The ladder names one exact price; a price of 0 never means "all of them".
+// The ladder names one exact price.
 void TfrmMain::OnLadderCancel(const QString& side, int price)
 {
-    if (price <= 0)
-        return;
     CancelRows(MicheRowsAt(FMiche, FCode, side, price));
 }
 

@@ -3,11 +3,17 @@
 #include "app/UiKit.h"
 #include "core/NumFmt.h"
 
+const QVector<TColumn>& TTickModel::Columns()
+{
+    static const QVector<TColumn> cols = {{QStringLiteral("시각"), 90}, {QStringLiteral("체결가"), 110},
+                                          {QStringLiteral("등락률"), 80}, {QStringLiteral("체결량"), 100}};
+    return cols;
+}
+
 QVariant TTickModel::headerData(int section, Qt::Orientation o, int role) const
 {
-    static const char* caps[4] = {"시각", "체결가", "등락률", "체결량"};
-    if (o == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < 4)
-        return QString::fromUtf8(caps[section]);
+    if (o == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < Columns().size())
+        return Columns()[section].Caption;
     return {};
 }
 

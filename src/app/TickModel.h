@@ -1,5 +1,6 @@
 #pragma once
 // Today's ticks in the tick grid, newest first, drawn from the tick list.
+#include "app/UiKit.h"
 #include "market/Ticks.h"
 
 #include <QAbstractTableModel>
@@ -11,6 +12,8 @@ public:
     int columnCount(const QModelIndex& p = {}) const override { return p.isValid() ? 0 : 4; }
     QVariant data(const QModelIndex& idx, int role) const override;
     QVariant headerData(int section, Qt::Orientation o, int role) const override;
+    // Captions and initial widths (design units) of the tick grid's columns.
+    static const QVector<TColumn>& Columns();
     // The whole list changed (a page, a reload, a new trade).
     void Reset() { beginResetModel(); endResetModel(); }
     // Runs `insert`, which puts one trade on top of the list, as one row

@@ -10,8 +10,9 @@ void AppendTwo(QString& s, int v)
     s.append(QChar(u'0' + v % 10));
 }
 
-// The end of the N-minute period containing the minute that ends at HHMM.
-QString GroupKey(const QString& key, int n)
+} // namespace
+
+QString MinGroupKey(const QString& key, int n)
 {
     if (n < 2 || key.size() != 12)
         return key;
@@ -28,19 +29,12 @@ QString GroupKey(const QString& key, int n)
     return r;
 }
 
-} // namespace
-
-QString MinGroupKey(const QString& key, int n)
-{
-    return GroupKey(key, n);
-}
-
 QVector<TBar> GroupMinBars(const QVector<TBar>& a, int n)
 {
     QVector<TBar> r;
     r.reserve(n < 2 ? a.size() : a.size() / n + 1);
     for (const TBar& b : a) {
-        const QString key = GroupKey(b.D, n);
+        const QString key = MinGroupKey(b.D, n);
         const double pv = (b.H + b.L + b.C) / 3.0 * double(b.V);
         if (!r.isEmpty() && r.last().D == key) {
             TBar& g = r.last();

@@ -43,7 +43,7 @@ QString TSimAccountState::Check() const
     qint64 prev = 0;
     for (const TSimOrder& o : Orders) {
         const bool ok = o.OrdNo > prev && o.OrdNo < NextOrdNo && IsValidStockCode(o.Code)
-                        && (o.Side == '1' || o.Side == '2') && o.Price > 0 && o.Qty > 0 && o.Qty <= 100000000 /* the largest order taken */ && o.Filled >= 0
+                        && (o.Side == '1' || o.Side == '2') && o.Price > 0 && o.Qty > 0 && o.Qty <= kSimMaxOrderQty && o.Filled >= 0
                         && o.Moved >= 0 && o.Filled + o.Moved <= o.Qty && o.FillAmt >= 0 && o.Fee >= 0
                         && o.Tax >= 0 && o.TimeMs >= 0 && o.TimeMs < 86400000
                         && (o.Kind == TSimOrdKind::New) == (o.OrgOrdNo == 0) && o.OrgOrdNo < o.OrdNo
@@ -197,7 +197,7 @@ bool TSimAccount::FromJson(const QByteArray& text, QString* err)
             if (!KindOf(o["kind"].get<std::string>(), &x.Kind) || side.size() != 1)
                 return fail(QStringLiteral("주문 항목 형식이 올바르지 않습니다"));
             const qint64 price = o["price"].get<qint64>(), timeMs = o["timeMs"].get<qint64>();
-            if (price < 1 || price > 2000000000 /* as orders are taken */ || timeMs < 0 || timeMs >= 86400000)
+            if (price < 1 || price > kSimMaxOrderPrice || timeMs < 0 || timeMs >= 86400000)
                 return fail(QStringLiteral("주문 항목 값이 올바르지 않습니다"));
             x.OrdNo = o["no"].get<qint64>();
             x.OrgOrdNo = o["org"].get<qint64>();

@@ -267,7 +267,7 @@ int PriceOf(const QString& text)
 {
     bool ok = false;
     const double p = text.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(p) || p < 1 || p > 2000000000.0 || std::fabs(p - std::round(p)) > 1e-9)
+    if (!ok || !std::isfinite(p) || p < 1 || p > double(kSimMaxOrderPrice) || std::fabs(p - std::round(p)) > 1e-9)
         return 0;
     return int(std::llround(p));
 }

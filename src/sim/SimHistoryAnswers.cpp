@@ -70,9 +70,6 @@ TSimReply UnknownStock(const QString& code)
     return MessageOnly(SimMsg::kUnknownStock, QStringLiteral("종목코드를 확인하세요. 상장되지 않은 종목입니다 (%1).").arg(code));
 }
 
-// Millions of won, as the broker gives trading values.
-qint64 Millions(qint64 won) { return (won + 500000) / 1000000; }
-
 // The request count of a bar query: 1..500, up to 2000 compressed.
 int BarCount(const QString& text, bool compressed)
 {
@@ -207,8 +204,8 @@ TSimReply TSimHistoryAnswers::T8410(const TResLayout& layout, const QHash<QStrin
         f1.Set("low", b.Low);
         f1.Set("close", b.Close);
         f1.Set("jdiff_vol", b.Volume);
-        f1.Set("value", Millions(b.Amount));
-        f1.Set("ratevalue", Millions(b.Amount));
+        f1.Set("value", SimMillions(b.Amount));
+        f1.Set("ratevalue", SimMillions(b.Amount));
         f1.Set("jongchk", 0);
         f1.SetReal("rate", 0, 2);
         f1.Set("pricechk", 0);
@@ -358,7 +355,7 @@ TSimReply TSimHistoryAnswers::T8412(const TResLayout& layout, const QHash<QStrin
         f1.Set("low", b.Low);
         f1.Set("close", b.Close);
         f1.Set("jdiff_vol", b.Volume);
-        f1.Set("value", Millions(b.Amount));
+        f1.Set("value", SimMillions(b.Amount));
         f1.Set("jongchk", 0);
         f1.SetReal("rate", 0, 2);
         f1.Set("sign", QString(QLatin1Char(PriceSign(b.Close, pc, UpperLimit(pc), LowerLimit(pc)))));
@@ -554,11 +551,9 @@ TSimReply TSimHistoryAnswers::T1637(const TResLayout& layout, const QHash<QStrin
         f1.Set("change", std::abs(r.Price - pc));
         f1.SetReal("diff", pc > 0 ? (r.Price - pc) * 100.0 / pc : 0.0, 2);
         f1.Set("volume", r.Volume);
-        // Amounts in thousands of won, as the broker answers them.
-        auto thousands = [](qint64 won) { return (won >= 0 ? won + 500 : won - 500) / 1000; };
-        f1.Set("svalue", thousands(r.BuyAmt) - thousands(r.SellAmt));
-        f1.Set("offervalue", thousands(r.SellAmt));
-        f1.Set("stksvalue", thousands(r.BuyAmt));
+        f1.Set("svalue", SimThousands(r.BuyAmt) - SimThousands(r.SellAmt));
+        f1.Set("offervalue", SimThousands(r.SellAmt));
+        f1.Set("stksvalue", SimThousands(r.BuyAmt));
         f1.Set("svolume", r.BuyQty - r.SellQty);
         f1.Set("offervolume", r.SellQty);
         f1.Set("stksvolume", r.BuyQty);

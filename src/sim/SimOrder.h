@@ -13,6 +13,10 @@
 
 enum class TSimOrdKind : quint8 { New, Modify, Cancel };
 
+// The largest order the exchange takes; the account file loads no less.
+inline constexpr qint64 kSimMaxOrderQty = 100000000;   // shares
+inline constexpr int kSimMaxOrderPrice = 2000000000;   // won
+
 struct TSimOrder {
     qint64 OrdNo = 0;
     qint64 OrgOrdNo = 0;       // Modify/Cancel: the order acted on; 0 for New

@@ -112,7 +112,7 @@ QString TSimRealRecord::Field(const QString& name) const
     case FCgubun: return QString(QLatin1Char(t.Side));
     case FCvolume: return Num(t.Qty);
     // The broker sends the cumulative trading value in millions of won.
-    case FValue: return Num((t.Amount + 500000) / 1000000);  // rounded, as the bar answers
+    case FValue: return Num(SimMillions(t.Amount));
     case FMdvolume: return Num(t.SellVolume);
     case FMdchecnt: return Num(t.SellCount);
     case FMsvolume: return Num(t.BuyVolume);

@@ -31,5 +31,8 @@ struct TSimRealRecord {
 
 // Text of a time of day (ms) as HHMMSS.
 QString SimHhmmss(int msOfDay);
+// Won rounded to thousands / millions, the units the broker gives amounts in.
+inline qint64 SimThousands(qint64 won) { return (won >= 0 ? won + 500 : won - 500) / 1000; }
+inline qint64 SimMillions(qint64 won) { return (won >= 0 ? won + 500000 : won - 500000) / 1000000; }
 // A percentage with two decimals, e.g. "-1.25".
 QString SimRate(double pct);

@@ -59,7 +59,7 @@ class TSimTrading {
 public:
     static constexpr double kFeeRate = 0.00015;
     static constexpr double kSellTaxRate = 0.0018;
-    static constexpr qint64 kMaxOrderQty = 100000000;   // shares in one order
+    static constexpr qint64 kMaxOrderQty = kSimMaxOrderQty;   // shares in one order
     static qint64 Fee(qint64 amount);
     static qint64 SellTax(qint64 amount);
     // What an open buy of `qty` at `price` holds back from the orderable cash.

@@ -58,11 +58,20 @@ QPair<QString, QString> CancelButtonCaptions(const QVector<TMicheRow>& miche, co
             buys ? QStringLiteral("매수 전체취소 (%1)").arg(buys) : QStringLiteral("매수 전체취소")};
 }
 
-QVector<TMicheRow> MicheRowsAt(const QVector<TMicheRow>& miche, const QString& code, const QString& side, int price)
+QVector<TMicheRow> MicheRowsOf(const QVector<TMicheRow>& miche, const QString& code, const QString& side)
 {
     QVector<TMicheRow> out;
     for (const TMicheRow& r : miche)
-        if (r.Code == code && r.Side == side && (price <= 0 || r.Price == price))
+        if (r.Code == code && r.Side == side)
+            out.append(r);
+    return out;
+}
+
+QVector<TMicheRow> MicheRowsAt(const QVector<TMicheRow>& miche, const QString& code, const QString& side, int price)
+{
+    QVector<TMicheRow> out;
+    for (const TMicheRow& r : MicheRowsOf(miche, code, side))
+        if (price > 0 && r.Price == price)
             out.append(r);
     return out;
 }

@@ -15,9 +15,11 @@ QVector<TMicheRow> ParseMiche(const TXAQuery& q, const std::function<QString(con
 QString MicheTabCaption(int count);
 // The cancel-all buttons' captions for the current stock: {sell, buy}.
 QPair<QString, QString> CancelButtonCaptions(const QVector<TMicheRow>& miche, const QString& code);
-// Rows of `code` on `side`, at `price` when price > 0.
+// Rows of `code` on `side`.
+QVector<TMicheRow> MicheRowsOf(const QVector<TMicheRow>& miche, const QString& code, const QString& side);
+// Rows of `code` on `side` at exactly `price` (none for a price of 0 or less).
 QVector<TMicheRow> MicheRowsAt(const QVector<TMicheRow>& miche, const QString& code, const QString& side,
-                               int price = 0);
+                               int price);
 // The two lines of the cancel confirmation.
 QStringList CancelConfirmLines(const QVector<TMicheRow>& rows);
 

@@ -202,10 +202,12 @@ void TLadderView::Text(QPainter& g, const QRect& cell, const QString& s, TAlign 
     const int pad = S(4);
     // A centred text wider than its cell is cut at its end with "…"
     // rather than losing its start beyond the cell's left edge.
-    const QString t = a == TAlign::Center && fm.horizontalAdvance(s) > cell.width() - 2 * pad
-                          ? fm.elidedText(s, Qt::ElideRight, cell.width() - 2 * pad)
-                          : s;
-    const int w = fm.horizontalAdvance(t);
+    QString t = s;
+    int w = fm.horizontalAdvance(t);
+    if (a == TAlign::Center && w > cell.width() - 2 * pad) {
+        t = fm.elidedText(s, Qt::ElideRight, cell.width() - 2 * pad);
+        w = fm.horizontalAdvance(t);
+    }
     int x = cell.left() + (cell.width() - w) / 2;
     if (a == TAlign::Left)
         x = cell.left() + pad;

@@ -110,9 +110,10 @@ TEST(AccountData, UnfilledOrdersAndButtons)
     const auto caps = CancelButtonCaptions(m, "005930");
     EXPECT_EQ(caps.first, "매도 전체취소 (3)");
     EXPECT_EQ(caps.second, "매수 전체취소");
-    const auto sells = MicheRowsAt(m, "005930", "1");
+    const auto sells = MicheRowsOf(m, "005930", "1");
     EXPECT_EQ(CancelConfirmLines(sells), QStringList({"삼성전자  매도  여러 가격", "미체결 3건 6주 취소할까요?"}));
     EXPECT_EQ(MicheRowsAt(m, "005930", "1", 10000).size(), 2);
+    EXPECT_TRUE(MicheRowsAt(m, "005930", "1", 0).isEmpty());  // a price of 0 is no price, not "all"
 }
 
 TEST(AccountData, BalanceAndFills)
