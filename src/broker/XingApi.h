@@ -47,9 +47,13 @@ public:
     // Records after decompressing a compressed answer; negative on failure.
     virtual int Decompress(const QString& block) = 0;
     virtual QString GetBlockData(const QString& block) const = 0;
-    // Negative: not sent. `next` asks for the following page with the keys
-    // of the previous answer set in the input block.
+    // Negative: not sent; otherwise the request's id. `next` asks for the
+    // following page with the keys of the previous answer set in the input block.
     virtual int Request(bool next) = 0;
+    // The id (as Request returned it) of the request whose answer or message
+    // is being delivered; valid inside ReceiveData and ReceiveMessage. 0 when
+    // the backend cannot tell.
+    virtual int AnswerId() const { return 0; }
 
     virtual int GetTRCountBaseSec(const QString& tr) const = 0;
     virtual int GetTRCountPerSec(const QString& tr) const = 0;

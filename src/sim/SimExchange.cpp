@@ -188,7 +188,7 @@ int TSimExchange::Submit(TSimQuery* q, const QString& tr, const TResLayout& layo
         return id;
 
     QPointer<TSimExchange> self(this);
-    QTimer::singleShot(FCfg.AnswerDelayMs, q, [self, q, tr, layout, in, faulty, fault]() {
+    QTimer::singleShot(FCfg.AnswerDelayMs, q, [self, q, id, tr, layout, in, faulty, fault]() {
         if (!self)
             return;
         TSimReply reply;
@@ -209,7 +209,7 @@ int TSimExchange::Submit(TSimQuery* q, const QString& tr, const TResLayout& layo
         // before the answer that shows their result; the order's own events
         // after it.
         self->Flush();
-        q->Deliver(tr, reply);
+        q->Deliver(tr, reply, id);
         if (!self)
             return;
         for (TSimRealRecord& rec : events)

@@ -90,9 +90,10 @@ int TSimQuery::Request(bool next)
     return FEx->Submit(this, layout.Code, layout, FIn);
 }
 
-void TSimQuery::Deliver(const QString& tr, const TSimReply& reply)
+void TSimQuery::Deliver(const QString& tr, const TSimReply& reply, int id)
 {
     QPointer<TSimQuery> self(this);
+    FAnswerId = id;
     for (const TSimMessage& m : reply.Before) {
         emit ReceiveMessage(m.SystemError, m.Code, m.Text);
         if (!self)

@@ -26,6 +26,7 @@ public:
     int Decompress(const QString& block) override;
     QString GetBlockData(const QString& block) const override;
     int Request(bool next) override;
+    int AnswerId() const override { return FAnswerId; }
     int GetTRCountBaseSec(const QString& tr) const override;
     int GetTRCountPerSec(const QString& tr) const override;
     int GetTRCountLimit(const QString& tr) const override;
@@ -34,7 +35,7 @@ public:
     const QString& LastError() const { return FError; }
 
     // Sends one answer's events (called by the exchange).
-    void Deliver(const QString& tr, const TSimReply& reply);
+    void Deliver(const QString& tr, const TSimReply& reply, int id);
 
 private:
     QPointer<TSimExchange> FEx;
@@ -42,6 +43,7 @@ private:
     TSimInputs FIn;
     TSimReply FData;
     QSet<QString> FUnpacked;   // compressed blocks decompressed (lower case)
+    int FAnswerId = 0;         // request of the events being delivered
 
     const TSimBlockData* Readable(const QString& block) const;
     QString FError;
