@@ -32,7 +32,6 @@
 #include <QWheelEvent>
 
 TfrmMain::TfrmMain(const TStartOptions& opt)
-    : FClock(opt.Clock ? opt.Clock : &SystemClock())
 {
     // 1. the window
     setWindowTitle(QStringLiteral("케스트렐 HTS - LS api"));
@@ -45,26 +44,16 @@ TfrmMain::TfrmMain(const TStartOptions& opt)
     if (QScreen* s = QGuiApplication::primaryScreen())
         move(s->availableGeometry().center() - rect().center());
 
-    // 2. the configuration file beside the executable
-    FExeDir = opt.ExeDir.isEmpty() ? QCoreApplication::applicationDirPath() : opt.ExeDir;
-    if (!FExeDir.endsWith(QLatin1Char('/')))
-        FExeDir += QLatin1Char('/');
-    FIniPath = FExeDir + QStringLiteral("hts.ini");
-
-    // 3. containers, then the request queue; 4. drawings
-    FQ = new TReqQueue(*FClock, this);
-    FMinDays = 2;
-    FDrawStore = std::make_unique<TDrawStore>(FExeDir + QStringLiteral("draws.json"));
+    // 2./3./6. the configuration file beside the executable, the request
+    // queue, the configuration, the server clock and the service host
+    FCtx = std::make_unique<TAppContext>(opt.Clock ? *opt.Clock : SystemClock(),
+                                         opt.ExeDir.isEmpty() ? QCoreApplication::applicationDirPath() : opt.ExeDir,
+                                         this);
+    Ctx().LogSink = [this](const QString& text) { Log(text); };
+    Ctx().NameSource = [this](const QString& code) { return NameOf(code); };
+    // 4. drawings
+    FDrawStore = std::make_unique<TDrawStore>(Ctx().FExeDir + QStringLiteral("draws.json"));
     FDrawStore->Load();
-
-    // 6. configuration
-    FCfgOk = LoadConfig(FIniPath, FCfg, FCfgErr, FExeDir + QStringLiteral("Res/"));
-    FServerClock = std::make_unique<TServerClock>(*FClock);
-    FSvc = std::make_unique<TServiceHost>();
-    {
-        TIniFile ini(FIniPath);
-        FSvc->SetBase(ini.ReadString(QStringLiteral("SERVICE"), QStringLiteral("BASE"), QString()).trimmed());
-    }
 
     // 7. controls (logging works from here on); 8. broker objects
     BuildUI();
@@ -86,19 +75,19 @@ TfrmMain::TfrmMain(const TStartOptions& opt)
     FBoardJob = -1;
 
     // 18. start-up lines
-    if (FCfgOk)
-        Log(QStringLiteral("설정 읽음: ") + FIniPath + QStringLiteral("  (계좌 ") + MaskAcct(FCfg.Acno) + QStringLiteral(")"));
+    if (Ctx().FCfgOk)
+        Log(QStringLiteral("설정 읽음: ") + Ctx().FIniPath + QStringLiteral("  (계좌 ") + MaskAcct(Ctx().FCfg.Acno) + QStringLiteral(")"));
     else
-        Log(QStringLiteral("!! ") + FCfgErr);
+        Log(QStringLiteral("!! ") + Ctx().FCfgErr);
     if (FIniNotUtf8)
         Log(QStringLiteral("!! hts.ini가 UTF-8이 아니어서 바뀐 설정을 저장하지 않습니다 — UTF-8로 저장해 주세요"));
-    if (QFileInfo::exists(FCfg.ResPath + QStringLiteral("t1101.res")))
-        Log(QStringLiteral("Res 폴더: ") + FCfg.ResPath);
+    if (QFileInfo::exists(Ctx().FCfg.ResPath + QStringLiteral("t1101.res")))
+        Log(QStringLiteral("Res 폴더: ") + Ctx().FCfg.ResPath);
     else
-        Log(QStringLiteral("!! Res 폴더를 못 찾았다: ") + FCfg.ResPath +
+        Log(QStringLiteral("!! Res 폴더를 못 찾았다: ") + Ctx().FCfg.ResPath +
             QStringLiteral("  — hts.ini [XING] RES= 에 xingAPI\\Res 경로를 적어 주세요"));
     Log(QStringLiteral("종목은 위 입력칸에 코드 6자리 또는 종목명 + Enter."));
-    for (const QString& p : FBackendProblems)
+    for (const QString& p : Ctx().FBackendProblems)
         Log(QStringLiteral("!! 모의 거래소: ") + p);
 
     // 19. focus; 20. login before the window is first shown
@@ -117,8 +106,7 @@ TfrmMain::~TfrmMain()
     GFormAlive = false;
     if (FHooked)
         qApp->removeEventFilter(this);
-    delete FQ;  // pending requests are dropped unrun
-    FQ = nullptr;
+    FCtx.reset();  // pending requests are dropped unrun
     for (QTimer* t : {&FSigTimer, &FSigQTimer, &FVolTimer, &FBoardTimer, &FHotTimer, &FClockTimer, &FSyncTimer,
                       &FMicheTimer, &FProgTimer, &FSugTimer, &FSplitTm, &FSigBlink})
         t->stop();
@@ -149,26 +137,26 @@ void TfrmMain::Log(const QString& text)
         FLog->Log(text);
 }
 
-QDateTime TfrmMain::ServerNow() const { return FServerClock->ServerNow(); }
+QDateTime TfrmMain::ServerNow() const { return Ctx().ServerClock().ServerNow(); }
 
 void TfrmMain::UpdateClock()
 {
     if (!lbClock)
         return;
-    const QString text = FServerClock->ClockText();
+    const QString text = Ctx().ServerClock().ClockText();
     if (text != FLastClockText) {
         FLastClockText = text;
         lbClock->setText(text);
         lbClock->adjustSize();
     }
-    const QString note = FServerClock->NoteText();
+    const QString note = Ctx().ServerClock().NoteText();
     if (lbClockNote->text() != note) {
         lbClockNote->setText(note);
         lbClockNote->adjustSize();
     }
     QPalette p = lbClockNote->palette();
-    if (p.color(QPalette::WindowText) != FServerClock->NoteColor()) {
-        p.setColor(QPalette::WindowText, FServerClock->NoteColor());
+    if (p.color(QPalette::WindowText) != Ctx().ServerClock().NoteColor()) {
+        p.setColor(QPalette::WindowText, Ctx().ServerClock().NoteColor());
         lbClockNote->setPalette(p);
     }
     lbClockNote->move(lbClock->x() + lbClock->width() + Scaled(10), Scaled(11));
@@ -177,22 +165,22 @@ void TfrmMain::UpdateClock()
 void TfrmMain::SecondTick()
 {
     FBoardTick += 1;
-    if (btnMinMore && !btnMinMore->isEnabled() && !FMinMoreBusy && FClock->TickMs() >= FMinMoreReadyAt)
+    if (btnMinMore && !btnMinMore->isEnabled() && !FMinMoreBusy && Ctx().Clock().TickMs() >= FMinMoreReadyAt)
         UpdateMinMoreButton();
     // Account refresh after order events: one refresh 2 s after the last fill.
-    if (FLogged && FAcctDirty && FClock->TickMs() - FAcctDirtyAt >= 2000) {
+    if (Ctx().FLogged && FAcctDirty && Ctx().Clock().TickMs() - FAcctDirtyAt >= 2000) {
         FAcctDirty = false;
-        FQ->ClearTr(QStringLiteral("CSPAQ12300"));
+        Ctx().FQ->ClearTr(QStringLiteral("CSPAQ12300"));
         ReqBal();
         ReqFills();
     }
     // Minute-bar retry, at most three times per stock.
-    if (FLogged && FMinRetryAt > 0 && FClock->TickMs() >= FMinRetryAt) {
+    if (Ctx().FLogged && FMinRetryAt > 0 && Ctx().Clock().TickMs() >= FMinRetryAt) {
         FMinRetryAt = 0;
         if (FMinTries < 3) {
             ++FMinTries;
             Log(QStringLiteral("분봉 다시 받기 (%1/3)").arg(FMinTries));
-            FQ->ClearTr(QStringLiteral("t8412"));
+            Ctx().FQ->ClearTr(QStringLiteral("t8412"));
             StartMinBars();
         }
     }
@@ -228,11 +216,11 @@ void TfrmMain::FormClose()
         return;
     FClosing = true;
     SaveLayout();
-    for (TXAReal* r : {rS3, rK3, rH1, rHA, rSC1, rSC0, rSC3, rNws})
+    for (TXAReal* r : {Ctx().B.rS3, Ctx().B.rK3, Ctx().B.rH1, Ctx().B.rHA, Ctx().B.rSC1, Ctx().B.rSC0, Ctx().B.rSC3, Ctx().B.rNws})
         if (r)
             r->UnadviseRealData();
-    if (FSess)
-        FSess->DisconnectServer();
+    if (Ctx().B.FSess)
+        Ctx().B.FSess->DisconnectServer();
 }
 
 // ---- global input routing ----
@@ -304,8 +292,8 @@ void TfrmMain::AppMessage(QObject* obj, QMouseEvent* e)
     auto within = [w](QWidget* target) { return w && target && (w == target || target->isAncestorOf(w)); };
     if (lbSug && lbSug->isVisible() && !within(lbSug) && !within(edCode)) {
         HideSug();
-        if (!FCode.isEmpty())
-            SetCodeText(NameOf(FCode));
+        if (!Ctx().FCode.isEmpty())
+            SetCodeText(NameOf(Ctx().FCode));
     }
     if (lbRecent && lbRecent->isVisible() && !within(lbRecent) && !within(btnRecent))
         lbRecent->hide();

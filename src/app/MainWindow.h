@@ -11,6 +11,7 @@
 #include "market/StockInfo.h"
 #include "trading/AccountData.h"
 #include "news/NewsRow.h"
+#include "app/AppContext.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -66,20 +67,15 @@ public:
     void SaveLayout();
     void FormClose();
 
+    TAppContext& Ctx() const { return *FCtx; }
+
     // ---- state (names as the rest of the program uses them) ----
-    QString FExeDir;
-    QString FIniPath;
     bool FFirstRun = false;
     bool FIniNotUtf8 = false;  // hts.ini held bytes that are not UTF-8: it is never written back
-    TConfig FCfg;
-    bool FCfgOk = false;
-    QString FCfgErr;
     std::unique_ptr<class TDrawStore> FDrawStore;
     int FMinDays = 2;
     int FBoardTick = 0;
     int FBoardJob = -1;
-    bool FLogged = false;
-    QString FCode;
     int FDayPer = 0;
     int FMinPer = 1;
     // Headlines of today (and earlier days the minute chart reaches), the
@@ -94,19 +90,6 @@ public:
     bool FUSDue = false;
 
     // ---- broker link ----
-    std::unique_ptr<TBrokerBackend> FBackend;
-    QStringList FBackendProblems;
-    TReqQueue* FQ = nullptr;
-    TXASession* FSess = nullptr;
-    TXAQuery *qMaster = nullptr, *qPrice = nullptr, *qDay = nullptr, *qDayW = nullptr, *qMin = nullptr,
-             *qProg = nullptr, *qProgPg = nullptr, *qTick = nullptr, *qBal = nullptr, *qChk = nullptr,
-             *qOrd = nullptr, *qMod = nullptr, *qCxl = nullptr, *qMiche = nullptr, *qFill = nullptr,
-             *qPnl = nullptr, *qDayFee = nullptr, *qBalAll = nullptr, *qNews = nullptr, *qMulti = nullptr,
-             *qPv = nullptr, *qVol = nullptr, *qUS = nullptr, *qKIdx8 = nullptr, *qBoard = nullptr,
-             *qInv = nullptr, *qPopS = nullptr, *qPopI = nullptr, *qPopU = nullptr, *qInvP = nullptr,
-             *qShortPx = nullptr, *qRank = nullptr, *qBrk = nullptr, *qTime = nullptr;
-    TXAReal *rS3 = nullptr, *rK3 = nullptr, *rH1 = nullptr, *rHA = nullptr, *rSC1 = nullptr, *rSC0 = nullptr,
-            *rNws = nullptr, *rSC3 = nullptr;
     bool FLoginDone = false;
     QString FLoginCode, FLoginMsg;
     bool FInTry = false;
@@ -118,8 +101,6 @@ public:
     QHash<QString, TStockInfo> FMaster;
     QHash<QString, QString> FIsinCode, FCodeIsin;
 
-    bool SetQueryRes(TXAQuery* q, const QString& tr);
-    void SetRealRes(TXAReal* r, const QString& code);
     static bool IsSignificant(bool sysErr, const QString& code);
     void OnQueryData(TXAQuery* q, const QString& tr);
     void OnQueryMsg(TXAQuery* q, bool sysErr, const QString& code, const QString& msg);
@@ -191,7 +172,6 @@ public:
     void OpenTyped(const QString& text);
     void SetCodeText(const QString& text);
     bool CodeBoxEvent(QEvent* e);
-    TServerClock& ServerClock() const { return *FServerClock; }
 
     // ---- timers ----
     QTimer FClockTimer, FSyncTimer, FMicheTimer, FProgTimer, FSugTimer, FSplitTm, FSigBlink,
@@ -315,8 +295,6 @@ public:
     QComboBox* cbLmTopKind = nullptr;
     QLabel* lbDailyAvg = nullptr;
 
-    TClock& Clock() const { return *FClock; }
-    TServiceHost* ServiceHost() const { return FSvc.get(); }
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -362,10 +340,8 @@ private:
     QVector<TPendingPane> FPendingPanes;
     bool FShownOnce = false;
 
-    TClock* FClock;
+    std::unique_ptr<TAppContext> FCtx;
     std::unique_ptr<TLogPanel> FLog;
-    std::unique_ptr<TServerClock> FServerClock;
-    std::unique_ptr<TServiceHost> FSvc;
     bool FLoginAbandoned = false;
     bool WaitFor(const std::function<bool()>& done, qint64 maxMs, const std::function<qint64()>& deadline = {});
     bool FClosing = false;

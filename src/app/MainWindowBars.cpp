@@ -19,7 +19,7 @@
 #include <QSet>
 #include <algorithm>
 
-QString TfrmMain::Today() const { return FClock->Now().toString(QStringLiteral("yyyyMMdd")); }
+QString TfrmMain::Today() const { return Ctx().Today(); }
 
 TChartModel& TfrmMain::MinChart() { return chMin->Model(); }
 TChartModel& TfrmMain::DayChart() { return chDay->Model(); }
@@ -28,7 +28,7 @@ TChartModel& TfrmMain::DayChart() { return chDay->Model(); }
 void TfrmMain::UpdateChartTitles()
 {
     static const char* per[3] = {"일봉", "주봉", "월봉"};
-    const QString name = FCode.isEmpty() ? QString() : QStringLiteral("  ") + NameOf(FCode);
+    const QString name = Ctx().FCode.isEmpty() ? QString() : QStringLiteral("  ") + NameOf(Ctx().FCode);
     chDay->Model().SetTitle(QString::fromUtf8(per[qBound(0, FDayPer, 2)]) + name);
     chMin->Model().SetTitle(QString::number(FMinPer) + QStringLiteral("분봉") + name);
     chDay->update();
@@ -39,12 +39,12 @@ void TfrmMain::UpdateChartTitles()
 void TfrmMain::LoadDraws(TCandleChart* ch)
 {
     const bool minute = ch == chMin;
-    ch->Model().SetDraws(FDrawStore->Draws(TDrawStore::DrawKey(FCode, minute, FDayPer)));
+    ch->Model().SetDraws(FDrawStore->Draws(TDrawStore::DrawKey(Ctx().FCode, minute, FDayPer)));
 }
 
 void TfrmMain::SaveDraws(TCandleChart* ch)
 {
-    const QString key = TDrawStore::DrawKey(FCode, ch == chMin, FDayPer);
+    const QString key = TDrawStore::DrawKey(Ctx().FCode, ch == chMin, FDayPer);
     if (key.isEmpty())
         return;
     const QString err = FDrawStore->SaveDraws(key, ch->Model().GetDraws());
@@ -57,7 +57,7 @@ void TfrmMain::OnDayPerChange()
     FDayPer = qMax(0, cbDayPer->currentIndex());
     chDay->Model().SetDayGroup(FDayPer);
     UpdateChartTitles();
-    if (FCode.isEmpty())
+    if (Ctx().FCode.isEmpty())
         return;
     if (FDayPer > 0) {
         chDay->Model().Clear();
@@ -75,16 +75,16 @@ void TfrmMain::OnMinPerChange()
     FMinPer = i >= 0 && i < 6 ? per[i] : 1;
     chMin->Model().SetPeriod(FMinPer);
     UpdateChartTitles();
-    if (FCode.isEmpty())
+    if (Ctx().FCode.isEmpty())
         return;
     chMin->Model().Clear();
-    FQ->ClearTr(QStringLiteral("t8412"));
+    Ctx().FQ->ClearTr(QStringLiteral("t8412"));
     StartMinBars();
 }
 
 void TfrmMain::UpdateMinMoreButton()
 {
-    btnMinMore->setEnabled(!FMinMoreBusy && FClock->TickMs() >= FMinMoreReadyAt);
+    btnMinMore->setEnabled(!FMinMoreBusy && Ctx().Clock().TickMs() >= FMinMoreReadyAt);
     btnMinMore->setText(FMinMoreCnt == 0 ? QStringLiteral("◀ 더보기")
                                          : QStringLiteral("◀ 더보기 (%1)").arg(FMinMoreCnt));
 }
@@ -92,8 +92,8 @@ void TfrmMain::UpdateMinMoreButton()
 // One more business day of minute bars, at most 20 days and 15 requests in ten minutes.
 void TfrmMain::MinMore()
 {
-    const qint64 now = FClock->TickMs();
-    if (FMinCode.isEmpty() || !FLogged || FMinMoreBusy || now < FMinMoreReadyAt)
+    const qint64 now = Ctx().Clock().TickMs();
+    if (FMinCode.isEmpty() || !Ctx().FLogged || FMinMoreBusy || now < FMinMoreReadyAt)
         return;
     if (FMinNoMore) {
         Log(QStringLiteral("분봉 더보기: 이 종목은 더 이전 분봉이 없음"));
@@ -125,17 +125,17 @@ void TfrmMain::MinMore()
 
 void TfrmMain::SendMinDay(const QString& code, const QString& edate)
 {
-    FQ->Add(QStringLiteral("t8412"), [this, code, edate] {
-        if (!SetQueryRes(qMin, QStringLiteral("t8412"))) {
+    Ctx().FQ->Add(QStringLiteral("t8412"), [this, code, edate] {
+        if (!Ctx().SetQueryRes(Ctx().B.qMin, QStringLiteral("t8412"))) {
             FMinMoreBusy = false;
-            FMinMoreReadyAt = FClock->TickMs() + 3000;
+            FMinMoreReadyAt = Ctx().Clock().TickMs() + 3000;
             return;
         }
         FillMinInput(code, QStringLiteral("1"), edate, QString(), QString());
-        if (qMin->Request(false) < 0) {
+        if (Ctx().B.qMin->Request(false) < 0) {
             Log(QStringLiteral("!! 분봉 더보기 요청 실패"));
             FMinMoreBusy = false;
-            FMinMoreReadyAt = FClock->TickMs() + 3000;
+            FMinMoreReadyAt = Ctx().Clock().TickMs() + 3000;
         }
     });
 }
@@ -143,7 +143,7 @@ void TfrmMain::SendMinDay(const QString& code, const QString& edate)
 void TfrmMain::OnMinMoreData(int records)
 {
     FMinMoreBusy = false;
-    FMinMoreReadyAt = FClock->TickMs() + 2000;
+    FMinMoreReadyAt = Ctx().Clock().TickMs() + 2000;
     QSet<QString> daySet;
     for (const TBar& b : FMinAcc)
         daySet.insert(b.D.left(8));
@@ -170,10 +170,10 @@ void TfrmMain::OnMinMoreData(int records)
 
 void TfrmMain::ReqProg(bool next, bool refresh)
 {
-    if (!FLogged || FCode.isEmpty())
+    if (!Ctx().FLogged || Ctx().FCode.isEmpty())
         return;
     if (FProgIn.isEmpty() || FProgFld.isEmpty()) {
-        const QString path = FCfg.ResPath + QStringLiteral("t1637.res");
+        const QString path = Ctx().FCfg.ResPath + QStringLiteral("t1637.res");
         FProgIn = LoadResFields(path, QStringLiteral("t1637InBlock"));
         FProgFld = LoadResFields(path, QStringLiteral("t1637OutBlock1"));
         FProg.SetLayout(FProgIn, FProgFld);
@@ -182,11 +182,11 @@ void TfrmMain::ReqProg(bool next, bool refresh)
         Log(TProgState::NoLayoutMessage());
         return;
     }
-    FProg.Queued(next, refresh, FClock->TickMs());
-    const QString code = FCode;
-    FQ->Add(QStringLiteral("t1637"), [this, code, next, refresh] {
-        TXAQuery* q = refresh ? qProg : qProgPg;
-        if (!SetQueryRes(q, QStringLiteral("t1637"))) {
+    FProg.Queued(next, refresh, Ctx().Clock().TickMs());
+    const QString code = Ctx().FCode;
+    Ctx().FQ->Add(QStringLiteral("t1637"), [this, code, next, refresh] {
+        TXAQuery* q = refresh ? Ctx().B.qProg : Ctx().B.qProgPg;
+        if (!Ctx().SetQueryRes(q, QStringLiteral("t1637"))) {
             FProg.SendFailed(refresh);
             return;
         }
@@ -204,7 +204,7 @@ void TfrmMain::ReqProg(bool next, bool refresh)
 void TfrmMain::OnProgData(TXAQuery* q)
 {
     const int visible = gProg->viewport()->height() / qMax(1, gProg->verticalHeader()->defaultSectionSize());
-    const TProgOutcome o = FProg.OnAnswer(*q, q == qProgPg, visible);
+    const TProgOutcome o = FProg.OnAnswer(*q, q == Ctx().B.qProgPg, visible);
     for (const QString& line : o.Logs)
         Log(line);
     if (o.GridChanged) {
@@ -247,24 +247,24 @@ void TfrmMain::FillMinInput(const QString& code, const QString& nday, const QStr
                             const QString& ctsTime)
 {
     const QString b = QStringLiteral("t8412InBlock");
-    qMin->SetFieldData(b, QStringLiteral("shcode"), 0, code);
-    qMin->SetFieldData(b, QStringLiteral("ncnt"), 0, QStringLiteral("1"));
-    qMin->SetFieldData(b, QStringLiteral("qrycnt"), 0, QStringLiteral("2000"));
-    qMin->SetFieldData(b, QStringLiteral("nday"), 0, nday);
-    qMin->SetFieldData(b, QStringLiteral("sdate"), 0, QString());
-    qMin->SetFieldData(b, QStringLiteral("stime"), 0, QString());
-    qMin->SetFieldData(b, QStringLiteral("edate"), 0, edate);
-    qMin->SetFieldData(b, QStringLiteral("etime"), 0, QString());
-    qMin->SetFieldData(b, QStringLiteral("cts_date"), 0, ctsDate);
-    qMin->SetFieldData(b, QStringLiteral("cts_time"), 0, ctsTime);
-    qMin->SetFieldData(b, QStringLiteral("comp_yn"), 0, QStringLiteral("Y"));
+    Ctx().B.qMin->SetFieldData(b, QStringLiteral("shcode"), 0, code);
+    Ctx().B.qMin->SetFieldData(b, QStringLiteral("ncnt"), 0, QStringLiteral("1"));
+    Ctx().B.qMin->SetFieldData(b, QStringLiteral("qrycnt"), 0, QStringLiteral("2000"));
+    Ctx().B.qMin->SetFieldData(b, QStringLiteral("nday"), 0, nday);
+    Ctx().B.qMin->SetFieldData(b, QStringLiteral("sdate"), 0, QString());
+    Ctx().B.qMin->SetFieldData(b, QStringLiteral("stime"), 0, QString());
+    Ctx().B.qMin->SetFieldData(b, QStringLiteral("edate"), 0, edate);
+    Ctx().B.qMin->SetFieldData(b, QStringLiteral("etime"), 0, QString());
+    Ctx().B.qMin->SetFieldData(b, QStringLiteral("cts_date"), 0, ctsDate);
+    Ctx().B.qMin->SetFieldData(b, QStringLiteral("cts_time"), 0, ctsTime);
+    Ctx().B.qMin->SetFieldData(b, QStringLiteral("comp_yn"), 0, QStringLiteral("Y"));
 }
 
 void TfrmMain::StartMinBars()
 {
-    if (!FLogged || FCode.isEmpty())
+    if (!Ctx().FLogged || Ctx().FCode.isEmpty())
         return;
-    FMinCode = FCode;
+    FMinCode = Ctx().FCode;
     FMinAcc.clear();
     FMinPage = 0;
     FMinDays = 2;
@@ -278,14 +278,14 @@ void TfrmMain::StartMinBars()
 
 void TfrmMain::SendMinPage(const QString& code, const QString& ctsDate, bool next, const QString& ctsTime)
 {
-    const QString today = FClock->Now().toString(QStringLiteral("yyyyMMdd"));
-    FQ->Add(QStringLiteral("t8412"), [this, code, ctsDate, next, ctsTime, today] {
-        if (!SetQueryRes(qMin, QStringLiteral("t8412")))
+    const QString today = Ctx().Clock().Now().toString(QStringLiteral("yyyyMMdd"));
+    Ctx().FQ->Add(QStringLiteral("t8412"), [this, code, ctsDate, next, ctsTime, today] {
+        if (!Ctx().SetQueryRes(Ctx().B.qMin, QStringLiteral("t8412")))
             return;
         FillMinInput(code, QStringLiteral("3"), today, ctsDate, ctsTime);
-        if (qMin->Request(next) < 0) {
+        if (Ctx().B.qMin->Request(next) < 0) {
             Log(QStringLiteral("!! t8412 분봉 요청 실패 — 6초 뒤 다시"));
-            FMinRetryAt = FClock->TickMs() + 6000;
+            FMinRetryAt = Ctx().Clock().TickMs() + 6000;
         }
     });
 }
@@ -293,17 +293,17 @@ void TfrmMain::SendMinPage(const QString& code, const QString& ctsDate, bool nex
 void TfrmMain::OnMinData()
 {
     const QString head = QStringLiteral("t8412OutBlock");
-    QString code = qMin->GetFieldData(head, QStringLiteral("shcode"), 0).trimmed();
+    QString code = Ctx().B.qMin->GetFieldData(head, QStringLiteral("shcode"), 0).trimmed();
     if (code.size() > 6)
         code = code.right(6);
     if (!code.isEmpty() && code != FMinCode)
         return;  // a late answer for another stock
     const QString b = QStringLiteral("t8412OutBlock1");
-    int n = qMin->Decompress(b);
+    int n = Ctx().B.qMin->Decompress(b);
     if (n < 0)
-        n = qMin->GetBlockCount(b);
+        n = Ctx().B.qMin->GetBlockCount(b);
     for (int i = 0; i < n; ++i) {
-        auto get = [&](const char* f) { return qMin->GetFieldData(b, QString::fromLatin1(f), i); };
+        auto get = [&](const char* f) { return Ctx().B.qMin->GetFieldData(b, QString::fromLatin1(f), i); };
         TBar bar;
         bar.D = get("date").trimmed() + get("time").trimmed().left(4);
         if (bar.D.size() != 12)
@@ -320,9 +320,9 @@ void TfrmMain::OnMinData()
         return;
     }
     FMinPage += 1;
-    FMinCtsD = qMin->GetFieldData(head, QStringLiteral("cts_date"), 0).trimmed();
-    FMinCtsT = qMin->GetFieldData(head, QStringLiteral("cts_time"), 0).trimmed();
-    const QString today = FClock->Now().toString(QStringLiteral("yyyyMMdd"));
+    FMinCtsD = Ctx().B.qMin->GetFieldData(head, QStringLiteral("cts_date"), 0).trimmed();
+    FMinCtsT = Ctx().B.qMin->GetFieldData(head, QStringLiteral("cts_time"), 0).trimmed();
+    const QString today = Ctx().Clock().Now().toString(QStringLiteral("yyyyMMdd"));
     QSet<QString> daySet;
     for (const TBar& bar : FMinAcc)
         daySet.insert(bar.D.left(8));
@@ -342,7 +342,7 @@ void TfrmMain::OnMinData()
 
 void TfrmMain::ShowMinBars(bool paging)
 {
-    const QString today = FClock->Now().toString(QStringLiteral("yyyyMMdd"));
+    const QString today = Ctx().Clock().Now().toString(QStringLiteral("yyyyMMdd"));
     QVector<TBar> kept;
     QSet<QString> daySet;
     QString latest;

@@ -23,24 +23,15 @@ const QColor kGreen(0, 160, 0);
 
 void TfrmMain::CreateBrokerObjects()
 {
-    FBackend = CreateBrokerBackend(FCfg, FIniPath, *FClock, &FBackendProblems);
-    FSess = FBackend->CreateSession(this);
-    connect(FSess, &TXASession::LoginResult, this, [this](const QString& c, const QString& m) { OnSessLogin(c, m); });
-    for (TXAQuery** q : {&qMaster, &qPrice, &qDay, &qDayW, &qMin, &qProg, &qProgPg, &qTick, &qBal, &qChk, &qOrd,
-                         &qMod, &qCxl, &qMiche, &qFill, &qPnl, &qDayFee, &qBalAll, &qNews, &qMulti, &qPv, &qVol,
-                         &qUS, &qKIdx8, &qBoard, &qInv, &qPopS, &qPopI, &qPopU, &qInvP, &qShortPx, &qRank, &qBrk,
-                         &qTime}) {
-        TXAQuery* obj = FBackend->CreateQuery(this);
-        *q = obj;
+    Ctx().CreateBrokerObjects();
+    connect(Ctx().B.FSess, &TXASession::LoginResult, this, [this](const QString& c, const QString& m) { OnSessLogin(c, m); });
+    for (TXAQuery* obj : Ctx().B.Queries()) {
         connect(obj, &TXAQuery::ReceiveData, this, [this, obj](const QString& tr) { OnQueryData(obj, tr); });
         connect(obj, &TXAQuery::ReceiveMessage, this,
                 [this, obj](bool e, const QString& c, const QString& m) { OnQueryMsg(obj, e, c, m); });
     }
-    for (TXAReal** r : {&rS3, &rK3, &rH1, &rHA, &rSC1, &rSC0, &rNws, &rSC3}) {
-        TXAReal* obj = FBackend->CreateReal(this);
-        *r = obj;
+    for (TXAReal* obj : Ctx().B.Reals())
         connect(obj, &TXAReal::ReceiveRealData, this, [this, obj](const QString& tr) { OnRealData(obj, tr); });
-    }
 
     FClockTimer.setInterval(100);
     connect(&FClockTimer, &QTimer::timeout, this, [this] { UpdateClock(); });
@@ -55,26 +46,6 @@ void TfrmMain::CreateBrokerObjects()
     UpdateClock();
 }
 
-bool TfrmMain::SetQueryRes(TXAQuery* q, const QString& tr)
-{
-    const QString path = FCfg.ResPath + tr + QStringLiteral(".res");
-    if (!QFileInfo(path).isFile()) {
-        Log(QStringLiteral("!! Res 파일 없음: ") + path);
-        return false;
-    }
-    q->SetResFileName(path);
-    return true;
-}
-
-void TfrmMain::SetRealRes(TXAReal* r, const QString& code)
-{
-    const QString path = FCfg.ResPath + code + QStringLiteral(".res");
-    if (!QFileInfo(path).isFile())
-        Log(QStringLiteral("!! Res 파일 없음: ") + path);
-    else
-        r->SetResFileName(path);
-}
-
 bool TfrmMain::IsSignificant(bool sysErr, const QString& code)
 {
     return sysErr || !code.startsWith(QLatin1Char('0'));
@@ -86,9 +57,9 @@ bool TfrmMain::IsSignificant(bool sysErr, const QString& code)
 // deadline function may end the wait earlier (returns a tick, 0 = none).
 bool TfrmMain::WaitFor(const std::function<bool()>& done, qint64 maxMs, const std::function<qint64()>& deadline)
 {
-    const qint64 start = FClock->TickMs();
+    const qint64 start = Ctx().Clock().TickMs();
     while (!done()) {
-        const qint64 now = FClock->TickMs();
+        const qint64 now = Ctx().Clock().TickMs();
         if (now - start >= maxMs)
             return false;
         if (deadline) {
@@ -97,14 +68,14 @@ bool TfrmMain::WaitFor(const std::function<bool()>& done, qint64 maxMs, const st
                 return false;
         }
         QApplication::processEvents(QEventLoop::AllEvents, 15);
-        FClock->Sleep(15);
+        Ctx().Clock().Sleep(15);
     }
     return true;
 }
 
 void TfrmMain::StartupLogin()
 {
-    TIniFile ini(FIniPath);
+    TIniFile ini(Ctx().FIniPath);
     const QString id = ini.ReadString(QStringLiteral("LOGIN"), QStringLiteral("ID"), QString()).trimmed();
     const QString pw = ini.ReadString(QStringLiteral("LOGIN"), QStringLiteral("PW"), QString());
     const QString cert = ini.ReadString(QStringLiteral("LOGIN"), QStringLiteral("CERT"), QString());
@@ -133,7 +104,7 @@ TLoginResult TfrmMain::TryLogin(const QString& id, const QString& pw, const QStr
                                 const QString& acpw, bool save)
 {
     if (save) {
-        TIniFile ini(FIniPath);
+        TIniFile ini(Ctx().FIniPath);
         ini.WriteString(QStringLiteral("LOGIN"), QStringLiteral("ID"), id);
         ini.WriteString(QStringLiteral("LOGIN"), QStringLiteral("PW"), pw);
         ini.WriteString(QStringLiteral("LOGIN"), QStringLiteral("CERT"), cert);
@@ -149,20 +120,20 @@ TLoginResult TfrmMain::TryLogin(const QString& id, const QString& pw, const QStr
     }
     TConfig cfg;
     QString err;
-    if (!LoadConfig(FIniPath, cfg, err, FExeDir + QStringLiteral("Res/")))
+    if (!LoadConfig(Ctx().FIniPath, cfg, err, Ctx().FExeDir + QStringLiteral("Res/")))
         return {false, err};
-    FCfg = cfg;
-    FCfgOk = true;
-    if (!QFileInfo::exists(FCfg.ResPath + QStringLiteral("t1101.res")))
-        return {false, QStringLiteral("xingAPI 가 설치돼 있지 않거나 Res 폴더를 못 찾았습니다 (") + FCfg.ResPath +
+    Ctx().FCfg = cfg;
+    Ctx().FCfgOk = true;
+    if (!QFileInfo::exists(Ctx().FCfg.ResPath + QStringLiteral("t1101.res")))
+        return {false, QStringLiteral("xingAPI 가 설치돼 있지 않거나 Res 폴더를 못 찾았습니다 (") + Ctx().FCfg.ResPath +
                            QStringLiteral(")")};
-    FSess->DisconnectServer();
+    Ctx().B.FSess->DisconnectServer();
     // Only the simulated exchange is built in; other hosts cannot be reached.
-    if (!IsSimHost(FCfg.Host) || !FSess->ConnectServer(FCfg.Host, FCfg.Port))
+    if (!IsSimHost(Ctx().FCfg.Host) || !Ctx().B.FSess->ConnectServer(Ctx().FCfg.Host, Ctx().FCfg.Port))
         return {false, QStringLiteral("LS 서버에 연결하지 못했습니다 (인터넷 · 방화벽 확인)")};
     FLoginDone = false;
     FInTry = true;
-    if (!FSess->Login(FCfg.ID, FCfg.PW, FCfg.CertPW, FCfg.SvrType, false)) {
+    if (!Ctx().B.FSess->Login(Ctx().FCfg.ID, Ctx().FCfg.PW, Ctx().FCfg.CertPW, Ctx().FCfg.SvrType, false)) {
         FInTry = false;
         return {false, QStringLiteral("로그인 요청을 보내지 못했습니다 (공동인증서 확인)")};
     }
@@ -171,7 +142,7 @@ TLoginResult TfrmMain::TryLogin(const QString& id, const QString& pw, const QStr
     WaitFor([this] { return FLoginDone; }, 30000);
     FInTry = false;
     if (!FLoginDone) {
-        FSess->DisconnectServer();
+        Ctx().B.FSess->DisconnectServer();
         return {false, QStringLiteral("LS 서버 응답이 없습니다 (30초)")};
     }
     if (FLoginCode != QStringLiteral("0000"))
@@ -180,21 +151,21 @@ TLoginResult TfrmMain::TryLogin(const QString& id, const QString& pw, const QStr
     // The account must belong to this user.
     QStringList shown;
     bool found = false;
-    for (int i = 0; i < FSess->GetAccountListCount(); ++i) {
+    for (int i = 0; i < Ctx().B.FSess->GetAccountListCount(); ++i) {
         QString digits;
-        for (QChar c : FSess->GetAccountList(i))
+        for (QChar c : Ctx().B.FSess->GetAccountList(i))
             if (c.isDigit())
                 digits += c;
         if (digits.isEmpty())
             continue;
-        found = found || digits == FCfg.Acno;
+        found = found || digits == Ctx().FCfg.Acno;
         shown << (digits.size() == 11 ? digits.left(9) + QLatin1Char('-') + digits.right(2) : digits);
     }
     const QString list = shown.join(QStringLiteral(", "));
     Log(QStringLiteral("계좌 확인: 입력 %1 · 이 아이디 계좌 %2")
-            .arg(MaskAcct(FCfg.Acno), shown.isEmpty() ? QStringLiteral("(목록 없음)") : list));
+            .arg(MaskAcct(Ctx().FCfg.Acno), shown.isEmpty() ? QStringLiteral("(목록 없음)") : list));
     if (!shown.isEmpty() && !found) {
-        FSess->DisconnectServer();
+        Ctx().B.FSess->DisconnectServer();
         return {false, QStringLiteral("계좌번호가 이 아이디의 계좌가 아닙니다. 이 아이디 계좌: ") + list};
     }
 
@@ -202,23 +173,23 @@ TLoginResult TfrmMain::TryLogin(const QString& id, const QString& pw, const QStr
     FChkDone = false;
     FChkErr.clear();
     FChkMsgAt = 0;
-    if (!SetQueryRes(qChk, QStringLiteral("CSPAQ12300"))) {
-        FSess->DisconnectServer();
+    if (!Ctx().SetQueryRes(Ctx().B.qChk, QStringLiteral("CSPAQ12300"))) {
+        Ctx().B.FSess->DisconnectServer();
         return {false, QStringLiteral("계좌 확인용 Res 파일(CSPAQ12300.res)이 없습니다 — xingAPI 설치 확인")};
     }
-    FillBalanceInput(qChk);
-    if (qChk->Request(false) < 0) {
-        FSess->DisconnectServer();
+    FillBalanceInput(Ctx().B.qChk);
+    if (Ctx().B.qChk->Request(false) < 0) {
+        Ctx().B.FSess->DisconnectServer();
         return {false, QStringLiteral("계좌 확인 조회를 보내지 못했습니다")};
     }
     WaitFor([this] { return FChkDone; }, 10000, [this] { return FChkMsgAt > 0 ? FChkMsgAt + 1500 : 0; });
     if (!FChkDone) {
-        FSess->DisconnectServer();
+        Ctx().B.FSess->DisconnectServer();
         if (FChkMsgAt > 0)
             return {false, QStringLiteral("계좌번호 · 계좌 비밀번호를 확인하세요 — ") + FChkErr};
         return {false, QStringLiteral("계좌 확인 응답이 없습니다 (10초) — 계좌번호 · 계좌 비밀번호를 확인하세요")};
     }
-    Log(QStringLiteral("계좌 확인 OK: ") + MaskAcct(FCfg.Acno));
+    Log(QStringLiteral("계좌 확인 OK: ") + MaskAcct(Ctx().FCfg.Acno));
     AfterLogin(FLoginMsg);
     return {true, QString()};
 }
@@ -236,20 +207,20 @@ void TfrmMain::OnSessLogin(const QString& code, const QString& msg)
 
 void TfrmMain::AfterLogin(const QString& msg)
 {
-    FLogged = true;
-    SetStatus(QStringLiteral("● 접속 — 계좌 ") + MaskAcct(FCfg.Acno), kGreen);
+    Ctx().FLogged = true;
+    SetStatus(QStringLiteral("● 접속 — 계좌 ") + MaskAcct(Ctx().FCfg.Acno), kGreen);
     FBoardTick = 29;
     FUSDue = true;
     Log(QStringLiteral("로그인 성공: ") + msg);
-    for (auto [feed, code] : {std::pair{rSC1, "SC1"}, {rSC0, "SC0"}, {rSC3, "SC3"}}) {
-        SetRealRes(feed, QString::fromLatin1(code));
+    for (auto [feed, code] : {std::pair{Ctx().B.rSC1, "SC1"}, {Ctx().B.rSC0, "SC0"}, {Ctx().B.rSC3, "SC3"}}) {
+        Ctx().SetRealRes(feed, QString::fromLatin1(code));
         feed->AdviseRealData();
     }
-    SetRealRes(rNws, QStringLiteral("NWS"));
-    rNws->SetFieldData(QStringLiteral("InBlock"), QStringLiteral("nwcode"), QStringLiteral("NWS001"));
-    rNws->AdviseRealData();
+    Ctx().SetRealRes(Ctx().B.rNws, QStringLiteral("NWS"));
+    Ctx().B.rNws->SetFieldData(QStringLiteral("InBlock"), QStringLiteral("nwcode"), QStringLiteral("NWS001"));
+    Ctx().B.rNws->AdviseRealData();
     ReqMaster();
-    SelectStock(FCode.isEmpty() ? FCfg.LastCode : FCode);
+    SelectStock(Ctx().FCode.isEmpty() ? Ctx().FCfg.LastCode : Ctx().FCode);
     ReqBal();
     ReqMiche();
     ReqTime();
@@ -260,14 +231,14 @@ void TfrmMain::AfterLogin(const QString& msg)
 
 void TfrmMain::ReqTime()
 {
-    if (!FLogged)
+    if (!Ctx().FLogged)
         return;
-    FQ->Add(QStringLiteral("t0167"), [this] {
-        if (!SetQueryRes(qTime, QStringLiteral("t0167")))
+    Ctx().FQ->Add(QStringLiteral("t0167"), [this] {
+        if (!Ctx().SetQueryRes(Ctx().B.qTime, QStringLiteral("t0167")))
             return;
-        qTime->SetFieldData(QStringLiteral("t0167InBlock"), QStringLiteral("id"), 0, QString());
-        FServerClock->MarkSent();
-        if (qTime->Request(false) < 0)
+        Ctx().B.qTime->SetFieldData(QStringLiteral("t0167InBlock"), QStringLiteral("id"), 0, QString());
+        Ctx().ServerClock().MarkSent();
+        if (Ctx().B.qTime->Request(false) < 0)
             Log(QStringLiteral("!! 서버 시각 조회 실패"));
     });
 }
@@ -275,19 +246,19 @@ void TfrmMain::ReqTime()
 void TfrmMain::OnTimeData()
 {
     const QString b = QStringLiteral("t0167OutBlock");
-    Log(FServerClock->OnTimeData(qTime->GetFieldData(b, QStringLiteral("dt"), 0),
-                                 qTime->GetFieldData(b, QStringLiteral("time"), 0)));
+    Log(Ctx().ServerClock().OnTimeData(Ctx().B.qTime->GetFieldData(b, QStringLiteral("dt"), 0),
+                                 Ctx().B.qTime->GetFieldData(b, QStringLiteral("time"), 0)));
 }
 
 // ---- stock master ----
 
 void TfrmMain::ReqMaster()
 {
-    FQ->Add(QStringLiteral("t8430"), [this] {
-        if (!SetQueryRes(qMaster, QStringLiteral("t8430")))
+    Ctx().FQ->Add(QStringLiteral("t8430"), [this] {
+        if (!Ctx().SetQueryRes(Ctx().B.qMaster, QStringLiteral("t8430")))
             return;
-        qMaster->SetFieldData(QStringLiteral("t8430InBlock"), QStringLiteral("gubun"), 0, QStringLiteral("0"));
-        if (qMaster->Request(false) < 0)
+        Ctx().B.qMaster->SetFieldData(QStringLiteral("t8430InBlock"), QStringLiteral("gubun"), 0, QStringLiteral("0"));
+        if (Ctx().B.qMaster->Request(false) < 0)
             Log(QStringLiteral("!! t8430 종목목록 요청 실패"));
     });
 }
@@ -295,21 +266,21 @@ void TfrmMain::ReqMaster()
 void TfrmMain::OnMasterData()
 {
     const QString b = QStringLiteral("t8430OutBlock");
-    const int n = qMaster->GetBlockCount(b);
+    const int n = Ctx().B.qMaster->GetBlockCount(b);
     FMaster.clear();
     FIsinCode.clear();
     FCodeIsin.clear();
     FMaster.reserve(n);
     for (int i = 0; i < n; ++i) {
         TStockInfo s;
-        s.Code = qMaster->GetFieldData(b, QStringLiteral("shcode"), i).trimmed();
-        s.Name = qMaster->GetFieldData(b, QStringLiteral("hname"), i).trimmed();
-        s.Mkt = qMaster->GetFieldData(b, QStringLiteral("gubun"), i).trimmed() == QStringLiteral("2") ? QLatin1Char('2')
+        s.Code = Ctx().B.qMaster->GetFieldData(b, QStringLiteral("shcode"), i).trimmed();
+        s.Name = Ctx().B.qMaster->GetFieldData(b, QStringLiteral("hname"), i).trimmed();
+        s.Mkt = Ctx().B.qMaster->GetFieldData(b, QStringLiteral("gubun"), i).trimmed() == QStringLiteral("2") ? QLatin1Char('2')
                                                                                                        : QLatin1Char('1');
         if (s.Code.isEmpty())
             continue;
         FMaster.insert(s.Code, s);
-        const QString isin = qMaster->GetFieldData(b, QStringLiteral("expcode"), i).trimmed();
+        const QString isin = Ctx().B.qMaster->GetFieldData(b, QStringLiteral("expcode"), i).trimmed();
         if (isin.size() == 12) {
             FIsinCode.insert(isin, s.Code);
             FCodeIsin.insert(s.Code, isin);
@@ -320,8 +291,8 @@ void TfrmMain::OnMasterData()
         Log(QStringLiteral("!! 종목 목록에 ISIN(expcode) 칸이 없음 — 우선주 · ETF 루멘가 틀릴 수 있음"));
     Log(QStringLiteral("종목 목록 %1개").arg(FMaster.size()));
     UpdateChartTitles();
-    if (!FCode.isEmpty()) {
-        FHoga.Name = NameOf(FCode);
+    if (!Ctx().FCode.isEmpty()) {
+        FHoga.Name = NameOf(Ctx().FCode);
         SetCodeText(FHoga.Name);
         UpdateQuoteHeader();
     }
@@ -337,11 +308,11 @@ QString TfrmMain::NameOf(const QString& code) const
 
 void TfrmMain::OnQueryData(TXAQuery* q, const QString& tr)
 {
-    if (q == qChk) {
+    if (q == Ctx().B.qChk) {
         FChkDone = true;
         return;
     }
-    if (q == qDayW) {
+    if (q == Ctx().B.qDayW) {
         OnDayWData();
         return;
     }
@@ -351,13 +322,13 @@ void TfrmMain::OnQueryData(TXAQuery* q, const QString& tr)
         OnPriceData();
     else if (tr == QStringLiteral("CSPAQ12300"))
         OnBalData();
-    else if (tr == QStringLiteral("t0425") && q == qFill)
+    else if (tr == QStringLiteral("t0425") && q == Ctx().B.qFill)
         OnFillsData();
-    else if (tr == QStringLiteral("t0425") && q == qMiche)
+    else if (tr == QStringLiteral("t0425") && q == Ctx().B.qMiche)
         OnMicheData();
-    else if (tr == QStringLiteral("t8412") && q == qMin)
+    else if (tr == QStringLiteral("t8412") && q == Ctx().B.qMin)
         OnMinData();
-    else if (tr == QStringLiteral("t8410") && q == qDay)
+    else if (tr == QStringLiteral("t8410") && q == Ctx().B.qDay)
         OnDayData();
     else if (tr == QStringLiteral("t1637"))
         OnProgData(q);
@@ -371,14 +342,14 @@ void TfrmMain::OnQueryMsg(TXAQuery* q, bool sysErr, const QString& code, const Q
 {
     const QString c = code.trimmed();
     const QString m = msg.trimmed();
-    if (q == qChk) {
+    if (q == Ctx().B.qChk) {
         FChkErr = m + QStringLiteral("  [") + c + QStringLiteral("]");
-        FChkMsgAt = FClock->TickMs();
+        FChkMsgAt = Ctx().Clock().TickMs();
         Log(QStringLiteral("계좌 확인 응답 [") + c + QStringLiteral("] ") + m);
         return;
     }
-    if (q == qOrd || q == qCxl || q == qMod) {
-        const QString head = q == qOrd ? QStringLiteral("주문응답 [") : q == qCxl ? QStringLiteral("취소응답 [")
+    if (q == Ctx().B.qOrd || q == Ctx().B.qCxl || q == Ctx().B.qMod) {
+        const QString head = q == Ctx().B.qOrd ? QStringLiteral("주문응답 [") : q == Ctx().B.qCxl ? QStringLiteral("취소응답 [")
                                                                                   : QStringLiteral("정정응답 [");
         Log(head + code + QStringLiteral("] ") + msg);
         ReqMiche();
@@ -386,15 +357,15 @@ void TfrmMain::OnQueryMsg(TXAQuery* q, bool sysErr, const QString& code, const Q
     }
     if (!IsSignificant(sysErr, code))
         return;
-    if (q == qMin) {
+    if (q == Ctx().B.qMin) {
         Log(QStringLiteral("[") + c + QStringLiteral("] 분봉: ") + msg + QStringLiteral(" — 6초 뒤 다시"));
-        FMinRetryAt = FClock->TickMs() + 6000;
+        FMinRetryAt = Ctx().Clock().TickMs() + 6000;
         return;
     }
     Log(QStringLiteral("[") + code + QStringLiteral("] ") + msg);
     if (TProgState::IsLimitMessage(msg)) {
         FTickBusy = false;
-        Log(FProg.OnLimitMessage(FClock->TickMs()));
+        Log(FProg.OnLimitMessage(Ctx().Clock().TickMs()));
     }
 }
 
@@ -410,7 +381,7 @@ void TfrmMain::OnRealData(TXAReal* r, const QString& tr)
                 .arg(r->GetFieldData(b, QStringLiteral("Isunm")).trimmed(),
                      r->GetFieldData(b, QStringLiteral("execqty")), r->GetFieldData(b, QStringLiteral("execprc"))));
         FAcctDirty = true;
-        FAcctDirtyAt = FClock->TickMs();
+        FAcctDirtyAt = Ctx().Clock().TickMs();
         ReqMiche();
     } else if (tr == QStringLiteral("SC0") || tr == QStringLiteral("SC3")) {
         ReqMiche();

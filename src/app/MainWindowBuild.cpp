@@ -144,7 +144,7 @@ void TfrmMain::BuildBottom()
     Memo = new QPlainTextEdit(tsLog);
     Memo->setFont(AppFont(9));
     VBox(tsLog)->addWidget(Memo);
-    FLog = std::make_unique<TLogPanel>(pcLog, 1, Memo, *FClock);
+    FLog = std::make_unique<TLogPanel>(pcLog, 1, Memo, Ctx().Clock());
     connect(pcLog, &QTabWidget::currentChanged, this, [this](int i) { FLog->OnTabChanged(i); });
     spBottom->addWidget(pcLog);
 
@@ -344,7 +344,7 @@ void TfrmMain::BuildOrderColumn(QWidget*)
             ReqProg(true, false);
     });
     connect(&FProgTimer, &QTimer::timeout, this, [this] {
-        if (FLogged && !FCode.isEmpty() && FProg.OnAutoTick(FClock->TickMs()))
+        if (Ctx().FLogged && !Ctx().FCode.isEmpty() && FProg.OnAutoTick(Ctx().Clock().TickMs()))
             ReqProg(false, true);
     });
     spOrd->addWidget(pnlProg);

@@ -97,12 +97,12 @@ QString IntText(const QList<int>& v)
 
 void TfrmMain::LoadLayout()
 {
-    if (!QFileInfo::exists(FIniPath)) {
+    if (!QFileInfo::exists(Ctx().FIniPath)) {
         FFirstRun = true;
         setWindowState(windowState() | Qt::WindowMaximized);
         return;
     }
-    TIniFile ini(FIniPath);
+    TIniFile ini(Ctx().FIniPath);
     FIniNotUtf8 = ini.HadInvalidText();
     if (ini.ReadInteger(L, QStringLiteral("W"), 0) < 1) {
         FFirstRun = true;
@@ -183,7 +183,7 @@ void TfrmMain::LoadLayout()
 
 void TfrmMain::SaveLayout()
 {
-    TIniFile ini(FIniPath);
+    TIniFile ini(Ctx().FIniPath);
     ini.WriteBool(L, QStringLiteral("MAX"), isMaximized());
     ini.WriteInteger(L, QStringLiteral("DAYBARW"), chDay->Model().UserBarW());
     ini.WriteInteger(U, QStringLiteral("DAYPER"), FDayPer);
@@ -212,8 +212,8 @@ void TfrmMain::SaveLayout()
     ini.WriteInteger(L, QStringLiteral("BRKH"), PaneSize(spTk, 1));
     ini.WriteString(U, QStringLiteral("RECENT"), ListToCommaText(FRecent));
     ini.WriteInteger(U, QStringLiteral("ISSUETAB"), pcIssue->currentIndex());
-    if (!FCode.isEmpty())
-        ini.WriteString(U, QStringLiteral("LASTCODE"), FCode);
+    if (!Ctx().FCode.isEmpty())
+        ini.WriteString(U, QStringLiteral("LASTCODE"), Ctx().FCode);
     ini.WriteString(U, QStringLiteral("FEE"), edFee->text().trimmed());
     ini.WriteInteger(U, QStringLiteral("MINPER"), cbMinPer->currentIndex());
     ini.WriteBool(U, QStringLiteral("AMTMODE"), rbAmt->isChecked());

@@ -28,10 +28,10 @@ void TfrmMain::SelectStock(const QString& code)
     if (code.isEmpty())
         return;
     AddRecent(FRecent, code);
-    if (!FCode.isEmpty() && FLogged)
-        for (TXAReal* r : {rS3, rK3, rH1, rHA})
-            r->UnadviseRealDataWithKey(FCode);
-    FCode = code;
+    if (!Ctx().FCode.isEmpty() && Ctx().FLogged)
+        for (TXAReal* r : {Ctx().B.rS3, Ctx().B.rK3, Ctx().B.rH1, Ctx().B.rHA})
+            r->UnadviseRealDataWithKey(Ctx().FCode);
+    Ctx().FCode = code;
     const QString name = NameOf(code);
     FHoga = THogaData();
     FHoga.Code = code;
@@ -50,7 +50,7 @@ void TfrmMain::SelectStock(const QString& code)
     chMin->Model().Clear();
     chDay->Model().SetExtVwap(0);
     UpdateChartTitles();
-    if (FLogged) {
+    if (Ctx().FLogged) {
         chMin->Model().SetFills({});
         chDay->Model().SetPrevClose(0);
         chMin->Model().SetPrevClose(0);
@@ -63,17 +63,17 @@ void TfrmMain::SelectStock(const QString& code)
     ApplyHold();
     SetCodeText(name);
     edPrice->setText(QStringLiteral("0"));
-    if (!FLogged) {
+    if (!Ctx().FLogged) {
         Log(name + QStringLiteral(" — 로그인하면 불러옵니다"));
         return;
     }
-    for (auto [feed, tr] : {std::pair{rS3, "S3_"}, {rK3, "K3_"}, {rH1, "H1_"}, {rHA, "HA_"}}) {
-        SetRealRes(feed, QString::fromLatin1(tr));
+    for (auto [feed, tr] : {std::pair{Ctx().B.rS3, "S3_"}, {Ctx().B.rK3, "K3_"}, {Ctx().B.rH1, "H1_"}, {Ctx().B.rHA, "HA_"}}) {
+        Ctx().SetRealRes(feed, QString::fromLatin1(tr));
         feed->SetFieldData(QStringLiteral("InBlock"), QStringLiteral("shcode"), code);
         feed->AdviseRealData();
     }
     for (const char* tr : {"t1101", "t8410", "t8412", "t1637", "t1301"})
-        FQ->ClearTr(QString::fromLatin1(tr));
+        Ctx().FQ->ClearTr(QString::fromLatin1(tr));
     ReqPrice();
     ReqTicks(false);
     StartMinBars();
@@ -87,10 +87,10 @@ void TfrmMain::SelectStock(const QString& code)
 // One t8410 request of the current stock: "2" day, "3" week, "4" month bars.
 void TfrmMain::QueueDayBars(TXAQuery* q, const QString& gubun, const QString& failText)
 {
-    const QString code = FCode;
+    const QString code = Ctx().FCode;
     const QString today = Today();
-    FQ->Add(QStringLiteral("t8410"), [this, q, code, gubun, today, failText] {
-        if (!SetQueryRes(q, QStringLiteral("t8410")))
+    Ctx().FQ->Add(QStringLiteral("t8410"), [this, q, code, gubun, today, failText] {
+        if (!Ctx().SetQueryRes(q, QStringLiteral("t8410")))
             return;
         const QString b = QStringLiteral("t8410InBlock");
         q->SetFieldData(b, QStringLiteral("shcode"), 0, code);
@@ -129,9 +129,9 @@ QVector<TBar> TfrmMain::ReadDayBars(TXAQuery* q, bool value) const
 
 void TfrmMain::ReqDayW()
 {
-    if (!FLogged || FCode.isEmpty() || FDayPer < 1)
+    if (!Ctx().FLogged || Ctx().FCode.isEmpty() || FDayPer < 1)
         return;
-    QueueDayBars(qDayW, FDayPer == 1 ? QStringLiteral("3") : QStringLiteral("4"),
+    QueueDayBars(Ctx().B.qDayW, FDayPer == 1 ? QStringLiteral("3") : QStringLiteral("4"),
                  QStringLiteral("!! t8410 주봉 · 월봉 요청 실패"));
 }
 
@@ -139,15 +139,15 @@ void TfrmMain::OnDayWData()
 {
     if (FDayPer == 0)
         return;
-    chDay->Model().SetBars(SortBars(ReadDayBars(qDayW, false)));
+    chDay->Model().SetBars(SortBars(ReadDayBars(Ctx().B.qDayW, false)));
     LoadDraws(chDay);
 }
 
 void TfrmMain::ReqDay()
 {
-    if (!FLogged || FCode.isEmpty())
+    if (!Ctx().FLogged || Ctx().FCode.isEmpty())
         return;
-    QueueDayBars(qDay, QStringLiteral("2"), QStringLiteral("!! t8410 일봉 요청 실패"));
+    QueueDayBars(Ctx().B.qDay, QStringLiteral("2"), QStringLiteral("!! t8410 일봉 요청 실패"));
     if (FDayPer > 0)
         ReqDayW();
 }
@@ -156,7 +156,7 @@ void TfrmMain::OnDayData()
 {
     const QString today = Today();
     QVector<TBar> bars;
-    for (const TBar& bar : ReadDayBars(qDay, true))
+    for (const TBar& bar : ReadDayBars(Ctx().B.qDay, true))
         if (!(bar.D == today && bar.V == 0))  // today's empty bar before the open
             bars.append(bar);
     bars = SortBars(bars);
@@ -177,7 +177,7 @@ void TfrmMain::OnDayData()
 
 void TfrmMain::RebuildDaily(const QVector<TBar>& asc)
 {
-    FDaily.Rebuild(asc, FClock->Now().toString(QStringLiteral("yyyyMMdd")));
+    FDaily.Rebuild(asc, Ctx().Clock().Now().toString(QStringLiteral("yyyyMMdd")));
     FDailyModel->Sel = -1;
     FDailyModel->Reset();
     gDaily->scrollToTop();
@@ -215,24 +215,24 @@ void TfrmMain::ShowTickSums()
 
 void TfrmMain::ReqTicks(bool next)
 {
-    if (!FLogged || FCode.isEmpty())
+    if (!Ctx().FLogged || Ctx().FCode.isEmpty())
         return;
-    const QString code = FCode;
+    const QString code = Ctx().FCode;
     const QString cts = next ? FTickCts : QString();
     FTickBusy = true;
-    FQ->Add(QStringLiteral("t1301"), [this, code, cts, next] {
-        if (!SetQueryRes(qTick, QStringLiteral("t1301"))) {
+    Ctx().FQ->Add(QStringLiteral("t1301"), [this, code, cts, next] {
+        if (!Ctx().SetQueryRes(Ctx().B.qTick, QStringLiteral("t1301"))) {
             FTickBusy = false;
             return;
         }
         const QString b = QStringLiteral("t1301InBlock");
-        qTick->SetFieldData(b, QStringLiteral("shcode"), 0, code);
-        qTick->SetFieldData(b, QStringLiteral("cvolume"), 0, QString());
-        qTick->SetFieldData(b, QStringLiteral("starttime"), 0, QString());
-        qTick->SetFieldData(b, QStringLiteral("endtime"), 0, QString());
-        qTick->SetFieldData(b, QStringLiteral("cts_time"), 0, cts);
+        Ctx().B.qTick->SetFieldData(b, QStringLiteral("shcode"), 0, code);
+        Ctx().B.qTick->SetFieldData(b, QStringLiteral("cvolume"), 0, QString());
+        Ctx().B.qTick->SetFieldData(b, QStringLiteral("starttime"), 0, QString());
+        Ctx().B.qTick->SetFieldData(b, QStringLiteral("endtime"), 0, QString());
+        Ctx().B.qTick->SetFieldData(b, QStringLiteral("cts_time"), 0, cts);
         FTickNext = next;
-        if (qTick->Request(next) < 0) {
+        if (Ctx().B.qTick->Request(next) < 0) {
             Log(QStringLiteral("!! t1301 체결내역 요청 실패"));
             FTickBusy = false;
         }
@@ -243,7 +243,7 @@ void TfrmMain::OnTickData()
 {
     FTickBusy = false;
     if (FTickFld.isEmpty())
-        FTickFld = LoadResFields(FCfg.ResPath + QStringLiteral("t1301.res"), QStringLiteral("t1301OutBlock1"));
+        FTickFld = LoadResFields(Ctx().FCfg.ResPath + QStringLiteral("t1301.res"), QStringLiteral("t1301OutBlock1"));
     const QString ask = FindField(FTickFld, {QStringLiteral("매도호가")}, QStringLiteral("offerho"));
     const QString bid = FindField(FTickFld, {QStringLiteral("매수호가")}, QStringLiteral("bidho"));
     const QString ms = FindField(FTickFld, {QStringLiteral("매수체결수량"), QStringLiteral("매수체결량"),
@@ -251,20 +251,20 @@ void TfrmMain::OnTickData()
     const QString md = FindField(FTickFld, {QStringLiteral("매도체결수량"), QStringLiteral("매도체결량"),
                                             QStringLiteral("매도누적체결량")}, QStringLiteral("mdvolume"));
     const QString b = QStringLiteral("t1301OutBlock1");
-    const int n = qTick->GetBlockCount(b);
-    FTickCts = qTick->GetFieldData(QStringLiteral("t1301OutBlock"), QStringLiteral("cts_time"), 0).trimmed();
+    const int n = Ctx().B.qTick->GetBlockCount(b);
+    FTickCts = Ctx().B.qTick->GetFieldData(QStringLiteral("t1301OutBlock"), QStringLiteral("cts_time"), 0).trimmed();
     FTickMore = n > 0 && !FTickCts.isEmpty();
     QVector<TTickRec> recs;
     recs.reserve(n);
     for (int i = 0; i < n; ++i) {
         TTickRec r;
-        r.Chetime = qTick->GetFieldData(b, QStringLiteral("chetime"), i);
-        r.Price = int(ParseInt(qTick->GetFieldData(b, QStringLiteral("price"), i)));
-        r.CVolume = ParseInt(qTick->GetFieldData(b, QStringLiteral("cvolume"), i));
-        r.Ask = int(ParseInt(qTick->GetFieldData(b, ask, i)));
-        r.Bid = int(ParseInt(qTick->GetFieldData(b, bid, i)));
-        r.Ms = ParseInt(qTick->GetFieldData(b, ms, i));
-        r.Md = ParseInt(qTick->GetFieldData(b, md, i));
+        r.Chetime = Ctx().B.qTick->GetFieldData(b, QStringLiteral("chetime"), i);
+        r.Price = int(ParseInt(Ctx().B.qTick->GetFieldData(b, QStringLiteral("price"), i)));
+        r.CVolume = ParseInt(Ctx().B.qTick->GetFieldData(b, QStringLiteral("cvolume"), i));
+        r.Ask = int(ParseInt(Ctx().B.qTick->GetFieldData(b, ask, i)));
+        r.Bid = int(ParseInt(Ctx().B.qTick->GetFieldData(b, bid, i)));
+        r.Ms = ParseInt(Ctx().B.qTick->GetFieldData(b, ms, i));
+        r.Md = ParseInt(Ctx().B.qTick->GetFieldData(b, md, i));
         recs.append(r);
     }
     if (!FTickNext)
@@ -289,9 +289,9 @@ void TfrmMain::OnTickData()
 
 void TfrmMain::ReloadTicks()
 {
-    if (!FLogged || FCode.isEmpty())
+    if (!Ctx().FLogged || Ctx().FCode.isEmpty())
         return;
-    FQ->ClearTr(QStringLiteral("t1301"));
+    Ctx().FQ->ClearTr(QStringLiteral("t1301"));
     ResetTicks();
     ReqTicks(false);
     Log(QStringLiteral("체결 새로 받음 — 사다리 체결 합계 처음부터"));
@@ -302,7 +302,7 @@ void TfrmMain::PushMyOrders()
 {
     vLadder->ClearMy();
     for (const TMicheRow& r : FMiche)
-        if (r.Code == FCode)
+        if (r.Code == Ctx().FCode)
             vLadder->AddMy(r.Side, r.Price, r.Rem);
 }
 
@@ -310,7 +310,7 @@ void TfrmMain::PushMyOrders()
 void TfrmMain::ApplyHold()
 {
     const double fee = ReadFee(edFee->text());
-    auto it = FHolds.constFind(FCode);
+    auto it = FHolds.constFind(Ctx().FCode);
     const qint64 qty = it != FHolds.constEnd() ? it->Qty : 0;
     const double avg = it != FHolds.constEnd() ? it->Avg : 0;
     vLadder->SetHold(qty, avg, fee);
@@ -320,12 +320,12 @@ void TfrmMain::ApplyHold()
 
 void TfrmMain::ReqPrice()
 {
-    const QString code = FCode;
-    FQ->Add(QStringLiteral("t1101"), [this, code] {
-        if (!SetQueryRes(qPrice, QStringLiteral("t1101")))
+    const QString code = Ctx().FCode;
+    Ctx().FQ->Add(QStringLiteral("t1101"), [this, code] {
+        if (!Ctx().SetQueryRes(Ctx().B.qPrice, QStringLiteral("t1101")))
             return;
-        qPrice->SetFieldData(QStringLiteral("t1101InBlock"), QStringLiteral("shcode"), 0, code);
-        if (qPrice->Request(false) < 0)
+        Ctx().B.qPrice->SetFieldData(QStringLiteral("t1101InBlock"), QStringLiteral("shcode"), 0, code);
+        if (Ctx().B.qPrice->Request(false) < 0)
             Log(QStringLiteral("!! t1101 현재가 요청 실패"));
     });
 }
@@ -334,10 +334,10 @@ void TfrmMain::OnPriceData()
 {
     // A late answer for the stock shown before must not lend its prices to
     // this one's ladder.
-    const QString code = qPrice->GetFieldData(QStringLiteral("t1101OutBlock"), QStringLiteral("shcode"), 0).trimmed();
-    if (!code.isEmpty() && code != FCode)
+    const QString code = Ctx().B.qPrice->GetFieldData(QStringLiteral("t1101OutBlock"), QStringLiteral("shcode"), 0).trimmed();
+    if (!code.isEmpty() && code != Ctx().FCode)
         return;
-    ApplyPriceAnswer(*qPrice, FHoga, FDay);
+    ApplyPriceAnswer(*Ctx().B.qPrice, FHoga, FDay);
     UpdateQuoteHeader();
     vLadder->SetData(FHoga);
     vLadder->SetDayMarks(FDay.Open, FDay.High, FDay.Low, chMin->Model().TodayVwap(Today()));

@@ -21,7 +21,7 @@ void TfrmMain::BuildSearch()
     lbRecent->NameOf = [this](const QString& c) { return NameOf(c); };
     lbRecent->OnPickCode = [this](const QString& code) {
         SetCodeText(NameOf(code));
-        if (code != FCode)
+        if (code != Ctx().FCode)
             SelectStock(code);
     };
     lbRecent->OnRemove = [this](const QString& code) {

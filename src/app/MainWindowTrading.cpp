@@ -98,12 +98,12 @@ void TfrmMain::BuildOrderEntry()
     btnSellCxl->OnClick = [this] { CancelSide(QStringLiteral("1")); };
     btnBuyCxl->OnClick = [this] { CancelSide(QStringLiteral("2")); };
     connect(btnBal, &QPushButton::clicked, this, [this] {
-        if (FLogged)
+        if (Ctx().FLogged)
             ReqBal();
     });
     connect(gBal, &QTableWidget::cellClicked, this, [this](int row, int) { OnBalClick(row); });
     connect(gMiche, &QTableWidget::cellClicked, this, [this](int row, int) {
-        if (row >= 0 && row < FMiche.size() && FMiche[row].Code != FCode)
+        if (row >= 0 && row < FMiche.size() && FMiche[row].Code != Ctx().FCode)
             SelectStock(FMiche[row].Code);
     });
     connect(gMiche, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
@@ -111,7 +111,7 @@ void TfrmMain::BuildOrderEntry()
             CancelRows({FMiche[row]});
     });
     connect(&FMicheTimer, &QTimer::timeout, this, [this] {
-        if (FLogged)
+        if (Ctx().FLogged)
             ReqMiche();
     });
     connect(edFee, &QLineEdit::textChanged, this, [this] { ApplyHold(); });
@@ -128,16 +128,16 @@ void TfrmMain::BuildOrderEntry()
 
 void TfrmMain::SendOrder(const QString& side, int price)
 {
-    if (!FLogged) {
+    if (!Ctx().FLogged) {
         Log(QStringLiteral("로그인 전이라 주문 안 됨"));
         return;
     }
-    if (FCode.isEmpty())
+    if (Ctx().FCode.isEmpty())
         return;
     TOrderInput in;
     in.Side = side;
     in.Price = price;
-    in.Code = FCode;
+    in.Code = Ctx().FCode;
     in.AmountMode = rbAmt->isChecked();
     in.QtyText = edQty->text();
     in.AmtText = edAmt->text();
@@ -153,7 +153,7 @@ void TfrmMain::SendOrder(const QString& side, int price)
         return;
     const QString sideName = side == QStringLiteral("2") ? QStringLiteral("매수") : QStringLiteral("매도");
     const QString pxText = FmtNum(price) + QStringLiteral("원");
-    const QString code = FCode;
+    const QString code = Ctx().FCode;
     const qint64 qty = d.Qty;
     if (chkConfirm->isChecked() &&
         !FConfirm(QStringLiteral("%1  %2 (%3)\r\n%4  %5%6주  %7")
@@ -161,21 +161,21 @@ void TfrmMain::SendOrder(const QString& side, int price)
         return;
     Log(QStringLiteral("▶ %1 %2 %3%4주 %5").arg(sideName, NameOf(code), d.Prefix, FmtNum(double(qty)), pxText));
     const QString pxStr = QString::number(price);
-    FQ->Add(QStringLiteral("CSPAT00600"), [this, side, code, qty, pxStr] {
-        if (!SetQueryRes(qOrd, QStringLiteral("CSPAT00600")))
+    Ctx().FQ->Add(QStringLiteral("CSPAT00600"), [this, side, code, qty, pxStr] {
+        if (!Ctx().SetQueryRes(Ctx().B.qOrd, QStringLiteral("CSPAT00600")))
             return;
         const QString b = QStringLiteral("CSPAT00600InBlock1");
-        qOrd->SetFieldData(b, QStringLiteral("AcntNo"), 0, FCfg.Acno);
-        qOrd->SetFieldData(b, QStringLiteral("InptPwd"), 0, FCfg.AcPw);
-        qOrd->SetFieldData(b, QStringLiteral("IsuNo"), 0, code);
-        qOrd->SetFieldData(b, QStringLiteral("OrdQty"), 0, QString::number(qty));
-        qOrd->SetFieldData(b, QStringLiteral("OrdPrc"), 0, pxStr);
-        qOrd->SetFieldData(b, QStringLiteral("BnsTpCode"), 0, side);
-        qOrd->SetFieldData(b, QStringLiteral("OrdprcPtnCode"), 0, QStringLiteral("00"));
-        qOrd->SetFieldData(b, QStringLiteral("MgntrnCode"), 0, QStringLiteral("000"));
-        qOrd->SetFieldData(b, QStringLiteral("OrdCndiTpCode"), 0, QStringLiteral("0"));
-        qOrd->SetFieldData(b, QStringLiteral("MbrNo"), 0, QStringLiteral("KRX"));
-        if (qOrd->Request(false) < 0)
+        Ctx().B.qOrd->SetFieldData(b, QStringLiteral("AcntNo"), 0, Ctx().FCfg.Acno);
+        Ctx().B.qOrd->SetFieldData(b, QStringLiteral("InptPwd"), 0, Ctx().FCfg.AcPw);
+        Ctx().B.qOrd->SetFieldData(b, QStringLiteral("IsuNo"), 0, code);
+        Ctx().B.qOrd->SetFieldData(b, QStringLiteral("OrdQty"), 0, QString::number(qty));
+        Ctx().B.qOrd->SetFieldData(b, QStringLiteral("OrdPrc"), 0, pxStr);
+        Ctx().B.qOrd->SetFieldData(b, QStringLiteral("BnsTpCode"), 0, side);
+        Ctx().B.qOrd->SetFieldData(b, QStringLiteral("OrdprcPtnCode"), 0, QStringLiteral("00"));
+        Ctx().B.qOrd->SetFieldData(b, QStringLiteral("MgntrnCode"), 0, QStringLiteral("000"));
+        Ctx().B.qOrd->SetFieldData(b, QStringLiteral("OrdCndiTpCode"), 0, QStringLiteral("0"));
+        Ctx().B.qOrd->SetFieldData(b, QStringLiteral("MbrNo"), 0, QStringLiteral("KRX"));
+        if (Ctx().B.qOrd->Request(false) < 0)
             Log(QStringLiteral("!! 주문 전송 실패"));
         else
             Ding(1400, 90);
@@ -186,28 +186,28 @@ void TfrmMain::SendOrder(const QString& side, int price)
 
 void TfrmMain::ReqMiche()
 {
-    if (!FLogged)
+    if (!Ctx().FLogged)
         return;
-    FQ->ClearTr(QStringLiteral("t0425"));
-    FQ->Add(QStringLiteral("t0425"), [this] {
-        if (!SetQueryRes(qMiche, QStringLiteral("t0425")))
+    Ctx().FQ->ClearTr(QStringLiteral("t0425"));
+    Ctx().FQ->Add(QStringLiteral("t0425"), [this] {
+        if (!Ctx().SetQueryRes(Ctx().B.qMiche, QStringLiteral("t0425")))
             return;
         const QString b = QStringLiteral("t0425InBlock");
-        qMiche->SetFieldData(b, QStringLiteral("accno"), 0, FCfg.Acno);
-        qMiche->SetFieldData(b, QStringLiteral("passwd"), 0, FCfg.AcPw);
-        qMiche->SetFieldData(b, QStringLiteral("expcode"), 0, QString());
-        qMiche->SetFieldData(b, QStringLiteral("chegb"), 0, QStringLiteral("2"));
-        qMiche->SetFieldData(b, QStringLiteral("medosu"), 0, QStringLiteral("0"));
-        qMiche->SetFieldData(b, QStringLiteral("sortgb"), 0, QStringLiteral("1"));
-        qMiche->SetFieldData(b, QStringLiteral("cts_ordno"), 0, QString());
-        if (qMiche->Request(false) < 0)
+        Ctx().B.qMiche->SetFieldData(b, QStringLiteral("accno"), 0, Ctx().FCfg.Acno);
+        Ctx().B.qMiche->SetFieldData(b, QStringLiteral("passwd"), 0, Ctx().FCfg.AcPw);
+        Ctx().B.qMiche->SetFieldData(b, QStringLiteral("expcode"), 0, QString());
+        Ctx().B.qMiche->SetFieldData(b, QStringLiteral("chegb"), 0, QStringLiteral("2"));
+        Ctx().B.qMiche->SetFieldData(b, QStringLiteral("medosu"), 0, QStringLiteral("0"));
+        Ctx().B.qMiche->SetFieldData(b, QStringLiteral("sortgb"), 0, QStringLiteral("1"));
+        Ctx().B.qMiche->SetFieldData(b, QStringLiteral("cts_ordno"), 0, QString());
+        if (Ctx().B.qMiche->Request(false) < 0)
             Log(QStringLiteral("!! 미체결 조회 실패"));
     });
 }
 
 void TfrmMain::OnMicheData()
 {
-    FMiche = ParseMiche(*qMiche, [this](const QString& c) { return NameOf(c); });
+    FMiche = ParseMiche(*Ctx().B.qMiche, [this](const QString& c) { return NameOf(c); });
     pcBM->setTabText(1, MicheTabCaption(FMiche.size()));
     SetRows(gMiche, FMiche.size());
     for (int i = 0; i < FMiche.size(); ++i) {
@@ -224,14 +224,14 @@ void TfrmMain::OnMicheData()
 
 void TfrmMain::UpdateCancelButtons()
 {
-    const auto caps = CancelButtonCaptions(FMiche, FCode);
+    const auto caps = CancelButtonCaptions(FMiche, Ctx().FCode);
     btnSellCxl->setText(caps.first);
     btnBuyCxl->setText(caps.second);
 }
 
 void TfrmMain::CancelSide(const QString& side)
 {
-    const QVector<TMicheRow> rows = MicheRowsOf(FMiche, FCode, side);
+    const QVector<TMicheRow> rows = MicheRowsOf(FMiche, Ctx().FCode, side);
     if (rows.isEmpty()) {
         Log(side == QStringLiteral("1") ? QStringLiteral("이 종목 매도 미체결 없음")
                                         : QStringLiteral("이 종목 매수 미체결 없음"));
@@ -254,16 +254,16 @@ void TfrmMain::QueueCancelOne(const TMicheRow& row)
 {
     Log(QStringLiteral("▶ 취소 %1 %2원 %3주 (#%4)")
             .arg(row.Name, FmtNum(row.Price), FmtNum(double(row.Rem)), row.OrdNo));
-    FQ->Add(QStringLiteral("CSPAT00800"), [this, row] {
-        if (!SetQueryRes(qCxl, QStringLiteral("CSPAT00800")))
+    Ctx().FQ->Add(QStringLiteral("CSPAT00800"), [this, row] {
+        if (!Ctx().SetQueryRes(Ctx().B.qCxl, QStringLiteral("CSPAT00800")))
             return;
         const QString b = QStringLiteral("CSPAT00800InBlock1");
-        qCxl->SetFieldData(b, QStringLiteral("OrgOrdNo"), 0, row.OrdNo);
-        qCxl->SetFieldData(b, QStringLiteral("AcntNo"), 0, FCfg.Acno);
-        qCxl->SetFieldData(b, QStringLiteral("InptPwd"), 0, FCfg.AcPw);
-        qCxl->SetFieldData(b, QStringLiteral("IsuNo"), 0, row.Code);
-        qCxl->SetFieldData(b, QStringLiteral("OrdQty"), 0, QString::number(row.Rem));
-        if (qCxl->Request(false) < 0)
+        Ctx().B.qCxl->SetFieldData(b, QStringLiteral("OrgOrdNo"), 0, row.OrdNo);
+        Ctx().B.qCxl->SetFieldData(b, QStringLiteral("AcntNo"), 0, Ctx().FCfg.Acno);
+        Ctx().B.qCxl->SetFieldData(b, QStringLiteral("InptPwd"), 0, Ctx().FCfg.AcPw);
+        Ctx().B.qCxl->SetFieldData(b, QStringLiteral("IsuNo"), 0, row.Code);
+        Ctx().B.qCxl->SetFieldData(b, QStringLiteral("OrdQty"), 0, QString::number(row.Rem));
+        if (Ctx().B.qCxl->Request(false) < 0)
             Log(QStringLiteral("!! 취소 전송 실패 #") + row.OrdNo);
         else
             Ding(700, 90);
@@ -274,19 +274,19 @@ void TfrmMain::QueueModifyOne(const TMicheRow& row, int newPrice)
 {
     Log(QStringLiteral("▶ 정정 %1 %2원 → %3원 %4주 (#%5)")
             .arg(row.Name, FmtNum(row.Price), FmtNum(newPrice), FmtNum(double(row.Rem)), row.OrdNo));
-    FQ->Add(QStringLiteral("CSPAT00700"), [this, row, newPrice] {
-        if (!SetQueryRes(qMod, QStringLiteral("CSPAT00700")))
+    Ctx().FQ->Add(QStringLiteral("CSPAT00700"), [this, row, newPrice] {
+        if (!Ctx().SetQueryRes(Ctx().B.qMod, QStringLiteral("CSPAT00700")))
             return;
         const QString b = QStringLiteral("CSPAT00700InBlock1");
-        qMod->SetFieldData(b, QStringLiteral("OrgOrdNo"), 0, row.OrdNo);
-        qMod->SetFieldData(b, QStringLiteral("AcntNo"), 0, FCfg.Acno);
-        qMod->SetFieldData(b, QStringLiteral("InptPwd"), 0, FCfg.AcPw);
-        qMod->SetFieldData(b, QStringLiteral("IsuNo"), 0, row.Code);
-        qMod->SetFieldData(b, QStringLiteral("OrdQty"), 0, QString::number(row.Rem));
-        qMod->SetFieldData(b, QStringLiteral("OrdprcPtnCode"), 0, QStringLiteral("00"));
-        qMod->SetFieldData(b, QStringLiteral("OrdCndiTpCode"), 0, QStringLiteral("0"));
-        qMod->SetFieldData(b, QStringLiteral("OrdPrc"), 0, QString::number(newPrice));
-        if (qMod->Request(false) < 0)
+        Ctx().B.qMod->SetFieldData(b, QStringLiteral("OrgOrdNo"), 0, row.OrdNo);
+        Ctx().B.qMod->SetFieldData(b, QStringLiteral("AcntNo"), 0, Ctx().FCfg.Acno);
+        Ctx().B.qMod->SetFieldData(b, QStringLiteral("InptPwd"), 0, Ctx().FCfg.AcPw);
+        Ctx().B.qMod->SetFieldData(b, QStringLiteral("IsuNo"), 0, row.Code);
+        Ctx().B.qMod->SetFieldData(b, QStringLiteral("OrdQty"), 0, QString::number(row.Rem));
+        Ctx().B.qMod->SetFieldData(b, QStringLiteral("OrdprcPtnCode"), 0, QStringLiteral("00"));
+        Ctx().B.qMod->SetFieldData(b, QStringLiteral("OrdCndiTpCode"), 0, QStringLiteral("0"));
+        Ctx().B.qMod->SetFieldData(b, QStringLiteral("OrdPrc"), 0, QString::number(newPrice));
+        if (Ctx().B.qMod->Request(false) < 0)
             Log(QStringLiteral("!! 정정 전송 실패 #") + row.OrdNo);
         else
             Ding(1000, 90);
@@ -296,14 +296,14 @@ void TfrmMain::QueueModifyOne(const TMicheRow& row, int newPrice)
 // The ladder names one exact price.
 void TfrmMain::OnLadderCancel(const QString& side, int price)
 {
-    CancelRows(MicheRowsAt(FMiche, FCode, side, price));
+    CancelRows(MicheRowsAt(FMiche, Ctx().FCode, side, price));
 }
 
 void TfrmMain::OnLadderMove(const QString& side, int fromPrice, int toPrice)
 {
     if (fromPrice <= 0 || toPrice <= 0)
         return;
-    const QVector<TMicheRow> rows = MicheRowsAt(FMiche, FCode, side, fromPrice);
+    const QVector<TMicheRow> rows = MicheRowsAt(FMiche, Ctx().FCode, side, fromPrice);
     if (rows.isEmpty()) {
         Log(QStringLiteral("정정할 미체결 없음 (이미 체결·취소됐을 수 있음)"));
         ReqMiche();
@@ -329,8 +329,8 @@ void TfrmMain::FillBalanceInput(TXAQuery* q)
 {
     const QString b = QStringLiteral("CSPAQ12300InBlock1");
     q->SetFieldData(b, QStringLiteral("RecCnt"), 0, QStringLiteral("1"));
-    q->SetFieldData(b, QStringLiteral("AcntNo"), 0, FCfg.Acno);
-    q->SetFieldData(b, QStringLiteral("Pwd"), 0, FCfg.AcPw);
+    q->SetFieldData(b, QStringLiteral("AcntNo"), 0, Ctx().FCfg.Acno);
+    q->SetFieldData(b, QStringLiteral("Pwd"), 0, Ctx().FCfg.AcPw);
     q->SetFieldData(b, QStringLiteral("BalCreTp"), 0, QStringLiteral("0"));
     q->SetFieldData(b, QStringLiteral("CmsnAppTpCode"), 0, QStringLiteral("0"));
     q->SetFieldData(b, QStringLiteral("D2balBaseQryTp"), 0, QStringLiteral("1"));
@@ -339,18 +339,18 @@ void TfrmMain::FillBalanceInput(TXAQuery* q)
 
 void TfrmMain::ReqBal()
 {
-    FQ->Add(QStringLiteral("CSPAQ12300"), [this] {
-        if (!SetQueryRes(qBal, QStringLiteral("CSPAQ12300")))
+    Ctx().FQ->Add(QStringLiteral("CSPAQ12300"), [this] {
+        if (!Ctx().SetQueryRes(Ctx().B.qBal, QStringLiteral("CSPAQ12300")))
             return;
-        FillBalanceInput(qBal);
-        if (qBal->Request(false) < 0)
+        FillBalanceInput(Ctx().B.qBal);
+        if (Ctx().B.qBal->Request(false) < 0)
             Log(QStringLiteral("!! 잔고 요청 실패"));
     });
 }
 
 void TfrmMain::OnBalData()
 {
-    const QVector<TBalRow> rows = ParseBalance(*qBal, FHolds);
+    const QVector<TBalRow> rows = ParseBalance(*Ctx().B.qBal, FHolds);
     SetRows(gBal, rows.size());
     for (int i = 0; i < rows.size(); ++i) {
         const TBalRow& r = rows[i];
@@ -367,29 +367,29 @@ void TfrmMain::OnBalData()
 
 void TfrmMain::ReqFills()
 {
-    if (!FLogged || FCode.isEmpty())
+    if (!Ctx().FLogged || Ctx().FCode.isEmpty())
         return;
-    const QString code = FCode;
-    FQ->ClearTr(QStringLiteral("t0425f"));
-    FQ->Add(QStringLiteral("t0425f"), [this, code] {
-        if (!SetQueryRes(qFill, QStringLiteral("t0425")))
+    const QString code = Ctx().FCode;
+    Ctx().FQ->ClearTr(QStringLiteral("t0425f"));
+    Ctx().FQ->Add(QStringLiteral("t0425f"), [this, code] {
+        if (!Ctx().SetQueryRes(Ctx().B.qFill, QStringLiteral("t0425")))
             return;
         const QString b = QStringLiteral("t0425InBlock");
-        qFill->SetFieldData(b, QStringLiteral("accno"), 0, FCfg.Acno);
-        qFill->SetFieldData(b, QStringLiteral("passwd"), 0, FCfg.AcPw);
-        qFill->SetFieldData(b, QStringLiteral("expcode"), 0, code);
-        qFill->SetFieldData(b, QStringLiteral("chegb"), 0, QStringLiteral("1"));
-        qFill->SetFieldData(b, QStringLiteral("medosu"), 0, QStringLiteral("0"));
-        qFill->SetFieldData(b, QStringLiteral("sortgb"), 0, QStringLiteral("1"));
-        qFill->SetFieldData(b, QStringLiteral("cts_ordno"), 0, QString());
-        if (qFill->Request(false) < 0)
+        Ctx().B.qFill->SetFieldData(b, QStringLiteral("accno"), 0, Ctx().FCfg.Acno);
+        Ctx().B.qFill->SetFieldData(b, QStringLiteral("passwd"), 0, Ctx().FCfg.AcPw);
+        Ctx().B.qFill->SetFieldData(b, QStringLiteral("expcode"), 0, code);
+        Ctx().B.qFill->SetFieldData(b, QStringLiteral("chegb"), 0, QStringLiteral("1"));
+        Ctx().B.qFill->SetFieldData(b, QStringLiteral("medosu"), 0, QStringLiteral("0"));
+        Ctx().B.qFill->SetFieldData(b, QStringLiteral("sortgb"), 0, QStringLiteral("1"));
+        Ctx().B.qFill->SetFieldData(b, QStringLiteral("cts_ordno"), 0, QString());
+        if (Ctx().B.qFill->Request(false) < 0)
             Log(QStringLiteral("!! 체결 내역 조회 실패"));
     });
 }
 
 void TfrmMain::OnFillsData()
 {
-    FFills = ParseFills(*qFill, FCode, FClock->Now().toString(QStringLiteral("yyyyMMdd")));
+    FFills = ParseFills(*Ctx().B.qFill, Ctx().FCode, Ctx().Clock().Now().toString(QStringLiteral("yyyyMMdd")));
     QVector<TFillMark> marks;
     for (const TFillAt& f : FFills)
         marks.append(TFillMark{f.D, f.Price, f.Buy});
@@ -402,7 +402,7 @@ void TfrmMain::OnBalClick(int row)
     const QString code = codeItem ? codeItem->text().trimmed() : QString();
     if (code.size() != 6)
         return;
-    if (code != FCode)
+    if (code != Ctx().FCode)
         SelectStock(code);
     auto* qtyItem = gBal->item(row, 2);
     QString qty = qtyItem ? qtyItem->text() : QString();

@@ -55,14 +55,14 @@ struct LoginFixture {
         w = std::make_unique<TfrmMain>(o);
         return *w;
     }
-    TSimExchange& Exchange() { return dynamic_cast<TSimBackend&>(*w->FBackend).Exchange(); }
+    TSimExchange& Exchange() { return dynamic_cast<TSimBackend&>(*w->Ctx().FBackend).Exchange(); }
     QString LogText() const { return w->Memo->toPlainText(); }
     // Lets the request queue send what it holds, on the test clock.
     void RunQueue(int ticks)
     {
         for (int i = 0; i < ticks; ++i) {
             clock.Advance(50);
-            w->FQ->Tick();
+            w->Ctx().FQ->Tick();
             QApplication::processEvents();
             QApplication::processEvents();
         }
@@ -92,7 +92,7 @@ TEST(Login, SavedDataLogsInWithoutTheDialog)
     LoginFixture f;
     f.WriteIni(kGood);
     TfrmMain& w = f.Open(true);
-    ASSERT_TRUE(w.FLogged);
+    ASSERT_TRUE(w.Ctx().FLogged);
     EXPECT_FALSE(w.LoginAbandoned());
     EXPECT_EQ(w.lbStatus->text(), QStringLiteral("● 접속 — 계좌 ********501"));
     f.RunQueue(80);
@@ -103,7 +103,7 @@ TEST(Login, SavedDataLogsInWithoutTheDialog)
     EXPECT_TRUE(log.contains(QRegularExpression("종목 목록 2[0-9]{3}개")));
     EXPECT_TRUE(log.contains("서버 시각 맞춤: 내 PC가 0.35초 느림")) << log.toStdString();
     // The last stock is current, its quote in.
-    EXPECT_EQ(w.FCode, "005930");
+    EXPECT_EQ(w.Ctx().FCode, "005930");
     EXPECT_EQ(w.FHoga.Name, QStringLiteral("삼성전자"));
     EXPECT_GT(w.FHoga.Price, 0);
     EXPECT_GT(w.FHoga.Ask[0], w.FHoga.Bid[0]);
@@ -154,7 +154,7 @@ TEST(Login, AttemptFailures)
         const TLoginResult r = w.TryLogin(c.id, c.pw, "", c.acno, c.acpw, true);
         const qint64 took = f.clock.TickMs() - t0;
         EXPECT_FALSE(r.Ok) << c.name;
-        EXPECT_FALSE(w.FLogged) << c.name;
+        EXPECT_FALSE(w.Ctx().FLogged) << c.name;
         EXPECT_TRUE(r.Err.contains(QString::fromUtf8(c.errStart))) << c.name << ": " << r.Err.toStdString();
         EXPECT_GE(took, c.minMs) << c.name;
         EXPECT_LE(took, c.maxMs) << c.name;
@@ -190,7 +190,7 @@ TEST(Login, DialogSavesWhatIsTypedAndLogsIn)
     });
     TfrmMain& w = f.Open(true);
     EXPECT_EQ(shownErr, "");
-    EXPECT_TRUE(w.FLogged);
+    EXPECT_TRUE(w.Ctx().FLogged);
     TIniFile ini(f.dir.path() + "/hts.ini");
     EXPECT_EQ(ini.ReadString("ACCOUNT", "ACNO", ""), "55501234501");
     EXPECT_EQ(ini.ReadString("LOGIN", "HOST", ""), "sim");
@@ -209,7 +209,7 @@ TEST(Login, QuittingTheDialogEndsStartUp)
     });
     TfrmMain& w = f.Open(true);
     EXPECT_TRUE(w.LoginAbandoned());
-    EXPECT_FALSE(w.FLogged);
+    EXPECT_FALSE(w.Ctx().FLogged);
     EXPECT_TRUE(shownErr.startsWith("저장된 정보로 로그인하지 못했습니다 — ")) << shownErr.toStdString();
 }
 
@@ -233,7 +233,7 @@ TEST(MinuteBars, MoreHistoryOneDayAtATime)
     LoginFixture f;
     f.WriteIni(kGood);
     TfrmMain& w = f.Open(true);
-    ASSERT_TRUE(w.FLogged);
+    ASSERT_TRUE(w.Ctx().FLogged);
     f.RunQueue(80);
     ASSERT_EQ(w.FMinDays, 2);
     const int before = w.chMin->Model().Count();

@@ -94,7 +94,7 @@ TEST(MainWindow, RegionsTabsAndGridsAsBuilt)
     EXPECT_TRUE(w.FFirstRun);
     const QStringList lines = f.Lines();
     ASSERT_GE(lines.size(), 3);
-    EXPECT_TRUE(lines[0].mid(10).startsWith("!! 설정 파일이 없습니다: " + w.FIniPath +
+    EXPECT_TRUE(lines[0].mid(10).startsWith("!! 설정 파일이 없습니다: " + w.Ctx().FIniPath +
                                              "  (exe 와 같은 폴더에 hts.ini 를 두세요)"));
     EXPECT_EQ(lines[2].mid(10), QStringLiteral("종목은 위 입력칸에 코드 6자리 또는 종목명 + Enter."));
     EXPECT_TRUE(lines[0].startsWith("09:30:00  "));
@@ -204,7 +204,7 @@ TEST(Layout, SaveKeepsUnknownKeysAndNormalBounds)
     EXPECT_FALSE(w.FFirstRun);
     w.showMaximized();
     QTest::qWait(20);
-    w.FCode = "000660";
+    w.Ctx().FCode = "000660";
     w.edAmt->setText("2500000");
     EXPECT_EQ(w.edAmt->text(), "2,500,000");  // regrouped as typed
     w.chMin->Model().SetUserBarW(9);

@@ -99,38 +99,38 @@ TEST(MalformedAnswers, NoHandlerCrashesAndOrderIsKept)
 {
     SimWindow f;
     TfrmMain& w = *f.w;
-    ASSERT_TRUE(w.FLogged);
+    ASSERT_TRUE(w.Ctx().FLogged);
     TJunk junk(20261210);
-    junk.Code = w.FCode;
+    junk.Code = w.Ctx().FCode;
     TJunkQuery q(junk);
     TJunkReal r(junk);
 
-    struct Q { TXAQuery* TfrmMain::*Member; const char* Tr; };
+    struct Q { TXAQuery* TBrokerObjects::*Member; const char* Tr; };
     const Q queries[] = {
-        {&TfrmMain::qMaster, "t8430"}, {&TfrmMain::qPrice, "t1101"}, {&TfrmMain::qDay, "t8410"},
-        {&TfrmMain::qDayW, "t8410"},   {&TfrmMain::qMin, "t8412"},   {&TfrmMain::qProg, "t1637"},
-        {&TfrmMain::qProgPg, "t1637"}, {&TfrmMain::qTick, "t1301"},  {&TfrmMain::qBal, "CSPAQ12300"},
-        {&TfrmMain::qMiche, "t0425"},  {&TfrmMain::qFill, "t0425"},  {&TfrmMain::qTime, "t0167"},
+        {&TBrokerObjects::qMaster, "t8430"}, {&TBrokerObjects::qPrice, "t1101"}, {&TBrokerObjects::qDay, "t8410"},
+        {&TBrokerObjects::qDayW, "t8410"},   {&TBrokerObjects::qMin, "t8412"},   {&TBrokerObjects::qProg, "t1637"},
+        {&TBrokerObjects::qProgPg, "t1637"}, {&TBrokerObjects::qTick, "t1301"},  {&TBrokerObjects::qBal, "CSPAQ12300"},
+        {&TBrokerObjects::qMiche, "t0425"},  {&TBrokerObjects::qFill, "t0425"},  {&TBrokerObjects::qTime, "t0167"},
     };
-    struct R { TXAReal* TfrmMain::*Member; const char* Tr; };
+    struct R { TXAReal* TBrokerObjects::*Member; const char* Tr; };
     const R reals[] = {
-        {&TfrmMain::rS3, "S3_"}, {&TfrmMain::rK3, "K3_"}, {&TfrmMain::rH1, "H1_"}, {&TfrmMain::rHA, "HA_"},
-        {&TfrmMain::rSC0, "SC0"}, {&TfrmMain::rSC1, "SC1"}, {&TfrmMain::rSC3, "SC3"},
+        {&TBrokerObjects::rS3, "S3_"}, {&TBrokerObjects::rK3, "K3_"}, {&TBrokerObjects::rH1, "H1_"}, {&TBrokerObjects::rHA, "HA_"},
+        {&TBrokerObjects::rSC0, "SC0"}, {&TBrokerObjects::rSC1, "SC1"}, {&TBrokerObjects::rSC3, "SC3"},
     };
 
     for (int round = 0; round < 150; ++round) {
         for (const Q& x : queries) {
-            TXAQuery* real = w.*(x.Member);
-            w.*(x.Member) = &q;
+            TXAQuery* real = w.Ctx().B.*(x.Member);
+            w.Ctx().B.*(x.Member) = &q;
             w.OnQueryData(&q, QString::fromLatin1(x.Tr));
             w.OnQueryMsg(&q, junk.Int(0, 1) == 1, junk.Text(QString()), junk.Text(QString()));
-            w.*(x.Member) = real;
+            w.Ctx().B.*(x.Member) = real;
         }
         for (const R& x : reals) {
-            TXAReal* real = w.*(x.Member);
-            w.*(x.Member) = &r;
+            TXAReal* real = w.Ctx().B.*(x.Member);
+            w.Ctx().B.*(x.Member) = &r;
             w.OnRealData(&r, QString::fromLatin1(x.Tr));
-            w.*(x.Member) = real;
+            w.Ctx().B.*(x.Member) = real;
         }
         if (round % 10 == 0)
             f.Run(100);  // timers, queue, repaints
@@ -141,7 +141,7 @@ TEST(MalformedAnswers, NoHandlerCrashesAndOrderIsKept)
     // Still a working window: the real answers of a fresh request land.
     w.SelectStock(QStringLiteral("005930"));
     f.Run(3000);
-    EXPECT_EQ(w.FCode, QStringLiteral("005930"));
+    EXPECT_EQ(w.Ctx().FCode, QStringLiteral("005930"));
     EXPECT_GT(w.FHoga.Price, 0);
     EXPECT_GT(w.chMin->Model().Count(), 0);
 }

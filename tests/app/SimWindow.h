@@ -42,7 +42,7 @@ struct SimWindow {
     {
         for (int t = 0; t < ms; t += 50) {
             clock.Advance(50);
-            w->FQ->Tick();
+            w->Ctx().FQ->Tick();
             if ((clock.TickMs() / 50) % 20 == 0)
                 w->SecondTick();
             QApplication::processEvents();

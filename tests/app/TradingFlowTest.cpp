@@ -28,8 +28,8 @@ TEST(TradingFlow, FindOrderFillModifyCancel)
 {
     SimWindow f;
     TfrmMain& w = *f.w;
-    ASSERT_TRUE(w.FLogged);
-    ASSERT_EQ(w.FCode, "000660");
+    ASSERT_TRUE(w.Ctx().FLogged);
+    ASSERT_EQ(w.Ctx().FCode, "000660");
 
     // Find by initial consonants.
     QApplication::setActiveWindow(&w);
@@ -63,7 +63,7 @@ TEST(TradingFlow, FindOrderFillModifyCancel)
     EXPECT_EQ(w.lbSug->CodeAt(0), "005930");
 
     QTest::keyClick(w.edCode, Qt::Key_Return);
-    EXPECT_EQ(w.FCode, "005930");
+    EXPECT_EQ(w.Ctx().FCode, "005930");
     EXPECT_FALSE(w.lbSug->isVisible());
     f.Run(1500);
     ASSERT_GT(w.FHoga.Price, 0);
@@ -79,7 +79,7 @@ TEST(TradingFlow, FindOrderFillModifyCancel)
     EXPECT_EQ(f.LogCount("주문응답 [00040]"), 1) << f.Log().toStdString();
     EXPECT_TRUE(f.Log().contains("체결 삼성전자 "));
     EXPECT_TRUE(w.FAcctDirty);
-    EXPECT_EQ(w.FQ->CountTr("CSPAQ12300"), 0);  // not before two seconds
+    EXPECT_EQ(w.Ctx().FQ->CountTr("CSPAQ12300"), 0);  // not before two seconds
     f.Run(2600);
     EXPECT_FALSE(w.FAcctDirty);
     ASSERT_TRUE(w.FHolds.contains("005930")) << f.Log().toStdString();
