@@ -14,6 +14,7 @@
 #include "market/StockSearch.h"
 #include "app/RecentList.h"
 #include "app/SuggestList.h"
+#include "app/market/ProgFacet.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -51,6 +52,7 @@ TfrmMain::TfrmMain(const TStartOptions& opt)
                                          this);
     Ctx().LogSink = [this](const QString& text) { Log(text); };
     Ctx().NameSource = [this](const QString& code) { return NameOf(code); };
+    Prog = std::make_unique<TProgFacet>(Ctx());
     // 4. drawings
     FDrawStore = std::make_unique<TDrawStore>(Ctx().FExeDir + QStringLiteral("draws.json"));
     FDrawStore->Load();
@@ -106,9 +108,11 @@ TfrmMain::~TfrmMain()
     GFormAlive = false;
     if (FHooked)
         qApp->removeEventFilter(this);
-    FCtx.reset();  // pending requests are dropped unrun
+    FCtx->FQ->Clear();  // pending requests are dropped unrun
+    // The widgets go while the facets whose data they show still exist.
+    qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
     for (QTimer* t : {&FSigTimer, &FSigQTimer, &FVolTimer, &FBoardTimer, &FHotTimer, &FClockTimer, &FSyncTimer,
-                      &FMicheTimer, &FProgTimer, &FSugTimer, &FSplitTm, &FSigBlink})
+                      &FMicheTimer, &FSugTimer, &FSplitTm, &FSigBlink})
         t->stop();
 }
 
@@ -279,8 +283,8 @@ bool TfrmMain::MouseWheelHandler(QObject* obj, QWheelEvent* e)
         grid->scrollTo(grid->model()->index(newTop, 0), QAbstractItemView::PositionAtTop);
     if (e->angleDelta().y() < 0 && grid == gTick && newTop + visible >= rows - 1 && FTickMore && !FTickBusy)
         ReqTicks(true);
-    if (e->angleDelta().y() < 0 && grid == gProg && newTop + visible >= rows && FProg.WantsOlderOnScroll())
-        ReqProg(true, false);
+    if (e->angleDelta().y() < 0 && grid == Prog->gProg && newTop + visible >= rows)
+        Prog->OnScrolledToEnd();
     return true;
 }
 

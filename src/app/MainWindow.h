@@ -67,7 +67,12 @@ public:
     void SaveLayout();
     void FormClose();
 
+    // The services every facet reaches; declared first, so it outlives the facets.
+    std::unique_ptr<TAppContext> FCtx;
     TAppContext& Ctx() const { return *FCtx; }
+
+    // ---- facets ----
+    std::unique_ptr<class TProgFacet> Prog;
 
     // ---- state (names as the rest of the program uses them) ----
     bool FFirstRun = false;
@@ -174,7 +179,7 @@ public:
     bool CodeBoxEvent(QEvent* e);
 
     // ---- timers ----
-    QTimer FClockTimer, FSyncTimer, FMicheTimer, FProgTimer, FSugTimer, FSplitTm, FSigBlink,
+    QTimer FClockTimer, FSyncTimer, FMicheTimer, FSugTimer, FSplitTm, FSigBlink,
         FBoardTimer, FVolTimer, FSigTimer, FSigQTimer, FHotTimer;
 
     // ---- controls ----
@@ -217,8 +222,6 @@ public:
     QSplitter* spTk = nullptr;
     TTabSet* pcTick = nullptr;
     QWidget* pbBrk = nullptr;
-    QWidget* pnlProg = nullptr;
-    QTableWidget* gProg = nullptr;
 
     QWidget* pnlLadder = nullptr;
     QSplitter* spLadder = nullptr;   // ladder area over the account tabs
@@ -274,12 +277,6 @@ public:
     class TChartModel& MinChart();
     class TChartModel& DayChart();
     QString Today() const;
-    // ---- program trading ----
-    TProgState FProg;
-    TResFields FProgIn, FProgFld;
-    void ReqProg(bool next, bool refresh);
-    void OnProgData(TXAQuery* q);
-    void ShowProg();
     void ReqDay();
     void ReqDayW();
     void QueueDayBars(TXAQuery* q, const QString& gubun, const QString& failText);
@@ -323,7 +320,6 @@ private:
     void CreateTimers();
     void UpdateClock();
     void LinkBottomHeights(QSplitter* from);
-    void FitProgColumns();
     void FitTickColumns();
     bool MouseWheelHandler(QObject* obj, class QWheelEvent* e);
     void AppMessage(QObject* obj, class QMouseEvent* e);
@@ -340,7 +336,6 @@ private:
     QVector<TPendingPane> FPendingPanes;
     bool FShownOnce = false;
 
-    std::unique_ptr<TAppContext> FCtx;
     std::unique_ptr<TLogPanel> FLog;
     bool FLoginAbandoned = false;
     bool WaitFor(const std::function<bool()>& done, qint64 maxMs, const std::function<qint64()>& deadline = {});

@@ -10,6 +10,7 @@
 #include "core/NumFmt.h"
 #include "core/ServerClock.h"
 #include "market/StockSearch.h"
+#include "app/market/ProgFacet.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -41,8 +42,6 @@ void TfrmMain::CreateBrokerObjects()
     FSyncTimer.start();
     FMicheTimer.setInterval(15000);
     FMicheTimer.start();
-    FProgTimer.setInterval(6000);
-    FProgTimer.start();
     UpdateClock();
 }
 
@@ -331,7 +330,7 @@ void TfrmMain::OnQueryData(TXAQuery* q, const QString& tr)
     else if (tr == QStringLiteral("t8410") && q == Ctx().B.qDay)
         OnDayData();
     else if (tr == QStringLiteral("t1637"))
-        OnProgData(q);
+        Prog->OnProgData(q);
     else if (tr == QStringLiteral("t1301"))
         OnTickData();
     else if (tr == QStringLiteral("t0167"))
@@ -365,7 +364,7 @@ void TfrmMain::OnQueryMsg(TXAQuery* q, bool sysErr, const QString& code, const Q
     Log(QStringLiteral("[") + code + QStringLiteral("] ") + msg);
     if (TProgState::IsLimitMessage(msg)) {
         FTickBusy = false;
-        Log(FProg.OnLimitMessage(Ctx().Clock().TickMs()));
+        Prog->OnLimitMessage();
     }
 }
 

@@ -24,6 +24,7 @@
 #include "app/DailyGridModel.h"
 #include "chart/CandleChart.h"
 #include "app/TickModel.h"
+#include "app/market/ProgFacet.h"
 #include "trading/LadderScroll.h"
 #include "trading/LadderView.h"
 #include "trading/MyOrdBar.h"
@@ -321,33 +322,7 @@ void TfrmMain::BuildOrderColumn(QWidget*)
     SetPaneSize(spTk, 1, Scaled(152), 0);
     spOrd->addWidget(pnlTkWrap);
 
-    pnlProg = MakePanel(nullptr);
-    auto* pv = VBox(pnlProg);
-    QWidget* ph = Strip(pnlProg, 26);
-    MakeLabel(ph, 6, 5, QStringLiteral("종목별 프로그램매매  (KRX+NXT 통합 · 수량)"), Colors::Flat, true);
-    pv->addWidget(ph);
-    gProg = MakeGrid(pnlProg, {{QStringLiteral("시간"), 66}, {QStringLiteral("현재가"), 70}, {QStringLiteral("대비"), 62},
-                               {QStringLiteral("등락률"), 56}, {QStringLiteral("거래량"), 84}, {QStringLiteral("증감"), 64},
-                               {QStringLiteral("순매수"), 80}, {QStringLiteral("매도"), 80}, {QStringLiteral("매수"), 80}});
-    gProg->setSelectionMode(QAbstractItemView::NoSelection);  // the program's own selection colours the row
-    DrawGridCells(gProg, 6, 6);
-    pv->addWidget(gProg, 1);
-    OnResize(pnlProg, [this] { FitProgColumns(); });
-    connect(gProg, &QTableWidget::cellClicked, this, [this](int row, int) {
-        FProg.SelectGridRow(row + 1);
-        ShowProg();
-    });
-    gProg->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(gProg, &QTableWidget::customContextMenuRequested, this, [this] { gProg->scrollToTop(); });
-    connect(gProg->verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int v) {
-        if (v >= gProg->verticalScrollBar()->maximum() && FProg.WantsOlderOnScroll())
-            ReqProg(true, false);
-    });
-    connect(&FProgTimer, &QTimer::timeout, this, [this] {
-        if (Ctx().FLogged && !Ctx().FCode.isEmpty() && FProg.OnAutoTick(Ctx().Clock().TickMs()))
-            ReqProg(false, true);
-    });
-    spOrd->addWidget(pnlProg);
+    spOrd->addWidget(Prog->Build());
     spOrd->setStretchFactor(0, 0);
     spOrd->setStretchFactor(1, 1);
     spOrd->setStretchFactor(2, 0);
@@ -355,13 +330,6 @@ void TfrmMain::BuildOrderColumn(QWidget*)
     SetPaneSize(spOrd, 2, Scaled(300), 1);
     connect(spOrd, &QSplitter::splitterMoved, this, [this] { LinkBottomHeights(spOrd); });
     spRight->addWidget(pnlOrd);
-}
-
-void TfrmMain::FitProgColumns()
-{
-    const QVector<int> w = TProgState::ColumnWidths(gProg->viewport()->width());
-    for (int i = 0; i < w.size() && i < gProg->columnCount(); ++i)
-        gProg->setColumnWidth(i, w[i]);
 }
 
 void TfrmMain::BuildTickPages()

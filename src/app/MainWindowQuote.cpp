@@ -22,6 +22,7 @@
 #include "market/StockSearch.h"
 #include "trading/LadderScroll.h"
 #include "trading/LadderView.h"
+#include "app/market/ProgFacet.h"
 
 void TfrmMain::SelectStock(const QString& code)
 {
@@ -43,9 +44,7 @@ void TfrmMain::SelectStock(const QString& code)
     FLadScroll->BuildLadderTicks();  // no price list until the new stock's quote
     ResetTicks();
     RebuildDaily({});
-    FProg.SelectStock();
-    ShowProg();
-    gProg->scrollToTop();
+    Prog->ResetStock();
     chDay->Model().Clear();
     chMin->Model().Clear();
     chDay->Model().SetExtVwap(0);
@@ -78,7 +77,7 @@ void TfrmMain::SelectStock(const QString& code)
     ReqTicks(false);
     StartMinBars();
     ReqDay();
-    ReqProg(false, false);
+    Prog->ReqProg(false, false);
     ReqFills();
 }
 

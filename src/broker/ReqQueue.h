@@ -68,6 +68,8 @@ public:
     void Add(const QString& tr, TReqProc proc);
     // Removes every pending item whose tag equals `tr` exactly.
     void ClearTr(const QString& tr);
+    // Removes every pending item.
+    void Clear() { FList.clear(); }
     // One timer step: sends at most one request (see the rules above).
     void Tick();
 

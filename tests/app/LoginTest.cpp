@@ -2,6 +2,7 @@
 // clock: the waits move the clock instead of sleeping.
 #include "app/LoginDlg.h"
 #include "app/MainWindow.h"
+#include "app/market/ProgFacet.h"
 #include "chart/CandleChart.h"
 #include "broker/ReqQueue.h"
 #include "core/Clock.h"
@@ -114,8 +115,8 @@ TEST(Login, SavedDataLogsInWithoutTheDialog)
     EXPECT_GE(int(w.FDaily.Row(0).C), w.FDay.Low);
     EXPECT_LE(int(w.FDaily.Row(0).C), w.FDay.High);
     EXPECT_GT(w.chMin->Model().Count(), 100);  // two earlier sessions and today
-    EXPECT_FALSE(w.FProg.Rows().isEmpty()) << f.LogText().toStdString();  // program trading by minute
-    EXPECT_FALSE(w.gProg->item(0, 1)->text().isEmpty());
+    EXPECT_FALSE(w.Prog->FProg.Rows().isEmpty()) << f.LogText().toStdString();  // program trading by minute
+    EXPECT_FALSE(w.Prog->gProg->item(0, 1)->text().isEmpty());
     EXPECT_TRUE(f.LogText().contains("분봉 SK하이닉스: ") || f.LogText().contains("분봉 삼성전자: "));
     EXPECT_GT(w.FPrevVol, 0);
     EXPECT_TRUE(w.lbDailyAvg->text().startsWith("평소 거래량  5일 "));

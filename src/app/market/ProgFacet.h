@@ -1,0 +1,39 @@
+#pragma once
+// Program trading of the current stock: the panel with its grid, the
+// paged t1637 requests on two queries (qProg refreshes, qProgPg pages older
+// rows) and the 6-second refresh.
+#include "app/Facet.h"
+#include "market/ProgTrading.h"
+
+#include <QTimer>
+
+class QTableWidget;
+class QWidget;
+class TXAQuery;
+
+class TProgFacet : public TFacet {
+public:
+    explicit TProgFacet(TAppContext& ctx, QObject* parent = nullptr);
+
+    // The panel: caption strip over the grid.
+    QWidget* Build();
+
+    void ReqProg(bool next, bool refresh);
+    void OnProgData(TXAQuery* q);
+    void ShowProg();
+    // A new stock: no rows, one empty grid row at the top.
+    void ResetStock();
+    // The broker's transmission limit: the refresh pauses a minute.
+    void OnLimitMessage();
+    // The grid shows its last rows after a downward scroll: older rows, when wanted.
+    void OnScrolledToEnd();
+
+    TProgState FProg;
+    TResFields FProgIn, FProgFld;
+    QTimer FProgTimer;
+    QWidget* pnlProg = nullptr;
+    QTableWidget* gProg = nullptr;
+
+private:
+    void FitProgColumns();
+};
