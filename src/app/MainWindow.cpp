@@ -15,6 +15,7 @@
 #include "app/RecentList.h"
 #include "app/SuggestList.h"
 #include "app/market/ProgFacet.h"
+#include "app/core/LogFacet.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -52,6 +53,7 @@ TfrmMain::TfrmMain(const TStartOptions& opt)
                                          this);
     Ctx().LogSink = [this](const QString& text) { Log(text); };
     Ctx().NameSource = [this](const QString& code) { return NameOf(code); };
+    LogClock = std::make_unique<TLogFacet>(Ctx());
     Prog = std::make_unique<TProgFacet>(Ctx());
     // 4. drawings
     FDrawStore = std::make_unique<TDrawStore>(Ctx().FExeDir + QStringLiteral("draws.json"));
@@ -111,7 +113,7 @@ TfrmMain::~TfrmMain()
     FCtx->FQ->Clear();  // pending requests are dropped unrun
     // The widgets go while the facets whose data they show still exist.
     qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
-    for (QTimer* t : {&FSigTimer, &FSigQTimer, &FVolTimer, &FBoardTimer, &FHotTimer, &FClockTimer, &FSyncTimer,
+    for (QTimer* t : {&FSigTimer, &FSigQTimer, &FVolTimer, &FBoardTimer, &FHotTimer,
                       &FMicheTimer, &FSugTimer, &FSplitTm, &FSigBlink})
         t->stop();
 }
@@ -135,36 +137,7 @@ void TfrmMain::CreateTimers()
     FBoardTimer.start();
 }
 
-void TfrmMain::Log(const QString& text)
-{
-    if (FLog)
-        FLog->Log(text);
-}
-
-QDateTime TfrmMain::ServerNow() const { return Ctx().ServerClock().ServerNow(); }
-
-void TfrmMain::UpdateClock()
-{
-    if (!lbClock)
-        return;
-    const QString text = Ctx().ServerClock().ClockText();
-    if (text != FLastClockText) {
-        FLastClockText = text;
-        lbClock->setText(text);
-        lbClock->adjustSize();
-    }
-    const QString note = Ctx().ServerClock().NoteText();
-    if (lbClockNote->text() != note) {
-        lbClockNote->setText(note);
-        lbClockNote->adjustSize();
-    }
-    QPalette p = lbClockNote->palette();
-    if (p.color(QPalette::WindowText) != Ctx().ServerClock().NoteColor()) {
-        p.setColor(QPalette::WindowText, Ctx().ServerClock().NoteColor());
-        lbClockNote->setPalette(p);
-    }
-    lbClockNote->move(lbClock->x() + lbClock->width() + Scaled(10), Scaled(11));
-}
+void TfrmMain::Log(const QString& text) { LogClock->Log(text); }
 
 void TfrmMain::SecondTick()
 {

@@ -61,7 +61,6 @@ public:
     bool LoginAbandoned() const { return FLoginAbandoned; }
 
     void Log(const QString& text);
-    QDateTime ServerNow() const;
     void SecondTick();
     void LoadLayout();
     void SaveLayout();
@@ -72,6 +71,7 @@ public:
     TAppContext& Ctx() const { return *FCtx; }
 
     // ---- facets ----
+    std::unique_ptr<class TLogFacet> LogClock;
     std::unique_ptr<class TProgFacet> Prog;
 
     // ---- state (names as the rest of the program uses them) ----
@@ -114,8 +114,6 @@ public:
     TLoginResult TryLogin(const QString& id, const QString& pw, const QString& cert, const QString& acno,
                           const QString& acpw, bool save);
     void AfterLogin(const QString& msg);
-    void ReqTime();
-    void OnTimeData();
     void ReqMaster();
     void OnMasterData();
     QString NameOf(const QString& code) const;
@@ -179,16 +177,13 @@ public:
     bool CodeBoxEvent(QEvent* e);
 
     // ---- timers ----
-    QTimer FClockTimer, FSyncTimer, FMicheTimer, FSugTimer, FSplitTm, FSigBlink,
+    QTimer FMicheTimer, FSugTimer, FSplitTm, FSigBlink,
         FBoardTimer, FVolTimer, FSigTimer, FSigQTimer, FHotTimer;
 
     // ---- controls ----
     QWidget* pnlTop = nullptr;
     QComboBox* cbBoard = nullptr;
     QLabel* lbStatus = nullptr;
-    QWidget* pnlClock = nullptr;
-    QLabel* lbClock = nullptr;
-    QLabel* lbClockNote = nullptr;
 
     QSplitter* spMain = nullptr;     // main area over the bottom region
     QWidget* pnlBottom = nullptr;
@@ -196,8 +191,6 @@ public:
     QWidget* pnlIssue = nullptr;
     TTabSet* pcIssue = nullptr;
     TTabSet* pcLog = nullptr;
-    QWidget* tsLog = nullptr;
-    QPlainTextEdit* Memo = nullptr;
     QLineEdit* edIssue = nullptr;
 
     QSplitter* spLR = nullptr;       // left | right
@@ -318,7 +311,6 @@ private:
     void OnMinPerChange();
     void CreateBrokerObjects();
     void CreateTimers();
-    void UpdateClock();
     void LinkBottomHeights(QSplitter* from);
     void FitTickColumns();
     bool MouseWheelHandler(QObject* obj, class QWheelEvent* e);
@@ -336,11 +328,9 @@ private:
     QVector<TPendingPane> FPendingPanes;
     bool FShownOnce = false;
 
-    std::unique_ptr<TLogPanel> FLog;
     bool FLoginAbandoned = false;
     bool WaitFor(const std::function<bool()>& done, qint64 maxMs, const std::function<qint64()>& deadline = {});
     bool FClosing = false;
     bool FLinking = false;
     bool FHooked = false;
-    QString FLastClockText;
 };

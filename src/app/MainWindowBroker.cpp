@@ -11,6 +11,7 @@
 #include "core/ServerClock.h"
 #include "market/StockSearch.h"
 #include "app/market/ProgFacet.h"
+#include "app/core/LogFacet.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -34,15 +35,8 @@ void TfrmMain::CreateBrokerObjects()
     for (TXAReal* obj : Ctx().B.Reals())
         connect(obj, &TXAReal::ReceiveRealData, this, [this, obj](const QString& tr) { OnRealData(obj, tr); });
 
-    FClockTimer.setInterval(100);
-    connect(&FClockTimer, &QTimer::timeout, this, [this] { UpdateClock(); });
-    FClockTimer.start();
-    FSyncTimer.setInterval(600000);
-    connect(&FSyncTimer, &QTimer::timeout, this, [this] { ReqTime(); });
-    FSyncTimer.start();
     FMicheTimer.setInterval(15000);
     FMicheTimer.start();
-    UpdateClock();
 }
 
 bool TfrmMain::IsSignificant(bool sysErr, const QString& code)
@@ -222,31 +216,8 @@ void TfrmMain::AfterLogin(const QString& msg)
     SelectStock(Ctx().FCode.isEmpty() ? Ctx().FCfg.LastCode : Ctx().FCode);
     ReqBal();
     ReqMiche();
-    ReqTime();
+    LogClock->ReqTime();
     ReqFills();
-}
-
-// ---- clock ----
-
-void TfrmMain::ReqTime()
-{
-    if (!Ctx().FLogged)
-        return;
-    Ctx().FQ->Add(QStringLiteral("t0167"), [this] {
-        if (!Ctx().SetQueryRes(Ctx().B.qTime, QStringLiteral("t0167")))
-            return;
-        Ctx().B.qTime->SetFieldData(QStringLiteral("t0167InBlock"), QStringLiteral("id"), 0, QString());
-        Ctx().ServerClock().MarkSent();
-        if (Ctx().B.qTime->Request(false) < 0)
-            Log(QStringLiteral("!! 서버 시각 조회 실패"));
-    });
-}
-
-void TfrmMain::OnTimeData()
-{
-    const QString b = QStringLiteral("t0167OutBlock");
-    Log(Ctx().ServerClock().OnTimeData(Ctx().B.qTime->GetFieldData(b, QStringLiteral("dt"), 0),
-                                 Ctx().B.qTime->GetFieldData(b, QStringLiteral("time"), 0)));
 }
 
 // ---- stock master ----
@@ -334,7 +305,7 @@ void TfrmMain::OnQueryData(TXAQuery* q, const QString& tr)
     else if (tr == QStringLiteral("t1301"))
         OnTickData();
     else if (tr == QStringLiteral("t0167"))
-        OnTimeData();
+        LogClock->OnTimeData();
 }
 
 void TfrmMain::OnQueryMsg(TXAQuery* q, bool sysErr, const QString& code, const QString& msg)

@@ -25,6 +25,7 @@
 #include "chart/CandleChart.h"
 #include "app/TickModel.h"
 #include "app/market/ProgFacet.h"
+#include "app/core/LogFacet.h"
 #include "trading/LadderScroll.h"
 #include "trading/LadderView.h"
 #include "trading/MyOrdBar.h"
@@ -116,20 +117,7 @@ void TfrmMain::BuildTop()
     Place(cbBoard, 8, 7, 110);
     lbStatus = MakeLabel(pnlTop, 128, 11, QStringLiteral("로그인 전"), Colors::TabIdleText);
 
-    pnlClock = new QWidget(pnlTop);
-    lbClock = new QLabel(pnlClock);
-    lbClock->setFont(AppFont(11, true));
-    QPalette p = lbClock->palette();
-    p.setColor(QPalette::WindowText, Colors::Flat);
-    lbClock->setPalette(p);
-    lbClock->move(Scaled(4), Scaled(1));
-    lbClockNote = new QLabel(pnlClock);
-    lbClockNote->setFont(AppFont(8));
-    lbClockNote->move(Scaled(230), Scaled(11));
-    OnResize(pnlTop, [this] {
-        cbBoard->move(Scaled(8), cbBoard->y());
-        pnlClock->setGeometry(pnlTop->width() - Scaled(600), 0, Scaled(600), pnlTop->height());
-    });
+    LogClock->BuildClock(pnlTop);
 }
 
 void TfrmMain::BuildBottom()
@@ -141,12 +129,7 @@ void TfrmMain::BuildBottom()
 
     pcLog = new TTabSet;
     pcLog->AddPage(QStringLiteral("  오늘 뉴스  "));
-    tsLog = pcLog->AddPage(kLogCaption);
-    Memo = new QPlainTextEdit(tsLog);
-    Memo->setFont(AppFont(9));
-    VBox(tsLog)->addWidget(Memo);
-    FLog = std::make_unique<TLogPanel>(pcLog, 1, Memo, Ctx().Clock());
-    connect(pcLog, &QTabWidget::currentChanged, this, [this](int i) { FLog->OnTabChanged(i); });
+    LogClock->BuildLogPage(pcLog);
     spBottom->addWidget(pcLog);
 
     pnlIssue = MakePanel(nullptr);

@@ -2,6 +2,7 @@
 // clock: the waits move the clock instead of sleeping.
 #include "app/LoginDlg.h"
 #include "app/MainWindow.h"
+#include "app/core/LogFacet.h"
 #include "app/market/ProgFacet.h"
 #include "chart/CandleChart.h"
 #include "broker/ReqQueue.h"
@@ -57,7 +58,7 @@ struct LoginFixture {
         return *w;
     }
     TSimExchange& Exchange() { return dynamic_cast<TSimBackend&>(*w->Ctx().FBackend).Exchange(); }
-    QString LogText() const { return w->Memo->toPlainText(); }
+    QString LogText() const { return w->LogClock->Memo->toPlainText(); }
     // Lets the request queue send what it holds, on the test clock.
     void RunQueue(int ticks)
     {

@@ -2,6 +2,7 @@
 // caption rules, and saving/applying the layout through hts.ini.
 #include "app/LogPanel.h"
 #include "app/MainWindow.h"
+#include "app/core/LogFacet.h"
 #include "app/UiKit.h"
 #include "chart/CandleChart.h"
 #include "chart/DrawStore.h"
@@ -49,7 +50,7 @@ struct Fixture {
     QStringList Lines() const
     {
         QStringList out;
-        for (QTextBlock b = w->Memo->document()->begin(); b.isValid(); b = b.next())
+        for (QTextBlock b = w->LogClock->Memo->document()->begin(); b.isValid(); b = b.next())
             out << b.text();
         return out;
     }

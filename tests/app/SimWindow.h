@@ -1,6 +1,7 @@
 #pragma once
 // The real window logged in to the simulated exchange on a test clock.
 #include "app/MainWindow.h"
+#include "app/core/LogFacet.h"
 #include "broker/ReqQueue.h"
 #include "core/Clock.h"
 
@@ -49,7 +50,7 @@ struct SimWindow {
             QApplication::processEvents();
         }
     }
-    QString Log() const { return w->Memo->toPlainText(); }
+    QString Log() const { return w->LogClock->Memo->toPlainText(); }
     int LogCount(const QString& s) const { return Log().count(s); }
 };
 
