@@ -16,6 +16,7 @@
 #include "app/SuggestList.h"
 #include "app/market/ProgFacet.h"
 #include "app/core/LogFacet.h"
+#include "app/market/StockFacet.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -52,8 +53,10 @@ TfrmMain::TfrmMain(const TStartOptions& opt)
                                          opt.ExeDir.isEmpty() ? QCoreApplication::applicationDirPath() : opt.ExeDir,
                                          this);
     Ctx().LogSink = [this](const QString& text) { Log(text); };
-    Ctx().NameSource = [this](const QString& code) { return NameOf(code); };
     LogClock = std::make_unique<TLogFacet>(Ctx());
+    Stock = std::make_unique<TStockFacet>(Ctx());
+    Ctx().NameSource = [this](const QString& code) { return Stock->NameOf(code); };
+    Stock->OnSelectStock = [this](const QString& code) { SelectStock(code); };
     Prog = std::make_unique<TProgFacet>(Ctx());
     // 4. drawings
     FDrawStore = std::make_unique<TDrawStore>(Ctx().FExeDir + QStringLiteral("draws.json"));
@@ -95,7 +98,7 @@ TfrmMain::TfrmMain(const TStartOptions& opt)
         Log(QStringLiteral("!! 모의 거래소: ") + p);
 
     // 19. focus; 20. login before the window is first shown
-    edCode->setFocus();
+    Stock->edCode->setFocus();
     if (opt.Login)
         StartupLogin();
     if (FFirstRun && !FLoginAbandoned)
@@ -114,14 +117,12 @@ TfrmMain::~TfrmMain()
     // The widgets go while the facets whose data they show still exist.
     qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
     for (QTimer* t : {&FSigTimer, &FSigQTimer, &FVolTimer, &FBoardTimer, &FHotTimer,
-                      &FMicheTimer, &FSugTimer, &FSplitTm, &FSigBlink})
+                      &FMicheTimer, &FSplitTm, &FSigBlink})
         t->stop();
 }
 
 void TfrmMain::CreateTimers()
 {
-    FSugTimer.setInterval(150);
-    FSugTimer.setSingleShot(true);
     FSplitTm.setInterval(300);
     FSigBlink.setInterval(500);
     FSigTimer.setInterval(5000);
@@ -204,7 +205,7 @@ void TfrmMain::FormClose()
 
 bool TfrmMain::eventFilter(QObject* obj, QEvent* e)
 {
-    if (obj == edCode && CodeBoxEvent(e))
+    if (obj == Stock->edCode && Stock->CodeBoxEvent(e))
         return true;
     switch (e->type()) {
     case QEvent::Wheel:
@@ -265,13 +266,5 @@ void TfrmMain::AppMessage(QObject* obj, QMouseEvent* e)
 {
     if (e->button() != Qt::LeftButton && e->button() != Qt::RightButton)
         return;
-    auto* w = qobject_cast<QWidget*>(obj);
-    auto within = [w](QWidget* target) { return w && target && (w == target || target->isAncestorOf(w)); };
-    if (lbSug && lbSug->isVisible() && !within(lbSug) && !within(edCode)) {
-        HideSug();
-        if (!Ctx().FCode.isEmpty())
-            SetCodeText(NameOf(Ctx().FCode));
-    }
-    if (lbRecent && lbRecent->isVisible() && !within(lbRecent) && !within(btnRecent))
-        lbRecent->hide();
+    Stock->OnPressAnywhere(qobject_cast<QWidget*>(obj));
 }

@@ -72,6 +72,7 @@ public:
 
     // ---- facets ----
     std::unique_ptr<class TLogFacet> LogClock;
+    std::unique_ptr<class TStockFacet> Stock;
     std::unique_ptr<class TProgFacet> Prog;
 
     // ---- state (names as the rest of the program uses them) ----
@@ -102,9 +103,6 @@ public:
     QString FChkErr;
     qint64 FChkMsgAt = 0;
 
-    // Stock master
-    QHash<QString, TStockInfo> FMaster;
-    QHash<QString, QString> FIsinCode, FCodeIsin;
 
     static bool IsSignificant(bool sysErr, const QString& code);
     void OnQueryData(TXAQuery* q, const QString& tr);
@@ -114,9 +112,6 @@ public:
     TLoginResult TryLogin(const QString& id, const QString& pw, const QString& cert, const QString& acno,
                           const QString& acpw, bool save);
     void AfterLogin(const QString& msg);
-    void ReqMaster();
-    void OnMasterData();
-    QString NameOf(const QString& code) const;
     THogaData FHoga;
     TDayOHL FDay;
     qint64 FPrevVol = 0;
@@ -160,24 +155,9 @@ public:
     void OnFillsData();
     void OnBalClick(int row);
     void SelectStock(const QString& code);
-    // ---- search ----
-    class TSugList* lbSug = nullptr;
-    class TRecentList* lbRecent = nullptr;
-    std::unique_ptr<class TSearchIndex> FSearch;
-    QStringList FRecent;
-    bool FSugLock = false;
-    QString FCodePreedit;  // the input method's composition in the code box
-    bool FCodeEnterSel = false;
-    void BuildSearch();
-    void ShowSug();
-    void HideSug();
-    void PickSug(int row);
-    void OpenTyped(const QString& text);
-    void SetCodeText(const QString& text);
-    bool CodeBoxEvent(QEvent* e);
 
     // ---- timers ----
-    QTimer FMicheTimer, FSugTimer, FSplitTm, FSigBlink,
+    QTimer FMicheTimer, FSplitTm, FSigBlink,
         FBoardTimer, FVolTimer, FSigTimer, FSigQTimer, FHotTimer;
 
     // ---- controls ----
@@ -218,8 +198,6 @@ public:
 
     QWidget* pnlLadder = nullptr;
     QSplitter* spLadder = nullptr;   // ladder area over the account tabs
-    QLineEdit* edCode = nullptr;
-    QPushButton* btnRecent = nullptr;
     QPushButton* btnCenter = nullptr;
     QLineEdit* edFee = nullptr;
     class TMyOrdBar* barMyOrd = nullptr;

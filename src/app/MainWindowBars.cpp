@@ -28,7 +28,7 @@ TChartModel& TfrmMain::DayChart() { return chDay->Model(); }
 void TfrmMain::UpdateChartTitles()
 {
     static const char* per[3] = {"일봉", "주봉", "월봉"};
-    const QString name = Ctx().FCode.isEmpty() ? QString() : QStringLiteral("  ") + NameOf(Ctx().FCode);
+    const QString name = Ctx().FCode.isEmpty() ? QString() : QStringLiteral("  ") + Ctx().NameOf(Ctx().FCode);
     chDay->Model().SetTitle(QString::fromUtf8(per[qBound(0, FDayPer, 2)]) + name);
     chMin->Model().SetTitle(QString::number(FMinPer) + QStringLiteral("분봉") + name);
     chDay->update();
@@ -321,7 +321,7 @@ void TfrmMain::ShowMinBars(bool paging)
             }
         }
         Log(QStringLiteral("분봉 %1: %2쪽 · %3영업일 · 앞날 %4개(%5~) · 오늘 %6개")
-                .arg(NameOf(FMinCode)).arg(FMinPage).arg(FMinDays).arg(earlier).arg(first).arg(todayCount));
+                .arg(Ctx().NameOf(FMinCode)).arg(FMinPage).arg(FMinDays).arg(earlier).arg(first).arg(todayCount));
     }
     const double vwap = chart.TodayVwap(today);
     DayChart().SetExtVwap(vwap);

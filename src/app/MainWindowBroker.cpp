@@ -12,6 +12,7 @@
 #include "market/StockSearch.h"
 #include "app/market/ProgFacet.h"
 #include "app/core/LogFacet.h"
+#include "app/market/StockFacet.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -212,66 +213,12 @@ void TfrmMain::AfterLogin(const QString& msg)
     Ctx().SetRealRes(Ctx().B.rNws, QStringLiteral("NWS"));
     Ctx().B.rNws->SetFieldData(QStringLiteral("InBlock"), QStringLiteral("nwcode"), QStringLiteral("NWS001"));
     Ctx().B.rNws->AdviseRealData();
-    ReqMaster();
+    Stock->ReqMaster();
     SelectStock(Ctx().FCode.isEmpty() ? Ctx().FCfg.LastCode : Ctx().FCode);
     ReqBal();
     ReqMiche();
     LogClock->ReqTime();
     ReqFills();
-}
-
-// ---- stock master ----
-
-void TfrmMain::ReqMaster()
-{
-    Ctx().FQ->Add(QStringLiteral("t8430"), [this] {
-        if (!Ctx().SetQueryRes(Ctx().B.qMaster, QStringLiteral("t8430")))
-            return;
-        Ctx().B.qMaster->SetFieldData(QStringLiteral("t8430InBlock"), QStringLiteral("gubun"), 0, QStringLiteral("0"));
-        if (Ctx().B.qMaster->Request(false) < 0)
-            Log(QStringLiteral("!! t8430 종목목록 요청 실패"));
-    });
-}
-
-void TfrmMain::OnMasterData()
-{
-    const QString b = QStringLiteral("t8430OutBlock");
-    const int n = Ctx().B.qMaster->GetBlockCount(b);
-    FMaster.clear();
-    FIsinCode.clear();
-    FCodeIsin.clear();
-    FMaster.reserve(n);
-    for (int i = 0; i < n; ++i) {
-        TStockInfo s;
-        s.Code = Ctx().B.qMaster->GetFieldData(b, QStringLiteral("shcode"), i).trimmed();
-        s.Name = Ctx().B.qMaster->GetFieldData(b, QStringLiteral("hname"), i).trimmed();
-        s.Mkt = Ctx().B.qMaster->GetFieldData(b, QStringLiteral("gubun"), i).trimmed() == QStringLiteral("2") ? QLatin1Char('2')
-                                                                                                       : QLatin1Char('1');
-        if (s.Code.isEmpty())
-            continue;
-        FMaster.insert(s.Code, s);
-        const QString isin = Ctx().B.qMaster->GetFieldData(b, QStringLiteral("expcode"), i).trimmed();
-        if (isin.size() == 12) {
-            FIsinCode.insert(isin, s.Code);
-            FCodeIsin.insert(s.Code, isin);
-        }
-    }
-    FSearch->Build(FMaster);
-    if (n > 0 && FCodeIsin.isEmpty())
-        Log(QStringLiteral("!! 종목 목록에 ISIN(expcode) 칸이 없음 — 우선주 · ETF 루멘가 틀릴 수 있음"));
-    Log(QStringLiteral("종목 목록 %1개").arg(FMaster.size()));
-    UpdateChartTitles();
-    if (!Ctx().FCode.isEmpty()) {
-        FHoga.Name = NameOf(Ctx().FCode);
-        SetCodeText(FHoga.Name);
-        UpdateQuoteHeader();
-    }
-}
-
-QString TfrmMain::NameOf(const QString& code) const
-{
-    auto it = FMaster.constFind(code);
-    return it == FMaster.constEnd() ? code : it->Name;
 }
 
 // ---- dispatch ----
@@ -286,8 +233,14 @@ void TfrmMain::OnQueryData(TXAQuery* q, const QString& tr)
         OnDayWData();
         return;
     }
-    if (tr == QStringLiteral("t8430"))
-        OnMasterData();
+    if (tr == QStringLiteral("t8430")) {
+        Stock->OnMasterData();
+        UpdateChartTitles();
+        if (!Ctx().FCode.isEmpty()) {
+            FHoga.Name = Ctx().NameOf(Ctx().FCode);
+            UpdateQuoteHeader();
+        }
+    }
     else if (tr == QStringLiteral("t1101"))
         OnPriceData();
     else if (tr == QStringLiteral("CSPAQ12300"))

@@ -26,6 +26,7 @@
 #include "app/TickModel.h"
 #include "app/market/ProgFacet.h"
 #include "app/core/LogFacet.h"
+#include "app/market/StockFacet.h"
 #include "trading/LadderScroll.h"
 #include "trading/LadderView.h"
 #include "trading/MyOrdBar.h"
@@ -92,7 +93,6 @@ void TfrmMain::BuildUI()
     spMain->setStretchFactor(0, 1);
     spMain->setStretchFactor(1, 0);
     BuildOrderEntry();
-    BuildSearch();
     SetPaneSize(spMain, 1, Scaled(180), 0);
     // No splitter squeezes a region below 80 (design) pixels along its axis.
     for (QSplitter* sp : findChildren<QSplitter*>())
@@ -415,12 +415,7 @@ void TfrmMain::BuildLadderColumn(QWidget*)
     auto* v = VBox(area);
     QWidget* strip = Strip(area, 32);
     MakeLabel(strip, 6, 8, QStringLiteral("종목"), Colors::Flat, true);
-    edCode = new QLineEdit(strip);
-    edCode->setFont(AppFont(9));
-    edCode->setPlaceholderText(QStringLiteral("코드 · 종목명 · 초성(ㅅㅅㅈㅈ)"));
-    Place(edCode, 40, 4, 150, 24);
-    btnRecent = MakeButton(strip, QStringLiteral("▼"));
-    Place(btnRecent, 191, 4, 24, 24);
+    Stock->BuildCodeBox(strip, this);
     btnCenter = MakeButton(strip, QStringLiteral("현재가 가운데로 (C)"));
     Place(btnCenter, 222, 3, 150, 26);
     MakeLabel(strip, 384, 8, QStringLiteral("수수료·세금(왕복)"));

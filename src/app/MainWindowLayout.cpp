@@ -2,6 +2,7 @@
 // applying them at start-up. Keys this window does not know survive a save.
 #include "app/MainWindow.h"
 #include "app/UiKit.h"
+#include "app/market/StockFacet.h"
 #include "chart/CandleChart.h"
 
 #include <QCheckBox>
@@ -123,9 +124,7 @@ void TfrmMain::LoadLayout()
     SetPaneSize(spMain, 1, ini.ReadInteger(L, QStringLiteral("NEWSH"), PaneSize(spMain, 1)), 0);
     SetPaneSize(spBottom, 1, ini.ReadInteger(L, QStringLiteral("ISSUEW"), PaneSize(spBottom, 1)), 0);
     edIssue->setText(ini.ReadString(U, QStringLiteral("ISSUEKW"), edIssue->text()));
-    FRecent = CommaTextToList(ini.ReadString(U, QStringLiteral("RECENT"), QString()));
-    while (FRecent.size() > 10)
-        FRecent.removeLast();
+    Stock->LoadLayout(ini);
     const int issueTab = ini.ReadInteger(U, QStringLiteral("ISSUETAB"), 0);
     pcIssue->setCurrentIndex(issueTab >= 1 && issueTab <= 4 ? issueTab : 0);
     if (ini.ReadBool(L, QStringLiteral("MAX"), false))
@@ -210,7 +209,7 @@ void TfrmMain::SaveLayout()
     ini.WriteString(L, QStringLiteral("LMTOPW"), IntText(HeaderWidths(hcLmTop)));
     ini.WriteInteger(U, QStringLiteral("LMTOPKIND"), cbLmTopKind->currentIndex());
     ini.WriteInteger(L, QStringLiteral("BRKH"), PaneSize(spTk, 1));
-    ini.WriteString(U, QStringLiteral("RECENT"), ListToCommaText(FRecent));
+    Stock->SaveLayout(ini);
     ini.WriteInteger(U, QStringLiteral("ISSUETAB"), pcIssue->currentIndex());
     if (!Ctx().FCode.isEmpty())
         ini.WriteString(U, QStringLiteral("LASTCODE"), Ctx().FCode);

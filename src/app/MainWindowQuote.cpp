@@ -23,17 +23,18 @@
 #include "trading/LadderScroll.h"
 #include "trading/LadderView.h"
 #include "app/market/ProgFacet.h"
+#include "app/market/StockFacet.h"
 
 void TfrmMain::SelectStock(const QString& code)
 {
     if (code.isEmpty())
         return;
-    AddRecent(FRecent, code);
+    Stock->AddRecent(code);
     if (!Ctx().FCode.isEmpty() && Ctx().FLogged)
         for (TXAReal* r : {Ctx().B.rS3, Ctx().B.rK3, Ctx().B.rH1, Ctx().B.rHA})
             r->UnadviseRealDataWithKey(Ctx().FCode);
     Ctx().FCode = code;
-    const QString name = NameOf(code);
+    const QString name = Ctx().NameOf(code);
     FHoga = THogaData();
     FHoga.Code = code;
     FHoga.Name = name;
@@ -60,7 +61,7 @@ void TfrmMain::SelectStock(const QString& code)
     PushMyOrders();
     UpdateCancelButtons();
     ApplyHold();
-    SetCodeText(name);
+    Stock->SetCodeText(name);
     edPrice->setText(QStringLiteral("0"));
     if (!Ctx().FLogged) {
         Log(name + QStringLiteral(" — 로그인하면 불러옵니다"));

@@ -159,7 +159,7 @@ void TfrmMain::SendOrder(const QString& side, int price)
         !FConfirm(QStringLiteral("%1  %2 (%3)\r\n%4  %5%6주  %7")
                       .arg(sideName, FHoga.Name, code, pxText, d.Prefix, FmtNum(double(qty)), sideName)))
         return;
-    Log(QStringLiteral("▶ %1 %2 %3%4주 %5").arg(sideName, NameOf(code), d.Prefix, FmtNum(double(qty)), pxText));
+    Log(QStringLiteral("▶ %1 %2 %3%4주 %5").arg(sideName, Ctx().NameOf(code), d.Prefix, FmtNum(double(qty)), pxText));
     const QString pxStr = QString::number(price);
     Ctx().FQ->Add(QStringLiteral("CSPAT00600"), [this, side, code, qty, pxStr] {
         if (!Ctx().SetQueryRes(Ctx().B.qOrd, QStringLiteral("CSPAT00600")))
@@ -207,7 +207,7 @@ void TfrmMain::ReqMiche()
 
 void TfrmMain::OnMicheData()
 {
-    FMiche = ParseMiche(*Ctx().B.qMiche, [this](const QString& c) { return NameOf(c); });
+    FMiche = ParseMiche(*Ctx().B.qMiche, [this](const QString& c) { return Ctx().NameOf(c); });
     pcBM->setTabText(1, MicheTabCaption(FMiche.size()));
     SetRows(gMiche, FMiche.size());
     for (int i = 0; i < FMiche.size(); ++i) {

@@ -1,6 +1,7 @@
 // The road of one stock and one order, through the real window against the
 // simulated exchange, on a test clock.
 #include "app/MainWindow.h"
+#include "app/market/StockFacet.h"
 #include "SimWindow.h"
 #include "app/SuggestList.h"
 #include "app/UiKit.h"
@@ -33,38 +34,38 @@ TEST(TradingFlow, FindOrderFillModifyCancel)
 
     // Find by initial consonants.
     QApplication::setActiveWindow(&w);
-    w.edCode->setFocus();
+    w.Stock->edCode->setFocus();
     QApplication::processEvents();
-    ASSERT_TRUE(w.edCode->hasFocus());
-    w.edCode->clear();
+    ASSERT_TRUE(w.Stock->edCode->hasFocus());
+    w.Stock->edCode->clear();
     for (QChar c : QStringLiteral("ㅅㅅㅈㅈ"))
-        w.edCode->insert(QString(c));  // as an input method commits each letter
-    ASSERT_TRUE(w.lbSug->isVisible());
-    ASSERT_GE(w.lbSug->Count(), 2);
-    EXPECT_EQ(w.lbSug->CodeAt(0), "005930");  // 삼성전자: initials start with ㅅㅅㅈㅈ, shortest name
+        w.Stock->edCode->insert(QString(c));  // as an input method commits each letter
+    ASSERT_TRUE(w.Stock->lbSug->isVisible());
+    ASSERT_GE(w.Stock->lbSug->Count(), 2);
+    EXPECT_EQ(w.Stock->lbSug->CodeAt(0), "005930");  // 삼성전자: initials start with ㅅㅅㅈㅈ, shortest name
 
     // A consonant still being composed by the input method counts too.
-    w.edCode->clear();
-    w.edCode->insert(QStringLiteral("ㅅㅅㅈ"));
-    const int three = RankSuggestions(*w.FSearch, QStringLiteral("ㅅㅅㅈ")).size();
-    const int four = RankSuggestions(*w.FSearch, QStringLiteral("ㅅㅅㅈㅈ")).size();
+    w.Stock->edCode->clear();
+    w.Stock->edCode->insert(QStringLiteral("ㅅㅅㅈ"));
+    const int three = RankSuggestions(*w.Stock->FSearch, QStringLiteral("ㅅㅅㅈ")).size();
+    const int four = RankSuggestions(*w.Stock->FSearch, QStringLiteral("ㅅㅅㅈㅈ")).size();
     ASSERT_NE(three, four);
-    EXPECT_EQ(w.lbSug->Count(), three);
+    EXPECT_EQ(w.Stock->lbSug->Count(), three);
     QInputMethodEvent composing(QStringLiteral("ㅈ"), {});
-    QApplication::sendEvent(w.edCode, &composing);
+    QApplication::sendEvent(w.Stock->edCode, &composing);
     QApplication::processEvents();
-    EXPECT_EQ(w.lbSug->Count(), four);
+    EXPECT_EQ(w.Stock->lbSug->Count(), four);
     QInputMethodEvent commit;
     commit.setCommitString(QStringLiteral("ㅈ"));
-    QApplication::sendEvent(w.edCode, &commit);
+    QApplication::sendEvent(w.Stock->edCode, &commit);
     QApplication::processEvents();
-    EXPECT_EQ(w.edCode->text(), QStringLiteral("ㅅㅅㅈㅈ"));
-    EXPECT_EQ(w.lbSug->Count(), four);
-    EXPECT_EQ(w.lbSug->CodeAt(0), "005930");
+    EXPECT_EQ(w.Stock->edCode->text(), QStringLiteral("ㅅㅅㅈㅈ"));
+    EXPECT_EQ(w.Stock->lbSug->Count(), four);
+    EXPECT_EQ(w.Stock->lbSug->CodeAt(0), "005930");
 
-    QTest::keyClick(w.edCode, Qt::Key_Return);
+    QTest::keyClick(w.Stock->edCode, Qt::Key_Return);
     EXPECT_EQ(w.Ctx().FCode, "005930");
-    EXPECT_FALSE(w.lbSug->isVisible());
+    EXPECT_FALSE(w.Stock->lbSug->isVisible());
     f.Run(1500);
     ASSERT_GT(w.FHoga.Price, 0);
     EXPECT_FALSE(w.vLadder->CellRect(w.FHoga.Ask[0], kColAsk).isEmpty());  // the book is on the ladder
