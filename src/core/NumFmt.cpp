@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <string>
 #include <vector>
 
 double ParseNum(const QString& s)
@@ -133,9 +134,43 @@ TSection AnalyzeSection(const QString& text)
     return s;
 }
 
-// |x| rounded half away from zero to `frac` decimals, computed on its
-// 15-significant-digit decimal text. IntDigits has no leading zeros ("" for
-// 0); FracDigits has exactly `frac` digits.
+// The decimal text of a magnitude: Digits with the decimal point after the
+// first PointPos of them (PointPos may lie beyond either end; missing digits
+// are zeros).
+struct TDigits {
+    std::string Digits;
+    long PointPos = 1;
+};
+
+// |a| at 15 significant digits.
+TDigits DoubleDigits(double a)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.14e", std::fabs(a));
+    // buf: d.dddddddddddddde[+-]xx
+    TDigits v;
+    v.Digits += buf[0];
+    const char* p = buf + 2;
+    while (*p >= '0' && *p <= '9')
+        v.Digits += *p++;
+    const int exp = (*p == 'e') ? std::atoi(p + 1) : 0;
+    v.PointPos = exp + 1; // digits before the decimal point
+    if (v.Digits.find_first_not_of('0') == std::string::npos)
+        v.PointPos = 1;
+    return v;
+}
+
+// Every digit of an integer magnitude.
+TDigits IntegerDigits(quint64 m)
+{
+    TDigits v;
+    v.Digits = std::to_string(m);
+    v.PointPos = static_cast<long>(v.Digits.size());
+    return v;
+}
+
+// The value rounded half away from zero to `frac` decimals. IntDigits has no
+// leading zeros ("" for 0); FracDigits has exactly `frac` digits.
 struct TDecimal {
     QString IntDigits;
     QString FracDigits;
@@ -150,22 +185,11 @@ struct TDecimal {
     }
 };
 
-TDecimal RoundDecimal(double a, int frac)
+TDecimal RoundDigits(TDigits v, int frac)
 {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.14e", std::fabs(a));
-    // buf: d.dddddddddddddde[+-]xx
-    std::string digits;
-    digits += buf[0];
-    const char* p = buf + 2;
-    while (*p >= '0' && *p <= '9')
-        digits += *p++;
-    const int exp = (*p == 'e') ? std::atoi(p + 1) : 0;
-    int pointPos = exp + 1; // digits before the decimal point
-    if (digits.find_first_not_of('0') == std::string::npos)
-        pointPos = 1;
-
-    const long keep = static_cast<long>(pointPos) + frac;
+    std::string& digits = v.Digits;
+    long pointPos = v.PointPos;
+    const long keep = pointPos + frac;
     if (keep < 0) {
         digits.clear();
     } else if (keep < static_cast<long>(digits.size())) {
@@ -190,7 +214,7 @@ TDecimal RoundDecimal(double a, int frac)
         d.IntDigits += QLatin1Char(i < len ? digits[i] : '0');
     while (d.IntDigits.startsWith(QLatin1Char('0')))
         d.IntDigits.remove(0, 1);
-    for (long i = pointPos; i < static_cast<long>(pointPos) + frac; ++i)
+    for (long i = pointPos; i < pointPos + frac; ++i)
         d.FracDigits += QLatin1Char(i >= 0 && i < len ? digits[i] : '0');
     return d;
 }
@@ -255,6 +279,28 @@ QString ApplySection(const TSection& s, const TDecimal& d, bool minus)
     return out;
 }
 
+// Picks the section for a value given as its sign and decimal text, rounds
+// to that section's decimals and prints it.
+QString FormatDigits(const QString& picture, bool negative, const TDigits& v)
+{
+    const QStringList secs = SplitSections(picture);
+    auto sectionText = [&](int i) -> QString {
+        // A missing or empty section falls back to the first one.
+        return (i < secs.size() && !secs[i].isEmpty()) ? secs[i] : secs[0];
+    };
+    const bool hasNeg = secs.size() > 1 && !secs[1].isEmpty();
+    const bool hasZero = secs.size() > 2 && !secs[2].isEmpty();
+
+    const bool useNeg = negative && hasNeg;
+    const TSection sec = AnalyzeSection(sectionText(useNeg ? 1 : 0));
+    const TDecimal d = RoundDigits(v, sec.FracPH);
+    if (d.IsZero()) {
+        const TSection zs = AnalyzeSection(sectionText(hasZero ? 2 : 0));
+        return ApplySection(zs, RoundDigits(TDigits{"0", 1}, zs.FracPH), false);
+    }
+    return ApplySection(sec, d, negative && !useNeg);
+}
+
 } // namespace
 
 QString FormatFloat(const QString& picture, double x)
@@ -265,24 +311,23 @@ QString FormatFloat(const QString& picture, double x)
         return x < 0 ? QStringLiteral("-INF") : QStringLiteral("INF");
     if (picture.isEmpty())
         return QString::number(x, 'g', 15);
+    return FormatDigits(picture, x < 0, DoubleDigits(x));
+}
 
-    const QStringList secs = SplitSections(picture);
-    auto sectionText = [&](int i) -> QString {
-        // A missing or empty section falls back to the first one.
-        return (i < secs.size() && !secs[i].isEmpty()) ? secs[i] : secs[0];
-    };
-    const bool hasNeg = secs.size() > 1 && !secs[1].isEmpty();
-    const bool hasZero = secs.size() > 2 && !secs[2].isEmpty();
+QString FormatInt64(const QString& picture, qint64 x)
+{
+    if (picture.isEmpty())
+        return QString::number(x);
+    // The magnitude in unsigned arithmetic, so INT64_MIN needs no special case.
+    const quint64 m = x < 0 ? quint64(0) - static_cast<quint64>(x) : static_cast<quint64>(x);
+    return FormatDigits(picture, x < 0, IntegerDigits(m));
+}
 
-    const bool negative = x < 0;
-    const bool useNeg = negative && hasNeg;
-    const TSection sec = AnalyzeSection(sectionText(useNeg ? 1 : 0));
-    const TDecimal d = RoundDecimal(x, sec.FracPH);
-    if (d.IsZero()) {
-        const TSection zs = AnalyzeSection(sectionText(hasZero ? 2 : 0));
-        return ApplySection(zs, RoundDecimal(0, zs.FracPH), false);
-    }
-    return ApplySection(sec, d, negative && !useNeg);
+QString FormatUInt64(const QString& picture, quint64 x)
+{
+    if (picture.isEmpty())
+        return QString::number(x);
+    return FormatDigits(picture, false, IntegerDigits(x));
 }
 
 QString FmtNum(double x)

@@ -5,6 +5,9 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <concepts>
+#include <type_traits>
+
 class TClock;
 
 // Trims, drops one leading '+', parses with '.' as the decimal separator
@@ -32,10 +35,38 @@ qint64 ParseInt(const QString& s);
 //    holds), so 2.675 gives "2.68" and 0.125 gives "0.13" with "0.00".
 //  - An empty picture gives the plain shortest text; NaN and infinities give
 //    "NAN", "INF" and "-INF".
+// An integer argument of any width is printed exactly (every digit of
+// INT64_MIN or UINT64_MAX), by the same picture rules; wherever a double holds
+// the value exactly to 15 digits the result is the same as for that double.
+// With an empty picture an integer prints all its digits, never an exponent.
+// A bool is refused at compile time rather than printed as 0 or 1.
 QString FormatFloat(const QString& picture, double x);
+QString FormatInt64(const QString& picture, qint64 x);
+QString FormatUInt64(const QString& picture, quint64 x);
 
-// "#,##0".
+template <std::integral T>
+    requires(!std::same_as<T, bool>)
+QString FormatFloat(const QString& picture, T x)
+{
+    if constexpr (std::is_signed_v<T>)
+        return FormatInt64(picture, static_cast<qint64>(x));
+    else
+        return FormatUInt64(picture, static_cast<quint64>(x));
+}
+template <std::same_as<bool> T>
+QString FormatFloat(const QString& picture, T x) = delete;
+
+// "#,##0", for doubles and (exactly) for integers.
 QString FmtNum(double x);
+
+template <std::integral T>
+    requires(!std::same_as<T, bool>)
+QString FmtNum(T x)
+{
+    return FormatFloat(QStringLiteral("#,##0"), x);
+}
+template <std::same_as<bool> T>
+QString FmtNum(T x) = delete;
 
 // The exchange's price grid: 1 below 2,000 won, 5 below 5,000, 10 below
 // 20,000, 50 below 50,000, 100 below 200,000, 500 below 500,000, else 1,000.

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 namespace {
@@ -95,6 +96,87 @@ TEST(NumFmt, FormatFloatSpecialValues)
     EXPECT_EQ(FormatFloat("", 1.5), "1.5");
     EXPECT_EQ(FmtNum(-1234567), "-1,234,567");
     EXPECT_EQ(FmtNum(0), "0");
+}
+
+// Amounts and volumes are 64-bit integers and print digit for digit.
+TEST(NumFmt, IntegerPicturesAreExact)
+{
+    constexpr qint64 kMax = std::numeric_limits<qint64>::max();
+    constexpr qint64 kMin = std::numeric_limits<qint64>::min();
+    const struct {
+        const char* Pic;
+        qint64 X;
+        const char* Want;
+    } cases[] = {
+        {"#,##0", 1234567890123456, "1,234,567,890,123,456"},
+        {"#,##0", -1234567890123456, "-1,234,567,890,123,456"},
+        {"#,##0", 9007199254740993, "9,007,199,254,740,993"}, // 2^53 + 1
+        {"#,##0", kMax, "9,223,372,036,854,775,807"},
+        {"#,##0", kMin, "-9,223,372,036,854,775,808"},
+        {"0", kMin, "-9223372036854775808"},
+        {"", kMin, "-9223372036854775808"},
+        {"", 1234567890123456, "1234567890123456"},
+        {"+#,##0;-#,##0;0", 1234567890123456, "+1,234,567,890,123,456"},
+        {"+#,##0;-#,##0;0", -1234567890123456, "-1,234,567,890,123,456"},
+        {"+#,##0;-#,##0;0", kMax, "+9,223,372,036,854,775,807"},
+        {"+#,##0;-#,##0;0", kMin, "-9,223,372,036,854,775,808"},
+        {"+#,##0;-#,##0;0", 0, "0"},
+        {"#,##0;(#,##0)", kMin, "(9,223,372,036,854,775,808)"},
+        {"#,##0.00", 1234567890123456789, "1,234,567,890,123,456,789.00"},
+        {"#,##0.##", 99999999999999999, "99,999,999,999,999,999"},
+        {"0.00;;zero", -10000000000000001, "-10000000000000001.00"},
+        {"0.00;;zero", 0, "zero"},
+        {"'₩'#,##0\"주\"", 12345678901234567, "₩12,345,678,901,234,567주"},
+        {"0000000000000000000000", 1234567890123456789, "0001234567890123456789"},
+        {"#,###", 0, ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FormatFloat(QString::fromUtf8(c.Pic), c.X).toStdString(), c.Want)
+            << "picture " << c.Pic << " value " << c.X;
+
+    // Wherever the double path is exact (15 digits or fewer) both agree.
+    const char* const pics[] = {
+        "#,##0", "0", "+#,##0;-#,##0;0", "0.00", "#,##0.0#", "0.00;;zero", "#,###",
+        "'a'0\"b\"", "", "+0.00;-0.00", "00000", "#.##", "0%;(0%)",
+    };
+    const qint64 values[] = {
+        0, 1, -1, 7, -42, 999, 1000, -1000, 123456, 2147483648LL, -2147483649LL,
+        100000000000000LL, 999999999999999LL, -999999999999999LL,
+    };
+    for (const char* pic : pics)
+        for (const qint64 v : values)
+            EXPECT_EQ(FormatFloat(pic, v).toStdString(), FormatFloat(pic, double(v)).toStdString())
+                << "picture " << pic << " value " << v;
+}
+
+template <typename T>
+concept TPrintable = requires(T v) { FmtNum(v); FormatFloat(QString(), v); };
+
+TEST(NumFmt, EveryIntegerTypeTakesTheExactPath)
+{
+    static_assert(TPrintable<int> && TPrintable<long> && TPrintable<long long> && TPrintable<qint64>
+                  && TPrintable<unsigned> && TPrintable<quint64> && TPrintable<short>
+                  && TPrintable<double> && TPrintable<float>);
+    static_assert(!TPrintable<bool>, "a bool is not a number to print");
+
+    EXPECT_EQ(FmtNum(1234567890123456), "1,234,567,890,123,456"); // long
+    EXPECT_EQ(FmtNum(1234567890123456LL), "1,234,567,890,123,456");
+    EXPECT_EQ(FmtNum(qint64(-1234567890123456)), "-1,234,567,890,123,456");
+    EXPECT_EQ(FmtNum(std::int64_t{1234567890123456}), "1,234,567,890,123,456");
+    EXPECT_EQ(FmtNum(std::numeric_limits<quint64>::max()), "18,446,744,073,709,551,615");
+    EXPECT_EQ(FmtNum(std::numeric_limits<std::size_t>::max()), "18,446,744,073,709,551,615");
+    EXPECT_EQ(FmtNum(std::numeric_limits<int>::min()), "-2,147,483,648");
+    EXPECT_EQ(FmtNum(std::numeric_limits<unsigned>::max()), "4,294,967,295");
+    EXPECT_EQ(FmtNum(short(-1234)), "-1,234");
+    EXPECT_EQ(FmtNum(std::uint8_t{200}), "200");
+    EXPECT_EQ(FormatFloat("+#,##0;-#,##0;0", std::numeric_limits<quint64>::max()),
+              "+18,446,744,073,709,551,615");
+    EXPECT_EQ(FormatFloat("+#,##0;-#,##0;0", 0u), "0");
+
+    // A double keeps the 15-digit rounding of its decimal text.
+    EXPECT_EQ(FmtNum(1234567890123456.0), "1,234,567,890,123,460");
+    EXPECT_EQ(FmtNum(2.5), "3");
+    EXPECT_EQ(FmtNum(2.5f), "3");
 }
 
 TEST(NumFmt, ParseNum)
