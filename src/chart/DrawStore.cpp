@@ -1,9 +1,17 @@
 #include "chart/DrawStore.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringList>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -70,24 +78,149 @@ std::string LongEscapes(const std::string& s)
     return r;
 }
 
+const QByteArray KBom("\xEF\xBB\xBF");
+
+QString TooBig()
+{
+    return QStringLiteral("파일이 %1 MiB 보다 큽니다").arg(TDrawStore::kMaxFileBytes / (1024 * 1024));
+}
+
+// Reads and parses the store file. Empty when the file is usable (*out then
+// holds it) or missing (*out untouched); else what is wrong with it.
+QString ReadStoreFile(const QString& path, json* out)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st {};
+    if (::lstat(native.constData(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return {};
+        return QStringLiteral("파일 정보를 읽지 못했습니다: ") + qt_error_string(errno);
+    }
+    // Anything but a regular file (a folder, a pipe, a device, a dangling
+    // link) is refused before it is opened: opening a pipe would block.
+    if (::stat(native.constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return QStringLiteral("일반 파일이 아닙니다");
+    if (st.st_size > TDrawStore::kMaxFileBytes)
+        return TooBig();
+
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return QStringLiteral("열 수 없습니다: ") + qt_error_string(errno);
+    QByteArray body;
+    QString why;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) { // replaced since the look above
+        why = QStringLiteral("일반 파일이 아닙니다");
+    } else {
+        char buf[64 * 1024];
+        for (;;) {
+            const ssize_t n = ::read(fd, buf, sizeof buf);
+            if (n == 0)
+                break;
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                why = QStringLiteral("읽는 중 오류: ") + qt_error_string(errno);
+                break;
+            }
+            body.append(buf, n);
+            if (body.size() > TDrawStore::kMaxFileBytes) { // grew since the look above
+                why = TooBig();
+                break;
+            }
+        }
+    }
+    ::close(fd);
+    if (!why.isEmpty())
+        return why;
+
+    // The parser checks the UTF-8 of every string. Drawings sit three levels
+    // deep; far deeper nesting is refused, as writing it back would recurse
+    // once per level.
+    const qsizetype skip = body.startsWith(KBom) ? KBom.size() : 0;
+    bool tooDeep = false;
+    json j;
+    try {
+        j = json::parse(body.constBegin() + skip, body.constEnd(),
+                        [&tooDeep](int depth, json::parse_event_t, json&) {
+                            if (depth <= TDrawStore::kMaxDepth)
+                                return true;
+                            tooDeep = true;
+                            return false; // dropped; the file is refused below
+                        });
+    } catch (const json::parse_error& e) {
+        return QStringLiteral("JSON 형식이 아니거나 UTF-8 이 아닙니다, %1번째 바이트")
+            .arg(qint64(e.byte) + skip);
+    } catch (const json::exception& e) {
+        return QStringLiteral("JSON 으로 읽을 수 없습니다: ") + QString::fromUtf8(e.what());
+    }
+    if (tooDeep)
+        return QStringLiteral("%1 단계보다 깊게 겹쳐 있습니다").arg(TDrawStore::kMaxDepth);
+    if (!j.is_object())
+        return QStringLiteral("맨 바깥이 JSON 객체가 아닙니다");
+    *out = std::move(j);
+    return {};
+}
+
+// Renames from to `to` unless something already has that name; errno tells
+// why not.
+bool RenameNoReplace(const QByteArray& from, const QByteArray& to)
+{
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+        return false;
+    // A file system without that flag: look first.
+    struct stat st {};
+    if (::lstat(to.constData(), &st) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return ::rename(from.constData(), to.constData()) == 0;
+}
+
+// Renames a damaged file to "<path>.bad-<stamp>", "-2", "-3", ... when that
+// is taken. Returns the new path, or empty with *why.
+QString MoveAside(const QString& path, QString* why)
+{
+    const QString stem = path + QStringLiteral(".bad-")
+                         + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
+    const QByteArray from = QFile::encodeName(path);
+    for (int n = 1; n <= 1000; ++n) {
+        const QString to = n == 1 ? stem : stem + QLatin1Char('-') + QString::number(n);
+        if (RenameNoReplace(from, QFile::encodeName(to)))
+            return to;
+        if (errno != EEXIST) {
+            *why = qt_error_string(errno);
+            return {};
+        }
+    }
+    *why = QStringLiteral("쓸 수 있는 이름이 없습니다");
+    return {};
+}
+
 } // namespace
 
 TDrawStore::TDrawStore(const QString& path) : FPath(path) {}
 
-void TDrawStore::Load()
+QString TDrawStore::Load()
 {
     FStore = json::object();
-    QFile f(FPath);
-    if (!f.open(QIODevice::ReadOnly))
-        return;
-    QByteArray body = f.readAll();
-    if (f.error() != QFileDevice::NoError)
-        return;
-    if (body.startsWith("\xEF\xBB\xBF"))
-        body.remove(0, 3);
-    json j = json::parse(body.constBegin(), body.constEnd(), nullptr, false);
-    if (j.is_object())
-        FStore = std::move(j);
+    FNoSave.clear();
+    const QString why = ReadStoreFile(FPath, &FStore);
+    if (why.isEmpty())
+        return {};
+
+    // Every other stock's drawings are in there: keep the file, under a new
+    // name, before anything is saved.
+    const QString name = QFileInfo(FPath).fileName();
+    QString moveWhy;
+    const QString aside = MoveAside(FPath, &moveWhy);
+    if (!aside.isEmpty())
+        return QStringLiteral("!! %1 을 읽을 수 없어 %2 로 옮겨 두었습니다 (%3)")
+            .arg(name, QDir::toNativeSeparators(aside), why);
+    FNoSave = QStringLiteral("%1 을 읽을 수 없고 옮기지도 못해 덮어쓰지 않습니다").arg(name);
+    return QStringLiteral("!! %1 을 읽을 수 없고 옮기지도 못해 (%2) 그린 것을 저장하지 않습니다 (%3): %4")
+        .arg(name, moveWhy, why, QDir::toNativeSeparators(FPath));
 }
 
 QString TDrawStore::DrawKey(const QString& code, bool minute, int dayPer)
@@ -149,11 +282,13 @@ QByteArray TDrawStore::Serialize() const
 {
     const std::string text =
         LongEscapes(FStore.dump(-1, ' ', true, json::error_handler_t::replace));
-    return QByteArray("\xEF\xBB\xBF") + QByteArray::fromStdString(text);
+    return KBom + QByteArray::fromStdString(text);
 }
 
 QString TDrawStore::Save() const
 {
+    if (!FNoSave.isEmpty())
+        return KSaveFail + FNoSave;
     QSaveFile f(FPath);
     if (!f.open(QIODevice::WriteOnly))
         return KSaveFail + f.errorString();

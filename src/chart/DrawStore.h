@@ -14,9 +14,20 @@ class TDrawStore {
 public:
     explicit TDrawStore(const QString& path);
 
-    // Reads the file. A missing or unreadable file, a parse error or a top
-    // level that is not an object leave an empty store, silently.
-    void Load();
+    // Reads the file; returns a line for the log, empty when all is well. A
+    // missing file leaves an empty store silently. A file that is there but
+    // cannot be used (not a regular file, which is never opened; over
+    // kMaxFileBytes; unreadable; not JSON in UTF-8; nested deeper than
+    // kMaxDepth; a top level that is not an object) is renamed aside to
+    // "<file>.bad-yyyyMMdd-HHmmss-zzz" ("-2", "-3", ... added when that name
+    // is taken; an earlier one is never replaced) and the store starts
+    // empty; the returned line starts with "!! " and gives the reason and the
+    // new name. When even the rename fails the file is left as it is and the
+    // store refuses to save over it (Save reports that every time).
+    QString Load();
+
+    static constexpr qint64 kMaxFileBytes = 64LL * 1024 * 1024;
+    static constexpr int kMaxDepth = 64;
 
     // Store key of a chart; empty when no stock is selected (empty code).
     // dayPer is clamped to 0..2 and only matters for the day chart.
@@ -34,7 +45,8 @@ public:
     QString SaveDraws(const QString& key, const QVector<TDrawObj>& draws);
 
     // Writes the whole store, replacing the file atomically (a temporary
-    // file renamed over it). Empty on success, else the log line as above.
+    // file renamed over it). Empty on success, else the log line as above;
+    // also refused while Load left a damaged file in place.
     QString Save() const;
 
     // The file body: UTF-8 byte-order mark, then JSON in plain ASCII (every
@@ -48,4 +60,5 @@ public:
 private:
     QString FPath;
     nlohmann::ordered_json FStore = nlohmann::ordered_json::object();
+    QString FNoSave; // why the file must not be written; empty when it may
 };

@@ -1,11 +1,21 @@
 // Drawings per stock and chart in draws.json: keys, round trip, the file's
-// form, broken files and failing saves.
+// form, damaged files set aside and failing saves.
 #include "chart/DrawStore.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QSet>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -25,6 +35,13 @@ void WriteAll(const QString& path, const QByteArray& body)
 }
 
 const QByteArray Bom("\xEF\xBB\xBF");
+
+// Names of everything set aside beside draws.json, sorted.
+QStringList SetAside(const QString& dir)
+{
+    return QDir(dir).entryList({"draws.json.bad-*"}, QDir::AllEntries | QDir::System | QDir::Hidden,
+                               QDir::Name);
+}
 
 } // namespace
 
@@ -53,7 +70,7 @@ TEST(DrawStore, RoundTripThroughTheFile)
     };
     {
         TDrawStore s(path);
-        s.Load();  // missing file: empty, no error
+        EXPECT_TRUE(s.Load().isEmpty());  // missing file: empty, no message
         EXPECT_TRUE(s.IsEmpty());
         EXPECT_TRUE(s.SaveDraws("005930|D", day).isEmpty());
         EXPECT_EQ(ReadAll(path),
@@ -63,7 +80,7 @@ TEST(DrawStore, RoundTripThroughTheFile)
         EXPECT_EQ(s.Keys(), (QStringList{"005930|D", "000660|N"}));
     }
     TDrawStore s(path);
-    s.Load();
+    EXPECT_TRUE(s.Load().isEmpty());  // a good file loads silently
     EXPECT_EQ(s.Draws("005930|D"), day);
     EXPECT_EQ(s.Draws("000660|N"), min);
     EXPECT_TRUE(s.Draws("005930|W").isEmpty());
@@ -79,7 +96,8 @@ TEST(DrawStore, RoundTripThroughTheFile)
     EXPECT_EQ(again.Keys(), QStringList{"005930|D"});
     EXPECT_EQ(again.Draws("005930|D").size(), 2);
     QDir d(dir.path());
-    EXPECT_EQ(d.entryList(QDir::Files), QStringList{"draws.json"});  // no temporary left
+    EXPECT_EQ(d.entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{"draws.json"});  // no temporary or set-aside file left
 }
 
 TEST(DrawStore, FileIsPlainAscii)
@@ -106,35 +124,165 @@ TEST(DrawStore, FileIsPlainAscii)
     EXPECT_EQ(d[0].P2, -3);
 }
 
-TEST(DrawStore, BrokenFilesStartEmpty)
+// A draws.json that cannot be used is renamed aside, whatever it is, and the
+// next save starts a fresh file while the old one keeps its bytes.
+TEST(DrawStore, DamagedFileIsSetAsideNotOverwritten)
 {
-    const QByteArray bodies[] = {
-        "",
-        "{\"005930|D\":[{\"k\":\"H\"",          // truncated
-        "[{\"k\":\"H\"}]",                       // top level is an array
-        "\"text\"",
-        "\xff\xfe garbage",
-        Bom + "null",
+    QByteArray tooDeep = "{\"005930|D\":";
+    tooDeep += QByteArray(1000000, '[') + QByteArray(1000000, ']') + "}";
+    QByteArray tooBig = Bom + "{\"005930|D\":[]";
+    tooBig += QByteArray(64 * 1024 * 1024, ' ') + "}";
+    const struct {
+        const char* Name;
+        QByteArray Body;
+    } files[] = {
+        {"garbage", "\xff\xfe garbage"},
+        {"empty", ""},
+        {"truncated", "{\"005930|D\":[{\"k\":\"H\""},
+        {"array", "[{\"k\":\"H\"}]"},
+        {"string", "\"text\""},
+        {"null after the mark", Bom + "null"},
+        {"not UTF-8", "{\"005930|D\":[{\"k\":\"\xc0\xaf\"}]}"},
+        {"number out of range", "{\"005930|D\":[{\"k\":\"H\",\"p1\":1e999}]}"},
+        {"nested too deep", tooDeep},
+        {"over 64 MiB", tooBig},
     };
-    for (const QByteArray& body : bodies) {
+    for (const auto& c : files) {
+        SCOPED_TRACE(c.Name);
         QTemporaryDir dir;
         const QString path = dir.filePath("draws.json");
-        WriteAll(path, body);
+        WriteAll(path, c.Body);
         TDrawStore s(path);
-        s.Load();
-        EXPECT_TRUE(s.IsEmpty()) << body.constData();
-        // The first save overwrites the broken file.
+        const QString msg = s.Load();
+        EXPECT_TRUE(s.IsEmpty());
+        const QStringList aside = SetAside(dir.path());
+        ASSERT_EQ(aside.size(), 1);
+        EXPECT_TRUE(msg.startsWith("!! draws.json ")) << msg.toStdString();
+        EXPECT_TRUE(msg.contains(aside[0])) << msg.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(path));
+        EXPECT_TRUE(ReadAll(dir.filePath(aside[0])) == c.Body);
+
         ASSERT_TRUE(s.SaveDraws("005930|M", {{QLatin1Char('X'), "20250301", "", 5, 0}}).isEmpty());
         TDrawStore back(path);
-        back.Load();
+        EXPECT_TRUE(back.Load().isEmpty());
         EXPECT_EQ(back.Keys(), QStringList{"005930|M"});
+        EXPECT_TRUE(ReadAll(dir.filePath(aside[0])) == c.Body);
+        EXPECT_EQ(SetAside(dir.path()), aside);
     }
+}
 
-    QTemporaryDir dir;  // a folder where the file should be: unreadable, empty store
-    ASSERT_TRUE(QDir(dir.path()).mkdir("draws.json"));
-    TDrawStore s(dir.filePath("draws.json"));
-    s.Load();
+// Not a regular file: renamed aside without being opened, so a pipe never
+// blocks the start-up and a folder keeps its contents.
+TEST(DrawStore, NonRegularFileIsSetAsideUnopened)
+{
+    for (const bool fifo : {true, false}) {
+        SCOPED_TRACE(fifo ? "fifo" : "folder");
+        QTemporaryDir dir;
+        const QString path = dir.filePath("draws.json");
+        const QByteArray native = QFile::encodeName(path);
+        if (fifo) {
+            if (::mkfifo(native.constData(), 0600) != 0)
+                continue; // a file system without pipes
+        } else {
+            ASSERT_TRUE(QDir(dir.path()).mkpath("draws.json"));
+            WriteAll(dir.filePath("draws.json/keep.txt"), "keep");
+        }
+        // Should Load open the pipe, this ends the wait after a few seconds
+        // and the elapsed time shows it.
+        std::atomic<bool> done{false};
+        std::thread unblock([&] {
+            for (int i = 0; i < 300 && !done; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            const int fd = ::open(native.constData(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0)
+                ::close(fd);
+        });
+        QElapsedTimer t;
+        t.start();
+        TDrawStore s(path);
+        const QString msg = s.Load();
+        const qint64 ms = t.elapsed();
+        done = true;
+        unblock.join();
+        EXPECT_LT(ms, 2000);
+        EXPECT_TRUE(msg.startsWith("!! draws.json ")) << msg.toStdString();
+        const QStringList aside = SetAside(dir.path());
+        ASSERT_EQ(aside.size(), 1);
+        EXPECT_TRUE(msg.contains(aside[0])) << msg.toStdString();
+        const QString moved = dir.filePath(aside[0]);
+        if (fifo) {
+            struct stat st {};
+            ASSERT_EQ(::lstat(QFile::encodeName(moved).constData(), &st), 0);
+            EXPECT_TRUE(S_ISFIFO(st.st_mode));
+        } else {
+            EXPECT_EQ(ReadAll(moved + "/keep.txt"), "keep");
+        }
+        ASSERT_TRUE(s.SaveDraws("005930|N", {{QLatin1Char('H'), "202503120901", "", 70000, 0}}).isEmpty());
+        EXPECT_TRUE(QFileInfo(path).isFile());
+        EXPECT_EQ(SetAside(dir.path()), aside);
+    }
+}
+
+// Every set-aside copy gets a name of its own, however quickly they follow.
+TEST(DrawStore, SetAsideNeverReplacesAnEarlierOne)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("draws.json");
+    QSet<QString> names;
+    for (int i = 0; i < 30; ++i) {
+        WriteAll(path, "broken " + QByteArray::number(i));
+        TDrawStore s(path);
+        EXPECT_TRUE(s.Load().startsWith("!! "));
+    }
+    const QStringList aside = SetAside(dir.path());
+    ASSERT_EQ(aside.size(), 30);
+    QSet<QByteArray> bodies;
+    for (const QString& name : aside) {
+        EXPECT_TRUE(name.startsWith("draws.json.bad-")) << name.toStdString();
+        bodies.insert(ReadAll(dir.filePath(name)));
+    }
+    EXPECT_EQ(bodies.size(), 30);
+}
+
+// When the damaged file cannot be renamed it stays as it is, and the store
+// refuses to save over it.
+TEST(DrawStore, UnmovableDamagedFileIsNeverSavedOver)
+{
+    QTemporaryDir dir;
+    // 240 characters: a save's temporary name still fits in a folder entry
+    // (255 at most), the ".bad-..." name beside it does not.
+    const QString path = dir.filePath(QString(235, QLatin1Char('d')) + ".json");
+    const QByteArray body = "{\"005930|D\": [ broken";
+    WriteAll(path, body);
+    ASSERT_TRUE(ReadAll(path) == body);
+    TDrawStore s(path);
+    const QString msg = s.Load();
+    EXPECT_TRUE(msg.startsWith("!! ")) << msg.toStdString();
+    EXPECT_TRUE(msg.contains("저장하지 않습니다")) << msg.toStdString();
     EXPECT_TRUE(s.IsEmpty());
+
+    const QString saved = s.SaveDraws("005930|N", {{QLatin1Char('H'), "202503120901", "", 70000, 0}});
+    EXPECT_TRUE(saved.startsWith("!! 그린 것 저장 실패: ")) << saved.toStdString();
+    EXPECT_EQ(s.Draws("005930|N").size(), 1); // memory keeps the change
+    EXPECT_TRUE(s.Save().startsWith("!! "));
+    EXPECT_TRUE(ReadAll(path) == body);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size(), 1);
+}
+
+// Unreadable for the user: set aside like any other damage.
+TEST(DrawStore, UnreadableFileIsSetAside)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root reads every file";
+    QTemporaryDir dir;
+    const QString path = dir.filePath("draws.json");
+    WriteAll(path, "{}");
+    ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::WriteOwner));
+    TDrawStore s(path);
+    const QString msg = s.Load();
+    EXPECT_TRUE(msg.startsWith("!! draws.json ")) << msg.toStdString();
+    EXPECT_EQ(SetAside(dir.path()).size(), 1);
+    EXPECT_TRUE(s.SaveDraws("005930|D", {{QLatin1Char('H'), "20250312", "", 1, 0}}).isEmpty());
 }
 
 TEST(DrawStore, LenientMembers)
