@@ -13,7 +13,9 @@
 #include <QResizeEvent>
 #include <QWheelEvent>
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -99,6 +101,81 @@ struct TPaint {
     }
 };
 
+// t cut at its end to at most w pixels, "…" marking the cut; its first word
+// (the period: "1분봉", "일봉") stays whole. Empty when even that does not fit.
+QString ShortTitle(const QString& t, const QFontMetrics& fm, int w)
+{
+    if (fm.horizontalAdvance(t) <= w)
+        return t;
+    const int word = t.contains(' ') ? int(t.indexOf(' ')) : int(t.size());
+    for (int k = int(t.size()) - 1; k >= word; --k) {
+        if (t[k].isLowSurrogate())
+            continue;
+        QString s = t.left(k);
+        while (s.endsWith(' '))
+            s.chop(1);
+        s += QChar(0x2026);
+        if (fm.horizontalAdvance(s) <= w)
+            return s;
+    }
+    return QString();
+}
+
+// The top strip: the title at (6, 3), then the legend from LegendX, its
+// first MAs moving-average entries and "VWAP" 4 pixels after them.
+struct TStrip {
+    QString Title;
+    int MAs = 0;
+    bool Vwap = false;
+    int LegendX = 0;
+};
+
+// Fits the top strip left of `right`. What must go goes in this order: the
+// moving-average entries from the last, the title's end after its first word
+// (the stock name), most of the legend's gap after the title, "VWAP", and
+// the title's first word.
+TStrip LayoutStrip(const TPaint& g, const QString& title, bool legend, bool vwap, int right)
+{
+    const int vw = g.TextW(QStringLiteral("VWAP"), true);
+    int maw[3];
+    for (int k = 0; k < 3; ++k)
+        maw[k] = g.TextW(QString::number(TChartModel::MAPeriods[k]));
+    auto end = [&](const TStrip& st) {
+        int x = st.LegendX, e = 6 + g.TextW(st.Title, true);
+        for (int k = 0; k < st.MAs; ++k) {
+            e = x + maw[k];
+            x += maw[k] + 8;
+        }
+        return st.Vwap ? x + 4 + vw : e;
+    };
+    if (legend) {
+        for (int mas = 3; mas >= 0; --mas) {
+            const TStrip st{title, mas, vwap, g.TextW(title, true) + 22};
+            if (end(st) <= right)
+                return st;
+        }
+        if (vwap) {
+            QString t = ShortTitle(title, QFontMetrics(g.Bold), right - 26 - vw);
+            if (!t.isEmpty())
+                return {t, 0, true, g.TextW(t, true) + 22};
+            // Narrower gap: "VWAP" 8 pixels after the title.
+            const int room = right - 14 - vw;
+            t = ShortTitle(title, QFontMetrics(g.Bold), room);
+            if (t.isEmpty() && title.contains(' ') && g.TextW(title.left(title.indexOf(' ')), true) <= room)
+                t = title.left(title.indexOf(' '));
+            if (!t.isEmpty())
+                return {t, 0, true, 6 + g.TextW(t, true) + 4};
+        }
+    }
+    QString t = ShortTitle(title, QFontMetrics(g.Bold), right - 6);
+    if (t.isEmpty()) {
+        t = QFontMetrics(g.Bold).elidedText(title, Qt::ElideRight, right - 6);
+        if (t == QString(QChar(0x2026)))
+            t.clear();
+    }
+    return {t, 0, false, 0};
+}
+
 } // namespace
 
 TCandleChart::TCandleChart(QWidget* parent)
@@ -180,15 +257,20 @@ void TCandleChart::PaintTo(QPainter& painter)
     g.R = plotR;
     g.B = g.VolT - 6;
 
-    g.Text(6, 3, m.Title(), KInk, true);
+    // The top strip ends left of the controls the window placed in it.
+    const int stripRight = std::min(ChildrenLeft(3, 3 + th), g.ClientR) - 6;
+    const bool legendVwap = (m.IsMinute() && !m.Vwap().isEmpty()) || m.ExtVwap() > 0;
 
     const QRect pane(g.L, g.T, std::max(g.R - g.L, 0), std::max(g.B - g.T, 0));
     TViewWindow vw;
     if (m.Count() == 0 || g.R - g.L <= 19 || g.B - g.T <= 19 || !m.SettleView(pane, &vw)) {
         m.ClearGeo();
+        g.Text(6, 3, LayoutStrip(g, m.Title(), false, false, stripRight).Title, KInk, true);
         g.Text(plotL + 10, g.T + 10, QStringLiteral("데이터 없음"), KLabel);
         return;
     }
+    const TStrip strip = LayoutStrip(g, m.Title(), true, legendVwap, stripRight);
+    g.Text(6, 3, strip.Title, KInk, true);
     const QVector<TBar>& bars = m.Bars();
     const int n = m.Count();
     g.I0 = vw.I0;
@@ -275,6 +357,8 @@ void TCandleChart::PaintTo(QPainter& painter)
             g.Text(x + 4, g.T + zeroH + 6, MmDd(bars[i].D), KFlat, true);
         }
     }
+    // Boxes near the top of the pane start below the information line.
+    const int belowInfo = g.T + th + 6;
     // 5. Today's open / high / low.
     if (minute) {
         const QString lastDay = Day(bars.last().D);
@@ -299,7 +383,7 @@ void TCandleChart::PaintTo(QPainter& painter)
                 g.Line(g.L, y, g.R, y, ln.C);
                 const QString s = QString::fromUtf8(ln.Lab) + ' ' + Price(ln.P);
                 int top = y - th / 2 - 2;
-                top = std::min(std::max(top, g.T), g.B - th - 4);
+                top = std::min(std::max(top, belowInfo), g.B - th - 4);
                 g.Box(QRect(g.L + 2, top, g.TextW(s, true) + 10, th + 4), ln.C);
                 g.Text(g.L + 7, top + 2, s, Qt::white, true);
             }
@@ -547,7 +631,7 @@ void TCandleChart::PaintTo(QPainter& painter)
         g.Text(g.R + 4, ty - 7, tagText, Qt::white, true);
         const QString info = QStringLiteral("평단 %1 · %2주 · %3%")
                                  .arg(Price(avg), QLocale(QLocale::English).toString(m.AvgQty()), Pct(chg));
-        const int iy = std::min(std::max(ty, g.T + 18), g.B - 18);
+        const int iy = std::min(std::max(ty, std::max(g.T + 18, belowInfo + 9)), g.B - 18);
         const int ix = g.L + 4;
         painter.setPen(QPen(KHold, 1));
         painter.setBrush(Qt::white);
@@ -557,10 +641,10 @@ void TCandleChart::PaintTo(QPainter& painter)
     }
     // 16. Legend.
     {
-        int x = g.TextW(m.Title(), true) + 22;
-        for (int k = 0; k < 3; ++k)
+        int x = strip.LegendX;
+        for (int k = 0; k < strip.MAs; ++k)
             x += g.Text(x, 3, QString::number(TChartModel::MAPeriods[k]), KMA[k]) + 8;
-        if ((minute && !m.Vwap().isEmpty()) || m.ExtVwap() > 0)
+        if (strip.Vwap)
             g.Text(x + 4, 3, QStringLiteral("VWAP"), KVwap, true);
     }
     // 17. Geometry was handed to the model above.
@@ -654,24 +738,76 @@ void TCandleChart::PaintTo(QPainter& painter)
             priceTag(FMY, p, prevColour(p));
         }
     }
-    // 21. Information line.
+    // 21. Information line: whole parts only, inside the price pane and left
+    // of any control reaching into its row.
     {
         const TBar& b = bars[info];
-        const double base = info > 0 ? bars[info - 1].C : b.O;
+        // A day chart holding only today's bar compares it with the previous
+        // close, as the quote does; otherwise the first bar with its open.
+        const double base = info > 0 ? bars[info - 1].C : (!minute && n == 1 && prev > 0) ? prev : b.O;
         const double chg = base > 0 ? (b.C / base - 1) * 100 : 0;
-        int x = g.L + 2;
+        const int x0 = g.L + 2;
         const int y = g.T + 2;
-        const QString ds = minute ? MmDd(b.D) + ' ' + HhMm(b.D)
-                                  : b.D.left(4) + '/' + MmDd(b.D);
-        x += g.Text(x, y, ds + "  ", KLabel);
-        x += g.Text(x, y, QStringLiteral("시 ") + Price(b.O) + "  ", KInk);
-        x += g.Text(x, y, QStringLiteral("고 ") + Price(b.H) + "  ", KUp);
-        x += g.Text(x, y, QStringLiteral("저 ") + Price(b.L) + "  ", KDown);
-        x += g.Text(x, y, QStringLiteral("종 ") + Price(b.C) + " (" + Pct(chg) + "%)  ",
-                    chg > 0 ? KUp : chg < 0 ? KDown : KInk, true);
-        x += g.Text(x, y, QStringLiteral("량 ") + QLocale(QLocale::English).toString(b.V) + "  ", KVolText);
+        const int right = std::min(g.R - 4, ChildrenLeft(y, y + th) - 6);
+        struct TPart {
+            QString S;
+            QColor C;
+            bool Bold = false;
+            bool On = false;
+            int Adv = 0, Ink = 0;  // advance with the trailing gap, width without it
+        };
+        // date, 시, 고, 저, 종, 량 and, on the minute chart, VWAP.
+        QVector<TPart> parts = {
+            {(minute ? MmDd(b.D) + ' ' + HhMm(b.D) : b.D.left(4) + '/' + MmDd(b.D)) + "  ", KLabel},
+            {QStringLiteral("시 ") + Price(b.O) + "  ", KInk},
+            {QStringLiteral("고 ") + Price(b.H) + "  ", KUp},
+            {QStringLiteral("저 ") + Price(b.L) + "  ", KDown},
+            {QStringLiteral("종 ") + Price(b.C) + " (" + Pct(chg) + "%)  ",
+             chg > 0 ? KUp : chg < 0 ? KDown : KInk, true},
+            {QStringLiteral("량 ") + QLocale(QLocale::English).toString(b.V) + "  ", KVolText},
+        };
         if (vwapOk && m.Vwap()[info] > 0)
-            g.Text(x, y, QStringLiteral("VWAP ") + Price(m.Vwap()[info]), KVwap, true);
+            parts.append({QStringLiteral("VWAP ") + Price(m.Vwap()[info]), KVwap, true});
+        auto measure = [&](TPart& pt) {
+            pt.Adv = g.TextW(pt.S, pt.Bold);
+            pt.Ink = g.TextW(pt.S.trimmed(), pt.Bold);
+        };
+        for (TPart& pt : parts)
+            measure(pt);
+        auto fits = [&] {
+            int x = x0, end = x0;
+            for (const TPart& pt : parts) {
+                if (pt.On) {
+                    end = x + pt.Ink;
+                    x += pt.Adv;
+                }
+            }
+            return end <= right;
+        };
+        // Most important first; a part that does not fit beside those before
+        // it is left out. A minute bar's open is about the close before it,
+        // so there it goes early; the date goes first of all (the hover box
+        // on the time axis shows it), shortened before it goes.
+        static constexpr std::array<int, 7> KMinuteRank = {4, 2, 3, 6, 5, 1, 0};  // 종 고 저 VWAP 량 시 date
+        static constexpr std::array<int, 7> KDayRank = {4, 2, 3, 1, 5, 6, 0};     // 종 고 저 시 량 date
+        for (const int i : minute ? KMinuteRank : KDayRank) {
+            if (i >= parts.size())
+                continue;
+            parts[i].On = true;
+            if (fits())
+                continue;
+            if (i == 0) {
+                parts[0].S = (minute ? HhMm(b.D) : b.D.mid(2, 2) + '/' + MmDd(b.D)) + "  ";
+                measure(parts[0]);
+                if (fits())
+                    continue;
+            }
+            parts[i].On = false;
+        }
+        int x = x0;
+        for (const TPart& pt : parts)
+            if (pt.On)
+                x += g.Text(x, y, pt.S, pt.C, pt.Bold);
     }
 }
 
@@ -682,6 +818,20 @@ int TCandleChart::BarAtX(int x) const
     const int right = FPane.x() + FPane.width();
     const int i = FI1 - (right - x) / std::max(FModel.BarW(), 1);
     return std::clamp(i, 0, std::max(FModel.Count() - 1, 0));
+}
+
+int TCandleChart::ChildrenLeft(int top, int bottom) const
+{
+    int left = std::numeric_limits<int>::max();
+    for (QObject* o : children()) {
+        const auto* w = qobject_cast<const QWidget*>(o);
+        if (!w || w->isWindow() || !w->isVisibleTo(this))
+            continue;
+        const QRect r = w->geometry();
+        if (!r.isEmpty() && r.top() < bottom && r.bottom() >= top)
+            left = std::min(left, r.left());
+    }
+    return left;
 }
 
 double TCandleChart::PriceAtY(int y) const

@@ -2,6 +2,11 @@
 // The candle chart control: paints a TChartModel (price pane, volume pane,
 // price scale, marks, drawings, hover crosshair) and turns mouse and keys
 // into the model's view-window and drawing operations.
+//
+// Child widgets the window places on the chart (the period selector and the
+// buttons of the top strip) are kept clear of text: the title, the legend
+// and the information line end left of every visible child that reaches
+// into their rows, read from the children's geometry at each paint.
 #include "chart/ChartModel.h"
 
 #include <QFont>
@@ -63,6 +68,9 @@ private:
     // Bar index and price under a point of the last paint's price pane.
     int BarAtX(int x) const;
     double PriceAtY(int y) const;
+    // Left edge of the leftmost visible child widget reaching into the rows
+    // [top, bottom); INT_MAX when there is none.
+    int ChildrenLeft(int top, int bottom) const;
 
     TChartModel FModel;
     // Copy of the geometry handed to the model at the last paint.

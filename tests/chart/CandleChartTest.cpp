@@ -1,8 +1,12 @@
 // Painting and mouse handling of the candle chart widget, offscreen.
 #include "chart/CandleChart.h"
 
+#include <QComboBox>
+#include <QDate>
+#include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
+#include <QPushButton>
 #include <QTest>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
@@ -10,10 +14,10 @@
 namespace {
 
 // n one-minute bars of one day from 09:01, alternating rising and falling.
-QVector<TBar> MinuteBars(int n, const QString& day = QStringLiteral("20250312"))
+QVector<TBar> MinuteBars(int n, const QString& day = QStringLiteral("20250312"), double px = 10000,
+                         qint64 vol = 1000)
 {
     QVector<TBar> r;
-    double px = 10000;
     for (int i = 0; i < n; ++i) {
         const int m = 9 * 60 + 1 + i;
         TBar b;
@@ -23,7 +27,7 @@ QVector<TBar> MinuteBars(int n, const QString& day = QStringLiteral("20250312"))
         b.C = up ? px + 40 : px;
         b.H = std::max(b.O, b.C) + 10;
         b.L = std::min(b.O, b.C) - 10;
-        b.V = 1000 + i * 10;
+        b.V = vol + i * 10;
         r << b;
         px += 5;
     }
@@ -38,6 +42,81 @@ QImage Paint(TCandleChart& c)
     c.PaintTo(p);
     p.end();
     return img;
+}
+
+// n day bars up to 2025-03-12 around 185,000 won with 8-digit volumes.
+QVector<TBar> DayBars(int n)
+{
+    QVector<TBar> r;
+    for (int i = 0; i < n; ++i) {
+        const double o = 185000 + (i % 7) * 500;
+        const double c = o + (i % 2 ? -1500 : 1500);
+        r << TBar{QDate(2025, 3, 12).addDays(i - n + 1).toString(QStringLiteral("yyyyMMdd")), o,
+                  std::max(o, c) + 500, std::min(o, c) - 500, c, 40000000 + i, 0};
+    }
+    return r;
+}
+
+// The window's controls in the minute chart's top strip, from the right edge
+// leftwards and as high as the period selector; returns them.
+QVector<QWidget*> PlaceControls(TCandleChart& c)
+{
+    auto* sel = new QComboBox(&c);
+    sel->addItem(QStringLiteral("1분"));
+    const int h = sel->sizeHint().height();
+    int left = std::max(4, c.width() - 78 - 82);
+    sel->setGeometry(left, 1, 78, h);
+    QVector<QWidget*> r{sel};
+    auto button = [&](const QString& t, int step, int w) {
+        left -= step;
+        r << new QPushButton(t, &c);
+        r.last()->setGeometry(left, 1, w, h);
+    };
+    button(QStringLiteral("하루"), 50, 46);
+    button(QStringLiteral("◀ 더보기"), 80, 76);
+    button(QStringLiteral("그리기 ▾"), 80, 76);
+    return r;
+}
+
+// Text rows of the chart: the top strip from y = 3 and the information line
+// from the price pane's top + 2, each one font height; the price pane ends
+// where the axis column (as wide as "000,000,0" + 10) begins.
+int TextH(const TCandleChart& c) { return std::max(QFontMetrics(c.ChartFont()).height(), 10); }
+int PaneTop(const TCandleChart& c) { return TextH(c) + 8; }
+int AxisLeft(const TCandleChart& c)
+{
+    return c.width() - QFontMetrics(c.ChartFont()).horizontalAdvance(QStringLiteral("000,000,0")) - 10;
+}
+
+// Bounding box of the pixels where a and b differ inside r (null when none).
+QRect Diff(const QImage& a, const QImage& b, const QRect& r)
+{
+    QRect d;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            if (a.pixel(x, y) != b.pixel(x, y))
+                d |= QRect(x, y, 1, 1);
+    return d;
+}
+
+// Whether some pixel in r is text of colour c: c blended with the white
+// background at half coverage or more (read off c's darkest channel).
+bool HasColour(const QImage& img, const QRect& r, const QColor& c)
+{
+    const int cc[3] = {c.red(), c.green(), c.blue()};
+    const int far = int(std::min_element(cc, cc + 3) - cc);
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x) {
+            const QColor p = img.pixelColor(x, y);
+            const int pc[3] = {p.red(), p.green(), p.blue()};
+            const double a = double(255 - pc[far]) / (255 - cc[far]);
+            bool ok = a >= 0.5 && a <= 1.05;
+            for (int k = 0; k < 3 && ok; ++k)
+                ok = std::abs(pc[k] - (255 - a * (255 - cc[k]))) <= 20;
+            if (ok)
+                return true;
+        }
+    return false;
 }
 
 struct CandleChartTest : ::testing::Test {
@@ -236,6 +315,140 @@ TEST_F(CandleChartTest, DrawingToolsPlaceSelectMoveAndDelete)
     ASSERT_EQ(m.GetDraws().size(), 1);
     EXPECT_EQ(m.GetDraws()[0].K, QChar('L'));
     EXPECT_NE(m.GetDraws()[0].D1, m.GetDraws()[0].D2);
+}
+
+// Nothing is painted where the window's controls cover the top strip; the
+// title's period word and "VWAP" stay readable left of them.
+TEST_F(CandleChartTest, TopStripTextsStayClearOfTheWindowsControls)
+{
+    const QColor vwap(0xc8, 0x8c, 0x00);
+    const QColor ma[3] = {QColor(0xff, 0x98, 0x00), QColor(0x9c, 0x27, 0xb0), QColor(0x43, 0xa0, 0x47)};
+    const QVector<TBar> bars = MinuteBars(200, QStringLiteral("20250312"), 185000, 2000000);
+    for (const int w : {460, 560, 700}) {
+        SCOPED_TRACE(w);
+        TCandleChart c;
+        c.resize(w, 360);
+        c.Model().SetIsMinute(true);
+        c.Model().SetTitle(QStringLiteral("1분봉  SK하이닉스"));
+        c.Model().SetBars(bars);
+        const QVector<QWidget*> ctrls = PlaceControls(c);
+        const QImage img = Paint(c);
+        const int stripB = 3 + TextH(c);
+        int left = w;
+        for (QWidget* k : ctrls) {
+            left = std::min(left, k->x());
+            const QRect r = k->geometry() & QRect(0, 0, w, stripB);
+            for (int y = r.top(); y <= r.bottom(); ++y)
+                for (int x = r.left(); x <= r.right(); ++x)
+                    ASSERT_EQ(img.pixelColor(x, y).name(), QStringLiteral("#ffffff"))
+                        << "under a control at " << x << ',' << y;
+        }
+        const QRect strip(0, 0, left, stripB);
+        EXPECT_TRUE(HasColour(img, strip, vwap));
+        if (w == 700) {  // room for the whole legend
+            for (const QColor& k : ma)
+                EXPECT_TRUE(HasColour(img, strip, k)) << k.name().toStdString();
+        }
+
+        // The period word is painted as when it is the whole title.
+        TCandleChart ref;
+        ref.resize(w, 360);
+        ref.Model().SetIsMinute(true);
+        ref.Model().SetTitle(QStringLiteral("1분봉"));
+        ref.Model().SetBars(bars);
+        QFont bold = c.ChartFont();
+        bold.setBold(true);
+        const int word = 6 + QFontMetrics(bold).horizontalAdvance(QStringLiteral("1분봉"));
+        EXPECT_TRUE(Diff(img, Paint(ref), QRect(0, 0, word, stripB)).isNull());
+    }
+}
+
+// The information line ends inside the price pane, left of any control in
+// its row: its parts that change with the last bar's volume (량, and VWAP on
+// the minute chart) paint nothing in the axis column, yet show on a wide chart.
+TEST_F(CandleChartTest, InformationLineStaysInsideThePricePane)
+{
+    const struct {
+        bool Minute;
+        int W;
+        int ControlX;  // a control reaching down into the line's row; 0 = none
+    } cases[] = {{true, 460, 0}, {true, 560, 0}, {true, 700, 0}, {true, 560, 300}, {false, 460, 0},
+                 {false, 560, 0}, {true, 1000, 0}, {false, 1000, 0}};
+    for (const auto& tc : cases) {
+        SCOPED_TRACE(QStringLiteral("%1 %2 %3")
+                         .arg(tc.Minute ? "minute" : "day")
+                         .arg(tc.W)
+                         .arg(tc.ControlX)
+                         .toStdString());
+        QImage img[2];
+        int paneR = 0, top = 0, th = 0;
+        for (int k = 0; k < 2; ++k) {
+            TCandleChart c;
+            c.resize(tc.W, 360);
+            c.Model().SetIsMinute(tc.Minute);
+            QVector<TBar> bars =
+                tc.Minute ? MinuteBars(200, QStringLiteral("20250312"), 185000, 2000000) : DayBars(120);
+            bars.last().V = k == 0 ? 1000 : 987654321;
+            c.Model().SetBars(bars);
+            th = TextH(c);
+            top = PaneTop(c);
+            paneR = std::min(AxisLeft(c), tc.ControlX ? tc.ControlX : tc.W);
+            if (tc.ControlX)
+                (new QPushButton(QStringLiteral("하루"), &c))->setGeometry(tc.ControlX, 1, 60, top + th);
+            img[k] = Paint(c);
+        }
+        const QRect row(0, top + 1, tc.W, th + 2);
+        const QRect d = Diff(img[0], img[1], row);
+        if (tc.W == 1000) {
+            ASSERT_FALSE(d.isNull());
+        }
+        if (!d.isNull()) {
+            EXPECT_LT(d.right(), paneR - 2);
+        }
+    }
+}
+
+// A day chart holding only today's bar shows its change against the previous
+// close: the same line as when yesterday's bar closed at that price.
+TEST_F(CandleChartTest, OneBarDayChartChangeIsAgainstThePreviousClose)
+{
+    const TBar today{QStringLiteral("20250312"), 57000, 57300, 55800, 56500, 1234567, 0};
+    QImage img[2];
+    for (int k = 0; k < 2; ++k) {
+        TChartModel& m = Chart.Model();
+        m.SetIsMinute(false);
+        m.SetPrevClose(55000);
+        if (k == 0)
+            m.SetBars({today});
+        else
+            m.SetBars({TBar{QStringLiteral("20250311"), 55500, 55900, 54800, 55000, 1000000, 0}, today});
+        img[k] = Paint(Chart);
+    }
+    const QRect line(0, PaneTop(Chart) + 1, AxisLeft(Chart) - 40, TextH(Chart) + 2);
+    EXPECT_TRUE(Diff(img[0], img[1], line).isNull());
+}
+
+// The boxes at the pane's left edge, today's high tag and the holding box,
+// keep below the information line when their price is at the top.
+TEST_F(CandleChartTest, BoxesAtThePaneTopStayBelowTheInformationLine)
+{
+    TChartModel& m = Chart.Model();
+    m.SetBars(MinuteBars(200));  // rising: today's high is the top of the pane
+    const struct {
+        double Avg;
+        QColor Box;
+    } cases[] = {{0, QColor(0xd8, 0x20, 0x20)}, {20000, QColor(0xff, 0x80, 0x00)}};
+    for (const auto& tc : cases) {
+        SCOPED_TRACE(tc.Box.name().toStdString());
+        m.SetAvg(tc.Avg, tc.Avg > 0 ? 10 : 0);
+        const QImage img = Paint(Chart);
+        // Column 8 runs through either box's left edge; in the line's rows
+        // only the high's price line may cross it.
+        int rows = 0;
+        for (int y = PaneTop(Chart) + 2; y < PaneTop(Chart) + 2 + TextH(Chart); ++y)
+            rows += img.pixelColor(8, y) == tc.Box;
+        EXPECT_LE(rows, 1);
+    }
 }
 
 } // namespace
