@@ -17,6 +17,7 @@
 #include "app/market/ProgFacet.h"
 #include "app/core/LogFacet.h"
 #include "app/market/StockFacet.h"
+#include "app/market/QuoteFacet.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -55,6 +56,7 @@ TfrmMain::TfrmMain(const TStartOptions& opt)
     Ctx().LogSink = [this](const QString& text) { Log(text); };
     LogClock = std::make_unique<TLogFacet>(Ctx());
     Stock = std::make_unique<TStockFacet>(Ctx());
+    Quote = std::make_unique<TQuoteFacet>(Ctx());
     Ctx().NameSource = [this](const QString& code) { return Stock->NameOf(code); };
     Stock->OnSelectStock = [this](const QString& code) { SelectStock(code); };
     Prog = std::make_unique<TProgFacet>(Ctx());

@@ -73,6 +73,7 @@ public:
     // ---- facets ----
     std::unique_ptr<class TLogFacet> LogClock;
     std::unique_ptr<class TStockFacet> Stock;
+    std::unique_ptr<class TQuoteFacet> Quote;
     std::unique_ptr<class TProgFacet> Prog;
 
     // ---- state (names as the rest of the program uses them) ----
@@ -112,15 +113,8 @@ public:
     TLoginResult TryLogin(const QString& id, const QString& pw, const QString& cert, const QString& acno,
                           const QString& acpw, bool save);
     void AfterLogin(const QString& msg);
-    THogaData FHoga;
-    TDayOHL FDay;
-    qint64 FPrevVol = 0;
-    void ReqPrice();
     void OnPriceData();
     void OnTradeReal(TXAReal* r);
-    void OnBookReal(TXAReal* r);
-    void UpdateQuoteHeader();
-    QLabel *lbOrdName = nullptr, *lbOrdPx = nullptr, *lbOrdChg = nullptr, *lbOrdVol = nullptr, *lbOrdOpen = nullptr;
     class TLoginDlg* FLoginDialog = nullptr;
 
     // ---- trading ----

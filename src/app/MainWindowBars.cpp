@@ -13,6 +13,7 @@
 #include "chart/MinuteBars.h"
 #include "trading/LadderView.h"
 #include "app/UiKit.h"
+#include "app/market/QuoteFacet.h"
 #include "core/Clock.h"
 #include "core/NumFmt.h"
 
@@ -325,7 +326,7 @@ void TfrmMain::ShowMinBars(bool paging)
     }
     const double vwap = chart.TodayVwap(today);
     DayChart().SetExtVwap(vwap);
-    vLadder->SetDayMarks(FDay.Open, FDay.High, FDay.Low, vwap);
+    vLadder->SetDayMarks(Quote->FDay.Open, Quote->FDay.High, Quote->FDay.Low, vwap);
 }
 
 // A click on a minute bar finds the stock's latest headline that fell in it

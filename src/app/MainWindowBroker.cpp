@@ -13,6 +13,8 @@
 #include "app/market/ProgFacet.h"
 #include "app/core/LogFacet.h"
 #include "app/market/StockFacet.h"
+#include "app/market/QuoteFacet.h"
+#include "trading/LadderView.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -237,8 +239,7 @@ void TfrmMain::OnQueryData(TXAQuery* q, const QString& tr)
         Stock->OnMasterData();
         UpdateChartTitles();
         if (!Ctx().FCode.isEmpty()) {
-            FHoga.Name = Ctx().NameOf(Ctx().FCode);
-            UpdateQuoteHeader();
+            Quote->SetName(Ctx().NameOf(Ctx().FCode));
         }
     }
     else if (tr == QStringLiteral("t1101"))
@@ -296,8 +297,10 @@ void TfrmMain::OnRealData(TXAReal* r, const QString& tr)
 {
     if (tr == QStringLiteral("S3_") || tr == QStringLiteral("K3_"))
         OnTradeReal(r);
-    else if (tr == QStringLiteral("H1_") || tr == QStringLiteral("HA_"))
-        OnBookReal(r);
+    else if (tr == QStringLiteral("H1_") || tr == QStringLiteral("HA_")) {
+        if (Quote->OnBookReal(r))
+            vLadder->SetData(Quote->FHoga);
+    }
     else if (tr == QStringLiteral("SC1")) {
         const QString b = QStringLiteral("OutBlock");
         Log(QStringLiteral("체결 %1 %2주 @ %3")

@@ -27,6 +27,7 @@
 #include "app/market/ProgFacet.h"
 #include "app/core/LogFacet.h"
 #include "app/market/StockFacet.h"
+#include "app/market/QuoteFacet.h"
 #include "trading/LadderScroll.h"
 #include "trading/LadderView.h"
 #include "trading/MyOrdBar.h"
@@ -281,14 +282,7 @@ void TfrmMain::BuildOrderColumn(QWidget*)
     spOrd = MakeSplitter(Qt::Vertical, pnlOrd);
     v->addWidget(spOrd, 1);
     pnlOrdTop = MakePanel(nullptr, QColor(250, 250, 250));
-    lbOrdName = MakeLabel(pnlOrdTop, 8, 6, QStringLiteral("종목 없음"), Colors::Flat, true);
-    lbOrdName->setFont(AppFont(10, true));
-    lbOrdName->adjustSize();
-    lbOrdPx = MakeLabel(pnlOrdTop, 8, 26, QString(), Colors::Flat, true);
-    lbOrdPx->setFont(AppFont(16, true));
-    lbOrdChg = MakeLabel(pnlOrdTop, 150, 38, QString());
-    lbOrdVol = MakeLabel(pnlOrdTop, 200, 8, QString(), Colors::Flat, true);
-    lbOrdOpen = MakeLabel(pnlOrdTop, 300, 38, QString(), Colors::Flat, true);
+    Quote->BuildHeader(pnlOrdTop);
     spOrd->addWidget(pnlOrdTop);
 
     pnlTkWrap = MakePanel(nullptr);

@@ -24,6 +24,7 @@
 #include "trading/LadderView.h"
 #include "app/market/ProgFacet.h"
 #include "app/market/StockFacet.h"
+#include "app/market/QuoteFacet.h"
 
 void TfrmMain::SelectStock(const QString& code)
 {
@@ -35,13 +36,9 @@ void TfrmMain::SelectStock(const QString& code)
             r->UnadviseRealDataWithKey(Ctx().FCode);
     Ctx().FCode = code;
     const QString name = Ctx().NameOf(code);
-    FHoga = THogaData();
-    FHoga.Code = code;
-    FHoga.Name = name;
-    FDay = TDayOHL();
-    FPrevVol = 0;
+    Quote->ResetStock(code, name);
     vLadder->SetDayMarks(0, 0, 0, 0);
-    vLadder->SetData(FHoga);
+    vLadder->SetData(Quote->FHoga);
     FLadScroll->BuildLadderTicks();  // no price list until the new stock's quote
     ResetTicks();
     RebuildDaily({});
@@ -57,7 +54,7 @@ void TfrmMain::SelectStock(const QString& code)
         FMinTries = 0;
         FMinRetryAt = 0;
     }
-    UpdateQuoteHeader();
+    Quote->UpdateQuoteHeader();
     PushMyOrders();
     UpdateCancelButtons();
     ApplyHold();
@@ -74,7 +71,7 @@ void TfrmMain::SelectStock(const QString& code)
     }
     for (const char* tr : {"t1101", "t8410", "t8412", "t1637", "t1301"})
         Ctx().FQ->ClearTr(QString::fromLatin1(tr));
-    ReqPrice();
+    Quote->ReqPrice();
     ReqTicks(false);
     StartMinBars();
     ReqDay();
@@ -165,14 +162,14 @@ void TfrmMain::OnDayData()
         LoadDraws(chDay);
     }
     RebuildDaily(bars);
-    FPrevVol = 0;
+    qint64 prevVol = 0;
     if (!bars.isEmpty()) {
         if (bars.last().D != today)
-            FPrevVol = bars.last().V;
+            prevVol = bars.last().V;
         else if (bars.size() >= 2)
-            FPrevVol = bars[bars.size() - 2].V;
+            prevVol = bars[bars.size() - 2].V;
     }
-    UpdateQuoteHeader();
+    Quote->SetPrevVol(prevVol);
 }
 
 void TfrmMain::RebuildDaily(const QVector<TBar>& asc)
@@ -277,7 +274,7 @@ void TfrmMain::OnTickData()
     FTicks.RebuildSums([this](int sd, int p, qint64 v) { vLadder->AddTk(sd, p, v); });
     vLadder->update();
     ShowTickSums();
-    FTickModel->PrevClose = FHoga.PrevClose;
+    FTickModel->PrevClose = Quote->FHoga.PrevClose;
     FTickModel->Reset();
     if (!FTickNext)
         gTick->scrollToTop();
@@ -318,51 +315,37 @@ void TfrmMain::ApplyHold()
     chDay->Model().SetAvg(avg, qty);
 }
 
-void TfrmMain::ReqPrice()
-{
-    const QString code = Ctx().FCode;
-    Ctx().FQ->Add(QStringLiteral("t1101"), [this, code] {
-        if (!Ctx().SetQueryRes(Ctx().B.qPrice, QStringLiteral("t1101")))
-            return;
-        Ctx().B.qPrice->SetFieldData(QStringLiteral("t1101InBlock"), QStringLiteral("shcode"), 0, code);
-        if (Ctx().B.qPrice->Request(false) < 0)
-            Log(QStringLiteral("!! t1101 현재가 요청 실패"));
-    });
-}
-
+// The quote answer, and what it sets on the ladder, the ticks and the charts.
 void TfrmMain::OnPriceData()
 {
-    // A late answer for the stock shown before must not lend its prices to
-    // this one's ladder.
-    const QString code = Ctx().B.qPrice->GetFieldData(QStringLiteral("t1101OutBlock"), QStringLiteral("shcode"), 0).trimmed();
-    if (!code.isEmpty() && code != Ctx().FCode)
+    if (!Quote->OnPriceData())
         return;
-    ApplyPriceAnswer(*Ctx().B.qPrice, FHoga, FDay);
-    UpdateQuoteHeader();
-    vLadder->SetData(FHoga);
-    vLadder->SetDayMarks(FDay.Open, FDay.High, FDay.Low, chMin->Model().TodayVwap(Today()));
-    FTickModel->PrevClose = FHoga.PrevClose;
-    chDay->Model().SetPrevClose(FHoga.PrevClose);
-    chMin->Model().SetPrevClose(FHoga.PrevClose);
+    const THogaData& h = Quote->FHoga;
+    const TDayOHL& d = Quote->FDay;
+    vLadder->SetData(h);
+    vLadder->SetDayMarks(d.Open, d.High, d.Low, chMin->Model().TodayVwap(Today()));
+    FTickModel->PrevClose = h.PrevClose;
+    chDay->Model().SetPrevClose(h.PrevClose);
+    chMin->Model().SetPrevClose(h.PrevClose);
     FLadScroll->BuildLadderTicks();
     vLadder->Recenter();
     if (ParseInt(edPrice->text()) <= 0)
-        edPrice->setText(QString::number(FHoga.Price));
+        edPrice->setText(QString::number(h.Price));
 }
 
 void TfrmMain::OnTradeReal(TXAReal* r)
 {
     TTradeRec t;
-    if (!ApplyTradeReal(*r, FHoga, FDay, &t))
+    if (!Quote->OnTradeReal(r, &t))
         return;
-    UpdateQuoteHeader();
-    vLadder->SetData(FHoga);
+    const TDayOHL& d = Quote->FDay;
+    vLadder->SetData(Quote->FHoga);
     const QString today = Today();
     chMin->Model().Tick(today, t.Time, t.Price, t.Open, t.High, t.Low, t.Volume, t.CVolume);
     chDay->Model().Tick(today, t.Time, t.Price, t.Open, t.High, t.Low, t.Volume, t.CVolume);
     const double vwap = chMin->Model().TodayVwap(today);
     chDay->Model().SetExtVwap(vwap);
-    vLadder->SetDayMarks(FDay.Open, FDay.High, FDay.Low, vwap);
+    vLadder->SetDayMarks(d.Open, d.High, d.Low, vwap);
     // The tick list and the ladder's tick sums.
     const int counted = FTicks.SumCount();
     const int top = gTick->rowAt(0);
@@ -377,39 +360,6 @@ void TfrmMain::OnTradeReal(TXAReal* r)
         gTick->scrollTo(FTickModel->index(top + 1, 0), QAbstractItemView::PositionAtTop);
 }
 
-void TfrmMain::OnBookReal(TXAReal* r)
-{
-    if (ApplyBookReal(*r, FHoga)) {
-        UpdateQuoteHeader();
-        vLadder->SetData(FHoga);
-    }
-}
-
-void TfrmMain::UpdateQuoteHeader()
-{
-    const TQuoteHeader q = MakeQuoteHeader(FHoga, FDay, FPrevVol);
-    auto set = [](QLabel* l, const QString& text, const QColor& c) {
-        l->setText(text);
-        if (c.isValid()) {
-            QPalette p = l->palette();
-            p.setColor(QPalette::WindowText, c);
-            l->setPalette(p);
-        }
-        l->adjustSize();
-    };
-    set(lbOrdName, q.Name, QColor());
-    set(lbOrdPx, q.Px, q.PxColor);
-    set(lbOrdChg, q.Chg, q.PxColor);
-    set(lbOrdOpen, q.Open, q.OpenColor);
-    set(lbOrdVol, q.Vol, q.VolColor);
-    lbOrdVol->move(lbOrdName->x() + lbOrdName->width() + Scaled(20), lbOrdVol->y());
-    if (q.Px.isEmpty())
-        return;
-    lbOrdChg->move(lbOrdPx->x() + lbOrdPx->width() + Scaled(12),
-                   lbOrdPx->y() + lbOrdPx->height() - Scaled(3) - lbOrdChg->height());
-    lbOrdOpen->move(lbOrdChg->x() + lbOrdChg->width() + Scaled(16), lbOrdChg->y());
-}
-
 // The tick columns grow (never below their initial widths) to fit a time, a
 // price up to 1.3 x the larger of the previous close and the current price,
 // a change in percent and the largest volume among the newest 3,000 ticks.
@@ -419,7 +369,7 @@ void TfrmMain::FitTickColumns()
     const QVector<TTickRow>& rows = FTicks.Rows();
     for (int i = 0; i < rows.size() && i < 3000; ++i)
         maxVol = std::max(maxVol, rows[i].V);
-    const double top = 1.3 * std::max(FHoga.PrevClose, FHoga.Price);
+    const double top = 1.3 * std::max(Quote->FHoga.PrevClose, Quote->FHoga.Price);
     const QString samples[4] = {QStringLiteral("00:00:00"), FmtNum(std::round(top)),
                                 QStringLiteral("+00.00%"), FmtNum(double(maxVol))};
     const QVector<TColumn>& cols = TTickModel::Columns();

@@ -7,6 +7,7 @@
 #include "core/NumFmt.h"
 #include "core/Sound.h"
 #include "chart/CandleChart.h"
+#include "app/market/QuoteFacet.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -157,7 +158,7 @@ void TfrmMain::SendOrder(const QString& side, int price)
     const qint64 qty = d.Qty;
     if (chkConfirm->isChecked() &&
         !FConfirm(QStringLiteral("%1  %2 (%3)\r\n%4  %5%6주  %7")
-                      .arg(sideName, FHoga.Name, code, pxText, d.Prefix, FmtNum(double(qty)), sideName)))
+                      .arg(sideName, Quote->FHoga.Name, code, pxText, d.Prefix, FmtNum(double(qty)), sideName)))
         return;
     Log(QStringLiteral("▶ %1 %2 %3%4주 %5").arg(sideName, Ctx().NameOf(code), d.Prefix, FmtNum(double(qty)), pxText));
     const QString pxStr = QString::number(price);

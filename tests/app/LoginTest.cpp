@@ -2,6 +2,7 @@
 // clock: the waits move the clock instead of sleeping.
 #include "app/LoginDlg.h"
 #include "app/MainWindow.h"
+#include "app/market/QuoteFacet.h"
 #include "app/core/LogFacet.h"
 #include "app/market/ProgFacet.h"
 #include "chart/CandleChart.h"
@@ -106,20 +107,20 @@ TEST(Login, SavedDataLogsInWithoutTheDialog)
     EXPECT_TRUE(log.contains("서버 시각 맞춤: 내 PC가 0.35초 느림")) << log.toStdString();
     // The last stock is current, its quote in.
     EXPECT_EQ(w.Ctx().FCode, "005930");
-    EXPECT_EQ(w.FHoga.Name, QStringLiteral("삼성전자"));
-    EXPECT_GT(w.FHoga.Price, 0);
-    EXPECT_GT(w.FHoga.Ask[0], w.FHoga.Bid[0]);
+    EXPECT_EQ(w.Quote->FHoga.Name, QStringLiteral("삼성전자"));
+    EXPECT_GT(w.Quote->FHoga.Price, 0);
+    EXPECT_GT(w.Quote->FHoga.Ask[0], w.Quote->FHoga.Bid[0]);
     // The ticks and the day bars of the stock came in behind the quote.
     EXPECT_GT(w.FTicks.Count(), 0);
     ASSERT_GT(w.FDaily.Count(), 100);
     EXPECT_EQ(w.FDaily.Row(0).D, "20261210");  // today's bar is the live day
-    EXPECT_GE(int(w.FDaily.Row(0).C), w.FDay.Low);
-    EXPECT_LE(int(w.FDaily.Row(0).C), w.FDay.High);
+    EXPECT_GE(int(w.FDaily.Row(0).C), w.Quote->FDay.Low);
+    EXPECT_LE(int(w.FDaily.Row(0).C), w.Quote->FDay.High);
     EXPECT_GT(w.chMin->Model().Count(), 100);  // two earlier sessions and today
     EXPECT_FALSE(w.Prog->FProg.Rows().isEmpty()) << f.LogText().toStdString();  // program trading by minute
     EXPECT_FALSE(w.Prog->gProg->item(0, 1)->text().isEmpty());
     EXPECT_TRUE(f.LogText().contains("분봉 SK하이닉스: ") || f.LogText().contains("분봉 삼성전자: "));
-    EXPECT_GT(w.FPrevVol, 0);
+    EXPECT_GT(w.Quote->FPrevVol, 0);
     EXPECT_TRUE(w.lbDailyAvg->text().startsWith("평소 거래량  5일 "));
 }
 

@@ -2,6 +2,7 @@
 // window: nothing may crash, and the charts and lists keep their order.
 #include "SimWindow.h"
 #include "app/MainWindow.h"
+#include "app/market/QuoteFacet.h"
 #include "chart/CandleChart.h"
 #include "chart/ChartModel.h"
 #include "market/Ticks.h"
@@ -142,6 +143,6 @@ TEST(MalformedAnswers, NoHandlerCrashesAndOrderIsKept)
     w.SelectStock(QStringLiteral("005930"));
     f.Run(3000);
     EXPECT_EQ(w.Ctx().FCode, QStringLiteral("005930"));
-    EXPECT_GT(w.FHoga.Price, 0);
+    EXPECT_GT(w.Quote->FHoga.Price, 0);
     EXPECT_GT(w.chMin->Model().Count(), 0);
 }

@@ -1,6 +1,7 @@
 // The road of one stock and one order, through the real window against the
 // simulated exchange, on a test clock.
 #include "app/MainWindow.h"
+#include "app/market/QuoteFacet.h"
 #include "app/market/StockFacet.h"
 #include "SimWindow.h"
 #include "app/SuggestList.h"
@@ -67,12 +68,12 @@ TEST(TradingFlow, FindOrderFillModifyCancel)
     EXPECT_EQ(w.Ctx().FCode, "005930");
     EXPECT_FALSE(w.Stock->lbSug->isVisible());
     f.Run(1500);
-    ASSERT_GT(w.FHoga.Price, 0);
-    EXPECT_FALSE(w.vLadder->CellRect(w.FHoga.Ask[0], kColAsk).isEmpty());  // the book is on the ladder
+    ASSERT_GT(w.Quote->FHoga.Price, 0);
+    EXPECT_FALSE(w.vLadder->CellRect(w.Quote->FHoga.Ask[0], kColAsk).isEmpty());  // the book is on the ladder
 
     // Buy one share at the best ask: it crosses the spread and fills at once.
     w.edQty->setText("3");
-    const int ask = w.FHoga.Ask[0];
+    const int ask = w.Quote->FHoga.Ask[0];
     w.vLadder->FOnOrder("2", ask);
     EXPECT_EQ(f.confirms, 1);
     EXPECT_EQ(f.LogCount("▶ 매수 삼성전자 3주 " + FmtNum(ask) + "원"), 1);
@@ -89,7 +90,7 @@ TEST(TradingFlow, FindOrderFillModifyCancel)
     EXPECT_TRUE(w.vLadder->Model().Row(ask).HasPnl);  // per-row profit of the holding
 
     // A resting buy five ticks under the bid; then drag it one tick lower.
-    int px = w.FHoga.Bid[0];
+    int px = w.Quote->FHoga.Bid[0];
     for (int i = 0; i < 5; ++i)
         px = TickDown(px);
     w.edQty->setText("1");
@@ -114,7 +115,7 @@ TEST(TradingFlow, FindOrderFillModifyCancel)
     EXPECT_EQ(w.pcBM->tabText(1), "  미체결  ");
 
     // Two resting sells, cancelled together by the sell cancel-all button.
-    int up = w.FHoga.Ask[0];
+    int up = w.Quote->FHoga.Ask[0];
     for (int i = 0; i < 5; ++i)
         up = TickUp(up);
     w.edSQty->setText("1");
@@ -145,9 +146,9 @@ TEST(TradingFlow, FindOrderFillModifyCancel)
     f.Run(500);
     // Live trades keep the last minute bar and today's day bar at the price.
     EXPECT_TRUE(mm.Bars().last().D.startsWith("2026121010"));
-    EXPECT_DOUBLE_EQ(mm.Bars().last().C, w.FHoga.Price);
+    EXPECT_DOUBLE_EQ(mm.Bars().last().C, w.Quote->FHoga.Price);
     EXPECT_EQ(w.chDay->Model().Bars().last().D, "20261210");
-    EXPECT_DOUBLE_EQ(w.chDay->Model().Bars().last().C, w.FHoga.Price);
+    EXPECT_DOUBLE_EQ(w.chDay->Model().Bars().last().C, w.Quote->FHoga.Price);
 
     const QString shot = QDir::temp().filePath("kestrel-trading.png");
     w.grab().save(shot);

@@ -1,0 +1,111 @@
+#include "app/market/QuoteFacet.h"
+
+#include "app/UiKit.h"
+#include "broker/ReqQueue.h"
+#include "broker/XingApi.h"
+
+#include <QLabel>
+
+TQuoteFacet::TQuoteFacet(TAppContext& ctx, QObject* parent) : TFacet(ctx, parent) {}
+
+void TQuoteFacet::BuildHeader(QWidget* panel)
+{
+    lbOrdName = MakeLabel(panel, 8, 6, QStringLiteral("종목 없음"), Colors::Flat, true);
+    lbOrdName->setFont(AppFont(10, true));
+    lbOrdName->adjustSize();
+    lbOrdPx = MakeLabel(panel, 8, 26, QString(), Colors::Flat, true);
+    lbOrdPx->setFont(AppFont(16, true));
+    lbOrdChg = MakeLabel(panel, 150, 38, QString());
+    lbOrdVol = MakeLabel(panel, 200, 8, QString(), Colors::Flat, true);
+    lbOrdOpen = MakeLabel(panel, 300, 38, QString(), Colors::Flat, true);
+}
+
+void TQuoteFacet::ResetStock(const QString& code, const QString& name)
+{
+    FHoga = THogaData();
+    FHoga.Code = code;
+    FHoga.Name = name;
+    FDay = TDayOHL();
+    FPrevVol = 0;
+}
+
+void TQuoteFacet::SetName(const QString& name)
+{
+    FHoga.Name = name;
+    UpdateQuoteHeader();
+}
+
+void TQuoteFacet::SetPrevVol(qint64 v)
+{
+    FPrevVol = v;
+    UpdateQuoteHeader();
+}
+
+void TQuoteFacet::ReqPrice()
+{
+    const QString code = Ctx.FCode;
+    Ctx.FQ->Add(QStringLiteral("t1101"), [this, code] {
+        TXAQuery* q = Ctx.B.qPrice;
+        if (!Ctx.SetQueryRes(q, QStringLiteral("t1101")))
+            return;
+        q->SetFieldData(QStringLiteral("t1101InBlock"), QStringLiteral("shcode"), 0, code);
+        if (q->Request(false) < 0)
+            Log(QStringLiteral("!! t1101 현재가 요청 실패"));
+    });
+}
+
+bool TQuoteFacet::OnPriceData()
+{
+    // A late answer for the stock shown before must not lend its prices to
+    // this one's ladder.
+    TXAQuery* q = Ctx.B.qPrice;
+    const QString code = q->GetFieldData(QStringLiteral("t1101OutBlock"), QStringLiteral("shcode"), 0).trimmed();
+    if (!code.isEmpty() && code != Ctx.FCode)
+        return false;
+    ApplyPriceAnswer(*q, FHoga, FDay);
+    UpdateQuoteHeader();
+    return true;
+}
+
+bool TQuoteFacet::OnTradeReal(TXAReal* r, TTradeRec* out)
+{
+    if (!ApplyTradeReal(*r, FHoga, FDay, out))
+        return false;
+    UpdateQuoteHeader();
+    return true;
+}
+
+bool TQuoteFacet::OnBookReal(TXAReal* r)
+{
+    if (!ApplyBookReal(*r, FHoga))
+        return false;
+    UpdateQuoteHeader();
+    return true;
+}
+
+void TQuoteFacet::UpdateQuoteHeader()
+{
+    if (!lbOrdName)
+        return;
+    const TQuoteHeader q = MakeQuoteHeader(FHoga, FDay, FPrevVol);
+    auto set = [](QLabel* l, const QString& text, const QColor& c) {
+        l->setText(text);
+        if (c.isValid()) {
+            QPalette p = l->palette();
+            p.setColor(QPalette::WindowText, c);
+            l->setPalette(p);
+        }
+        l->adjustSize();
+    };
+    set(lbOrdName, q.Name, QColor());
+    set(lbOrdPx, q.Px, q.PxColor);
+    set(lbOrdChg, q.Chg, q.PxColor);
+    set(lbOrdOpen, q.Open, q.OpenColor);
+    set(lbOrdVol, q.Vol, q.VolColor);
+    lbOrdVol->move(lbOrdName->x() + lbOrdName->width() + Scaled(20), lbOrdVol->y());
+    if (q.Px.isEmpty())
+        return;
+    lbOrdChg->move(lbOrdPx->x() + lbOrdPx->width() + Scaled(12),
+                   lbOrdPx->y() + lbOrdPx->height() - Scaled(3) - lbOrdChg->height());
+    lbOrdOpen->move(lbOrdChg->x() + lbOrdChg->width() + Scaled(16), lbOrdChg->y());
+}
