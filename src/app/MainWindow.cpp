@@ -18,6 +18,7 @@
 #include "app/core/LogFacet.h"
 #include "app/market/StockFacet.h"
 #include "app/market/QuoteFacet.h"
+#include "app/trading/OrderFacet.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -57,6 +58,11 @@ TfrmMain::TfrmMain(const TStartOptions& opt)
     LogClock = std::make_unique<TLogFacet>(Ctx());
     Stock = std::make_unique<TStockFacet>(Ctx());
     Quote = std::make_unique<TQuoteFacet>(Ctx());
+    Order = std::make_unique<TOrderFacet>(Ctx());
+    Order->Hoga = &Quote->FHoga;
+    Order->Holds = &FHolds;
+    Order->Miche = &FMiche;
+    Order->DialogOwner = this;
     Ctx().NameSource = [this](const QString& code) { return Stock->NameOf(code); };
     Stock->OnSelectStock = [this](const QString& code) { SelectStock(code); };
     Prog = std::make_unique<TProgFacet>(Ctx());

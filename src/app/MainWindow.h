@@ -74,6 +74,7 @@ public:
     std::unique_ptr<class TLogFacet> LogClock;
     std::unique_ptr<class TStockFacet> Stock;
     std::unique_ptr<class TQuoteFacet> Quote;
+    std::unique_ptr<class TOrderFacet> Order;
     std::unique_ptr<class TProgFacet> Prog;
 
     // ---- state (names as the rest of the program uses them) ----
@@ -121,17 +122,7 @@ public:
     QHash<QString, THold> FHolds;
     QVector<TMicheRow> FMiche;
     QVector<TFillAt> FFills;
-    QWidget *pnlBuyQ = nullptr, *pnlSellQ = nullptr;
-    class QRadioButton *rbQty = nullptr, *rbAmt = nullptr, *rbSQty = nullptr, *rbSHalf = nullptr,
-                       *rbSThird = nullptr, *rbSAll = nullptr;
-    QLineEdit *edQty = nullptr, *edAmt = nullptr, *edSQty = nullptr, *edPrice = nullptr;
-    QCheckBox* chkConfirm = nullptr;
     QPushButton* btnBal = nullptr;
-    bool FAmtFmt = false;
-    // Yes/No confirmation of orders, cancels and modifications (a dialog by default).
-    std::function<bool(const QString&)> FConfirm;
-
-    void SendOrder(const QString& side, int price);
     void ReqMiche();
     void OnMicheData();
     void UpdateCancelButtons();
@@ -192,12 +183,6 @@ public:
 
     QWidget* pnlLadder = nullptr;
     QSplitter* spLadder = nullptr;   // ladder area over the account tabs
-    QPushButton* btnCenter = nullptr;
-    QLineEdit* edFee = nullptr;
-    class TMyOrdBar* barMyOrd = nullptr;
-    class TLadderView* vLadder = nullptr;
-    class TLadderScroll* FLadScroll = nullptr;
-    QScrollBar* sbLadder = nullptr;
     QWidget* pnlLadBot = nullptr;
     TColorButton* btnSellCxl = nullptr;
     TColorButton* btnBuyCxl = nullptr;

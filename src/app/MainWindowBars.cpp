@@ -1,6 +1,7 @@
 // Minute bars: the first pages of the current stock, grouped by the chosen
 // period and kept live by the trade feed.
 #include "app/MainWindow.h"
+#include "app/trading/OrderFacet.h"
 #include "broker/ReqQueue.h"
 #include "broker/XingApi.h"
 #include "chart/CandleChart.h"
@@ -326,7 +327,7 @@ void TfrmMain::ShowMinBars(bool paging)
     }
     const double vwap = chart.TodayVwap(today);
     DayChart().SetExtVwap(vwap);
-    vLadder->SetDayMarks(Quote->FDay.Open, Quote->FDay.High, Quote->FDay.Low, vwap);
+    Order->vLadder->SetDayMarks(Quote->FDay.Open, Quote->FDay.High, Quote->FDay.Low, vwap);
 }
 
 // A click on a minute bar finds the stock's latest headline that fell in it

@@ -3,6 +3,7 @@
 #include "app/BrokerFactory.h"
 #include "app/LoginDlg.h"
 #include "app/MainWindow.h"
+#include "app/trading/OrderFacet.h"
 #include "app/UiKit.h"
 #include "broker/ReqQueue.h"
 #include "broker/XingApi.h"
@@ -299,7 +300,7 @@ void TfrmMain::OnRealData(TXAReal* r, const QString& tr)
         OnTradeReal(r);
     else if (tr == QStringLiteral("H1_") || tr == QStringLiteral("HA_")) {
         if (Quote->OnBookReal(r))
-            vLadder->SetData(Quote->FHoga);
+            Order->vLadder->SetData(Quote->FHoga);
     }
     else if (tr == QStringLiteral("SC1")) {
         const QString b = QStringLiteral("OutBlock");

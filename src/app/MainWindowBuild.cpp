@@ -28,6 +28,7 @@
 #include "app/core/LogFacet.h"
 #include "app/market/StockFacet.h"
 #include "app/market/QuoteFacet.h"
+#include "app/trading/OrderFacet.h"
 #include "trading/LadderScroll.h"
 #include "trading/LadderView.h"
 #include "trading/MyOrdBar.h"
@@ -93,6 +94,7 @@ void TfrmMain::BuildUI()
     spMain->addWidget(pnlBottom);
     spMain->setStretchFactor(0, 1);
     spMain->setStretchFactor(1, 0);
+    Order->BuildEntry(pnlOrdTop);
     BuildOrderEntry();
     SetPaneSize(spMain, 1, Scaled(180), 0);
     // No splitter squeezes a region below 80 (design) pixels along its axis.
@@ -410,46 +412,11 @@ void TfrmMain::BuildLadderColumn(QWidget*)
     QWidget* strip = Strip(area, 32);
     MakeLabel(strip, 6, 8, QStringLiteral("종목"), Colors::Flat, true);
     Stock->BuildCodeBox(strip, this);
-    btnCenter = MakeButton(strip, QStringLiteral("현재가 가운데로 (C)"));
-    Place(btnCenter, 222, 3, 150, 26);
-    MakeLabel(strip, 384, 8, QStringLiteral("수수료·세금(왕복)"));
-    edFee = new QLineEdit(QStringLiteral("0.3"), strip);
-    edFee->setFont(AppFont(9));
-    edFee->setAlignment(Qt::AlignRight);
-    Place(edFee, 508, 4, 50, 24);
-    MakeLabel(strip, 562, 8, QStringLiteral("%   매도·매수 칸 더블클릭: 주문 · 호가 우클릭: 가운데로"), QColor(128, 128, 128));
     v->addWidget(strip);
-
-    barMyOrd = new TMyOrdBar(area);
-    barMyOrd->SetScale(Scaled);
-    barMyOrd->setFont(AppFont(9));
-    v->addWidget(barMyOrd);
-
-    QWidget* ladWrap = MakePanel(area);
-    auto* h = new QHBoxLayout(ladWrap);
-    h->setContentsMargins(0, 0, 0, 0);
-    h->setSpacing(0);
-    vLadder = new TLadderView(ladWrap);
-    vLadder->setFont(AppFont(9));
-    vLadder->SetScale(Scaled);
-    barMyOrd->SetLadder(vLadder);
-    vLadder->SetSumBar(barMyOrd);
-    sbLadder = new QScrollBar(Qt::Vertical, ladWrap);
-    sbLadder->setFixedWidth(Scaled(18));
-    sbLadder->setSingleStep(1);
-    sbLadder->setPageStep(10);
-    h->addWidget(vLadder, 1);
-    h->addWidget(sbLadder);
-    FLadScroll = new TLadderScroll(vLadder, sbLadder, this);
-    connect(btnCenter, &QPushButton::clicked, this, [this] { vLadder->Recenter(); });
-    vLadder->FOnOrder = [this](const QString& side, int price) {
-        edPrice->setText(QString::number(price));
-        SendOrder(side, price);
-    };
-    vLadder->FOnCancel = [this](const QString& side, int price) { OnLadderCancel(side, price); };
-    vLadder->FOnMove = [this](const QString& side, int from, int to) { OnLadderMove(side, from, to); };
-    vLadder->FOnReload = [this] { ReloadTicks(); };
-    v->addWidget(ladWrap, 1);
+    Order->BuildLadder(strip, area, v);
+    Order->vLadder->FOnCancel = [this](const QString& side, int price) { OnLadderCancel(side, price); };
+    Order->vLadder->FOnMove = [this](const QString& side, int from, int to) { OnLadderMove(side, from, to); };
+    Order->vLadder->FOnReload = [this] { ReloadTicks(); };
 
     pnlLadBot = MakePanel(area);
     pnlLadBot->setFixedHeight(Scaled(36));

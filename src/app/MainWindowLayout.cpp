@@ -1,6 +1,7 @@
 // Saving the window's layout and the user's choices to hts.ini at close, and
 // applying them at start-up. Keys this window does not know survive a save.
 #include "app/MainWindow.h"
+#include "app/trading/OrderFacet.h"
 #include "app/UiKit.h"
 #include "app/market/StockFacet.h"
 #include "chart/CandleChart.h"
@@ -138,18 +139,7 @@ void TfrmMain::LoadLayout()
     FDayPer = qBound(0, ini.ReadInteger(U, QStringLiteral("DAYPER"), 0), 2);
     cbDayPer->setCurrentIndex(FDayPer);
     chMin->Model().SetUserBarW(userBarW(QStringLiteral("MINBARW")));
-    edFee->setText(ini.ReadString(U, QStringLiteral("FEE"), edFee->text()));
-    (ini.ReadBool(U, QStringLiteral("AMTMODE"), false) ? rbAmt : rbQty)->setChecked(true);
-    edQty->setText(ini.ReadString(U, QStringLiteral("QTY"), edQty->text()));
-    edAmt->setText(ini.ReadString(U, QStringLiteral("AMT"), edAmt->text()));
-    edSQty->setText(ini.ReadString(U, QStringLiteral("SQTY"), edSQty->text()));
-    switch (ini.ReadInteger(U, QStringLiteral("SELLMODE"), 0)) {
-    case 1: rbSHalf->setChecked(true); break;
-    case 2: rbSThird->setChecked(true); break;
-    case 3: rbSAll->setChecked(true); break;
-    default: rbSQty->setChecked(true); break;
-    }
-    chkConfirm->setChecked(ini.ReadBool(U, QStringLiteral("CONFIRM"), true));
+    Order->LoadLayout(ini);
     for (int i = 0; i < 5; ++i)
         chkSig[i]->setChecked(ini.ReadBool(U, QStringLiteral("SIG%1").arg(i + 1), true));
     chkDtFocus->setChecked(ini.ReadBool(U, QStringLiteral("DTFOCUS"), true));
@@ -213,15 +203,8 @@ void TfrmMain::SaveLayout()
     ini.WriteInteger(U, QStringLiteral("ISSUETAB"), pcIssue->currentIndex());
     if (!Ctx().FCode.isEmpty())
         ini.WriteString(U, QStringLiteral("LASTCODE"), Ctx().FCode);
-    ini.WriteString(U, QStringLiteral("FEE"), edFee->text().trimmed());
     ini.WriteInteger(U, QStringLiteral("MINPER"), cbMinPer->currentIndex());
-    ini.WriteBool(U, QStringLiteral("AMTMODE"), rbAmt->isChecked());
-    ini.WriteString(U, QStringLiteral("QTY"), edQty->text().trimmed());
-    ini.WriteString(U, QStringLiteral("AMT"), edAmt->text().trimmed().remove(QLatin1Char(',')));
-    ini.WriteString(U, QStringLiteral("SQTY"), edSQty->text().trimmed());
-    ini.WriteInteger(U, QStringLiteral("SELLMODE"), rbSHalf->isChecked() ? 1 : rbSThird->isChecked() ? 2
-                                                    : rbSAll->isChecked() ? 3 : 0);
-    ini.WriteBool(U, QStringLiteral("CONFIRM"), chkConfirm->isChecked());
+    Order->SaveLayout(ini);
     for (int i = 0; i < 5; ++i)
         ini.WriteBool(U, QStringLiteral("SIG%1").arg(i + 1), chkSig[i]->isChecked());
     ini.WriteBool(U, QStringLiteral("DTFOCUS"), chkDtFocus->isChecked());

@@ -1,5 +1,6 @@
 // The current stock: choosing it, its quote and its live feeds.
 #include "app/MainWindow.h"
+#include "app/trading/OrderFacet.h"
 #include "app/UiKit.h"
 #include "chart/CandleChart.h"
 #include "broker/ReqQueue.h"
@@ -37,9 +38,9 @@ void TfrmMain::SelectStock(const QString& code)
     Ctx().FCode = code;
     const QString name = Ctx().NameOf(code);
     Quote->ResetStock(code, name);
-    vLadder->SetDayMarks(0, 0, 0, 0);
-    vLadder->SetData(Quote->FHoga);
-    FLadScroll->BuildLadderTicks();  // no price list until the new stock's quote
+    Order->vLadder->SetDayMarks(0, 0, 0, 0);
+    Order->vLadder->SetData(Quote->FHoga);
+    Order->FLadScroll->BuildLadderTicks();  // no price list until the new stock's quote
     ResetTicks();
     RebuildDaily({});
     Prog->ResetStock();
@@ -59,7 +60,7 @@ void TfrmMain::SelectStock(const QString& code)
     UpdateCancelButtons();
     ApplyHold();
     Stock->SetCodeText(name);
-    edPrice->setText(QStringLiteral("0"));
+    Order->edPrice->setText(QStringLiteral("0"));
     if (!Ctx().FLogged) {
         Log(name + QStringLiteral(" — 로그인하면 불러옵니다"));
         return;
@@ -200,7 +201,7 @@ void TfrmMain::ResetTicks()
     FTickModel->PrevClose = 0;
     FTickModel->Reset();
     gTick->scrollToTop();
-    vLadder->ClearTk();
+    Order->vLadder->ClearTk();
     ShowTickSums();
 }
 
@@ -270,9 +271,9 @@ void TfrmMain::OnTickData()
     // A full list takes no older pages: their rows would be dropped.
     if (FTicks.Count() >= kMaxTicks)
         FTickMore = false;
-    vLadder->ClearTk();
-    FTicks.RebuildSums([this](int sd, int p, qint64 v) { vLadder->AddTk(sd, p, v); });
-    vLadder->update();
+    Order->vLadder->ClearTk();
+    FTicks.RebuildSums([this](int sd, int p, qint64 v) { Order->vLadder->AddTk(sd, p, v); });
+    Order->vLadder->update();
     ShowTickSums();
     FTickModel->PrevClose = Quote->FHoga.PrevClose;
     FTickModel->Reset();
@@ -297,20 +298,20 @@ void TfrmMain::ReloadTicks()
 // The current stock's unfilled orders on the ladder.
 void TfrmMain::PushMyOrders()
 {
-    vLadder->ClearMy();
+    Order->vLadder->ClearMy();
     for (const TMicheRow& r : FMiche)
         if (r.Code == Ctx().FCode)
-            vLadder->AddMy(r.Side, r.Price, r.Rem);
+            Order->vLadder->AddMy(r.Side, r.Price, r.Rem);
 }
 
 // The current stock's holding and the fee, to the ladder and the charts.
 void TfrmMain::ApplyHold()
 {
-    const double fee = ReadFee(edFee->text());
+    const double fee = ReadFee(Order->edFee->text());
     auto it = FHolds.constFind(Ctx().FCode);
     const qint64 qty = it != FHolds.constEnd() ? it->Qty : 0;
     const double avg = it != FHolds.constEnd() ? it->Avg : 0;
-    vLadder->SetHold(qty, avg, fee);
+    Order->vLadder->SetHold(qty, avg, fee);
     chMin->Model().SetAvg(avg, qty);
     chDay->Model().SetAvg(avg, qty);
 }
@@ -322,15 +323,15 @@ void TfrmMain::OnPriceData()
         return;
     const THogaData& h = Quote->FHoga;
     const TDayOHL& d = Quote->FDay;
-    vLadder->SetData(h);
-    vLadder->SetDayMarks(d.Open, d.High, d.Low, chMin->Model().TodayVwap(Today()));
+    Order->vLadder->SetData(h);
+    Order->vLadder->SetDayMarks(d.Open, d.High, d.Low, chMin->Model().TodayVwap(Today()));
     FTickModel->PrevClose = h.PrevClose;
     chDay->Model().SetPrevClose(h.PrevClose);
     chMin->Model().SetPrevClose(h.PrevClose);
-    FLadScroll->BuildLadderTicks();
-    vLadder->Recenter();
-    if (ParseInt(edPrice->text()) <= 0)
-        edPrice->setText(QString::number(h.Price));
+    Order->FLadScroll->BuildLadderTicks();
+    Order->vLadder->Recenter();
+    if (ParseInt(Order->edPrice->text()) <= 0)
+        Order->edPrice->setText(QString::number(h.Price));
 }
 
 void TfrmMain::OnTradeReal(TXAReal* r)
@@ -339,23 +340,23 @@ void TfrmMain::OnTradeReal(TXAReal* r)
     if (!Quote->OnTradeReal(r, &t))
         return;
     const TDayOHL& d = Quote->FDay;
-    vLadder->SetData(Quote->FHoga);
+    Order->vLadder->SetData(Quote->FHoga);
     const QString today = Today();
     chMin->Model().Tick(today, t.Time, t.Price, t.Open, t.High, t.Low, t.Volume, t.CVolume);
     chDay->Model().Tick(today, t.Time, t.Price, t.Open, t.High, t.Low, t.Volume, t.CVolume);
     const double vwap = chMin->Model().TodayVwap(today);
     chDay->Model().SetExtVwap(vwap);
-    vLadder->SetDayMarks(d.Open, d.High, d.Low, vwap);
+    Order->vLadder->SetDayMarks(d.Open, d.High, d.Low, vwap);
     // The tick list and the ladder's tick sums.
     const int counted = FTicks.SumCount();
     const int top = gTick->rowAt(0);
     FTickModel->InsertOnTop([&] {
         FTicks.AddReal(t.Time, t.Price, t.CVolume, QString(QLatin1Char(t.Side ? t.Side : ' ')),
-                       [this](int sd, int p, qint64 v) { vLadder->AddTk(sd, p, v); });
+                       [this](int sd, int p, qint64 v) { Order->vLadder->AddTk(sd, p, v); });
     });
     if (FTicks.SumCount() != counted)
         ShowTickSums();
-    vLadder->update();
+    Order->vLadder->update();
     if (top > 0)
         gTick->scrollTo(FTickModel->index(top + 1, 0), QAbstractItemView::PositionAtTop);
 }

@@ -8,6 +8,7 @@
 #include "core/Sound.h"
 #include "chart/CandleChart.h"
 #include "app/market/QuoteFacet.h"
+#include "app/trading/OrderFacet.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -39,63 +40,9 @@ void SetRows(QTableWidget* g, int n)
 }
 }
 
+// The account strips, grids and buttons (until they have a facet of their own).
 void TfrmMain::BuildOrderEntry()
 {
-    auto radio = [](QWidget* p, int left, const QString& text) {
-        auto* r = new QRadioButton(text, p);
-        r->setFont(AppFont(9));
-        r->adjustSize();
-        r->move(Scaled(left), Scaled(6));
-        return r;
-    };
-    auto edit = [](QWidget* p, int left, int width, const QString& text) {
-        auto* e = new QLineEdit(text, p);
-        e->setFont(AppFont(9));
-        e->setAlignment(Qt::AlignRight);
-        Place(e, left, 3, width, 24);
-        return e;
-    };
-    pnlBuyQ = MakePanel(pnlOrdTop, QColor(255, 240, 238));
-    pnlBuyQ->setGeometry(0, Scaled(96), Scaled(600), Scaled(30));
-    MakeLabel(pnlBuyQ, 8, 8, QStringLiteral("매수"), Colors::Rise, true);
-    rbQty = radio(pnlBuyQ, 48, QStringLiteral("수량"));
-    edQty = edit(pnlBuyQ, 100, 70, QStringLiteral("1"));
-    rbAmt = radio(pnlBuyQ, 184, QStringLiteral("금액"));
-    edAmt = edit(pnlBuyQ, 236, 110, QStringLiteral("1,000,000"));
-    rbQty->setChecked(true);
-    chkConfirm = new QCheckBox(QStringLiteral("주문 확인창"), pnlBuyQ);
-    chkConfirm->setFont(AppFont(9));
-    chkConfirm->setChecked(true);
-    chkConfirm->adjustSize();
-    chkConfirm->move(Scaled(362), Scaled(6));
-    connect(edAmt, &QLineEdit::textChanged, this, [this](const QString& t) {
-        if (FAmtFmt)
-            return;
-        const QString f = FormatAmountText(t);
-        if (f != t) {
-            FAmtFmt = true;
-            edAmt->setText(f);
-            edAmt->setCursorPosition(f.size());
-            FAmtFmt = false;
-        }
-    });
-
-    pnlSellQ = MakePanel(pnlOrdTop, QColor(236, 244, 255));
-    pnlSellQ->setGeometry(0, Scaled(128), Scaled(600), Scaled(30));
-    MakeLabel(pnlSellQ, 8, 8, QStringLiteral("매도"), Colors::Fall, true);
-    rbSQty = radio(pnlSellQ, 48, QStringLiteral("수량"));
-    edSQty = edit(pnlSellQ, 100, 70, QStringLiteral("1"));
-    rbSHalf = radio(pnlSellQ, 184, QStringLiteral("1/2"));
-    rbSThird = radio(pnlSellQ, 236, QStringLiteral("1/3"));
-    rbSAll = radio(pnlSellQ, 288, QStringLiteral("전체"));
-    rbSQty->setChecked(true);
-    edPrice = new QLineEdit(QStringLiteral("0"), pnlOrdTop);
-    edPrice->hide();
-    OnResize(pnlOrdTop, [this] {
-        for (QWidget* strip : {pnlBuyQ, pnlSellQ})
-            strip->resize(pnlOrdTop->width(), strip->height());
-    });
-
     btnSellCxl->OnClick = [this] { CancelSide(QStringLiteral("1")); };
     btnBuyCxl->OnClick = [this] { CancelSide(QStringLiteral("2")); };
     connect(btnBal, &QPushButton::clicked, this, [this] {
@@ -115,72 +62,7 @@ void TfrmMain::BuildOrderEntry()
         if (Ctx().FLogged)
             ReqMiche();
     });
-    connect(edFee, &QLineEdit::textChanged, this, [this] { ApplyHold(); });
-    FConfirm = [this](const QString& text) {
-        QMessageBox box(QMessageBox::Question, windowTitle(), text, QMessageBox::Yes | QMessageBox::No, this);
-        box.button(QMessageBox::Yes)->setText(QStringLiteral("예"));
-        box.button(QMessageBox::No)->setText(QStringLiteral("아니요"));
-        box.setDefaultButton(QMessageBox::Yes);
-        return box.exec() == QMessageBox::Yes;
-    };
-}
-
-// ---- order entry ----
-
-void TfrmMain::SendOrder(const QString& side, int price)
-{
-    if (!Ctx().FLogged) {
-        Log(QStringLiteral("로그인 전이라 주문 안 됨"));
-        return;
-    }
-    if (Ctx().FCode.isEmpty())
-        return;
-    TOrderInput in;
-    in.Side = side;
-    in.Price = price;
-    in.Code = Ctx().FCode;
-    in.AmountMode = rbAmt->isChecked();
-    in.QtyText = edQty->text();
-    in.AmtText = edAmt->text();
-    in.SellQtyText = edSQty->text();
-    in.SellMode = rbSAll->isChecked() ? TSellMode::All
-                  : rbSHalf->isChecked() ? TSellMode::Half
-                  : rbSThird->isChecked() ? TSellMode::Third
-                                          : TSellMode::Qty;
-    const TOrderDecision d = DecideOrder(in, FHolds, FMiche);
-    for (const QString& line : d.Log)
-        Log(line);
-    if (!d.Send)
-        return;
-    const QString sideName = side == QStringLiteral("2") ? QStringLiteral("매수") : QStringLiteral("매도");
-    const QString pxText = FmtNum(price) + QStringLiteral("원");
-    const QString code = Ctx().FCode;
-    const qint64 qty = d.Qty;
-    if (chkConfirm->isChecked() &&
-        !FConfirm(QStringLiteral("%1  %2 (%3)\r\n%4  %5%6주  %7")
-                      .arg(sideName, Quote->FHoga.Name, code, pxText, d.Prefix, FmtNum(double(qty)), sideName)))
-        return;
-    Log(QStringLiteral("▶ %1 %2 %3%4주 %5").arg(sideName, Ctx().NameOf(code), d.Prefix, FmtNum(double(qty)), pxText));
-    const QString pxStr = QString::number(price);
-    Ctx().FQ->Add(QStringLiteral("CSPAT00600"), [this, side, code, qty, pxStr] {
-        if (!Ctx().SetQueryRes(Ctx().B.qOrd, QStringLiteral("CSPAT00600")))
-            return;
-        const QString b = QStringLiteral("CSPAT00600InBlock1");
-        Ctx().B.qOrd->SetFieldData(b, QStringLiteral("AcntNo"), 0, Ctx().FCfg.Acno);
-        Ctx().B.qOrd->SetFieldData(b, QStringLiteral("InptPwd"), 0, Ctx().FCfg.AcPw);
-        Ctx().B.qOrd->SetFieldData(b, QStringLiteral("IsuNo"), 0, code);
-        Ctx().B.qOrd->SetFieldData(b, QStringLiteral("OrdQty"), 0, QString::number(qty));
-        Ctx().B.qOrd->SetFieldData(b, QStringLiteral("OrdPrc"), 0, pxStr);
-        Ctx().B.qOrd->SetFieldData(b, QStringLiteral("BnsTpCode"), 0, side);
-        Ctx().B.qOrd->SetFieldData(b, QStringLiteral("OrdprcPtnCode"), 0, QStringLiteral("00"));
-        Ctx().B.qOrd->SetFieldData(b, QStringLiteral("MgntrnCode"), 0, QStringLiteral("000"));
-        Ctx().B.qOrd->SetFieldData(b, QStringLiteral("OrdCndiTpCode"), 0, QStringLiteral("0"));
-        Ctx().B.qOrd->SetFieldData(b, QStringLiteral("MbrNo"), 0, QStringLiteral("KRX"));
-        if (Ctx().B.qOrd->Request(false) < 0)
-            Log(QStringLiteral("!! 주문 전송 실패"));
-        else
-            Ding(1400, 90);
-    });
+    connect(Order->edFee, &QLineEdit::textChanged, this, [this] { ApplyHold(); });
 }
 
 // ---- unfilled orders ----
@@ -245,7 +127,7 @@ void TfrmMain::CancelRows(const QVector<TMicheRow>& rows)
 {
     if (rows.isEmpty())
         return;
-    if (chkConfirm->isChecked() && !FConfirm(CancelConfirmLines(rows).join(QStringLiteral("\r\n"))))
+    if (!Order->Confirm(CancelConfirmLines(rows).join(QStringLiteral("\r\n"))))
         return;
     for (const TMicheRow& r : rows)
         QueueCancelOne(r);
@@ -314,8 +196,7 @@ void TfrmMain::OnLadderMove(const QString& side, int fromPrice, int toPrice)
     for (const TMicheRow& r : rows)
         total += r.Rem;
     const QString sideName = side == QStringLiteral("2") ? QStringLiteral("매수") : QStringLiteral("매도");
-    if (chkConfirm->isChecked() &&
-        !FConfirm(QStringLiteral("%1  %2 정정\r\n%3원 → %4원  (%5건 %6주)\r\n정정할까요?")
+    if (!Order->Confirm(QStringLiteral("%1  %2 정정\r\n%3원 → %4원  (%5건 %6주)\r\n정정할까요?")
                       .arg(rows.first().Name, sideName, FmtNum(fromPrice), FmtNum(toPrice),
                            QString::number(rows.size()), FmtNum(double(total)))))
         return;
@@ -409,7 +290,6 @@ void TfrmMain::OnBalClick(int row)
     QString qty = qtyItem ? qtyItem->text() : QString();
     qty.remove(QLatin1Char(','));
     if (ParseNum(qty) > 0) {
-        edSQty->setText(qty.trimmed());
-        rbSQty->setChecked(true);
+        Order->SetSellQty(qty);
     }
 }

@@ -2,6 +2,7 @@
 // caption rules, and saving/applying the layout through hts.ini.
 #include "app/LogPanel.h"
 #include "app/MainWindow.h"
+#include "app/trading/OrderFacet.h"
 #include "app/core/LogFacet.h"
 #include "app/UiKit.h"
 #include "chart/CandleChart.h"
@@ -188,7 +189,7 @@ TEST(Layout, AppliedFromHtsIni)
     EXPECT_EQ(w.pcLog->currentIndex(), 1);
     EXPECT_FALSE(w.chkSig[1]->isChecked());
     EXPECT_TRUE(w.chkSig[0]->isChecked());
-    EXPECT_EQ(w.edFee->text(), QStringLiteral("0.25"));
+    EXPECT_EQ(w.Order->edFee->text(), QStringLiteral("0.25"));
     EXPECT_EQ(w.cbBoard->currentIndex(), 0);
     EXPECT_EQ(w.hcRank->sectionSize(0), 80);
     EXPECT_EQ(w.hcRank->sectionSize(1), Scaled(138));
@@ -206,8 +207,8 @@ TEST(Layout, SaveKeepsUnknownKeysAndNormalBounds)
     w.showMaximized();
     QTest::qWait(20);
     w.Ctx().FCode = "000660";
-    w.edAmt->setText("2500000");
-    EXPECT_EQ(w.edAmt->text(), "2,500,000");  // regrouped as typed
+    w.Order->edAmt->setText("2500000");
+    EXPECT_EQ(w.Order->edAmt->text(), "2,500,000");  // regrouped as typed
     w.chMin->Model().SetUserBarW(9);
     w.SaveLayout();
     TIniFile ini(f.dir.path() + "/hts.ini");

@@ -1,6 +1,7 @@
 #pragma once
 // The real window logged in to the simulated exchange on a test clock.
 #include "app/MainWindow.h"
+#include "app/trading/OrderFacet.h"
 #include "app/core/LogFacet.h"
 #include "broker/ReqQueue.h"
 #include "core/Clock.h"
@@ -32,7 +33,7 @@ struct SimWindow {
         w = std::make_unique<TfrmMain>(o);
         w->resize(1600, 950);
         w->show();
-        w->FConfirm = [this](const QString&) {
+        w->Order->FConfirm = [this](const QString&) {
             ++confirms;
             return true;
         };

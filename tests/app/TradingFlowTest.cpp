@@ -1,6 +1,7 @@
 // The road of one stock and one order, through the real window against the
 // simulated exchange, on a test clock.
 #include "app/MainWindow.h"
+#include "app/trading/OrderFacet.h"
 #include "app/market/QuoteFacet.h"
 #include "app/market/StockFacet.h"
 #include "SimWindow.h"
@@ -69,12 +70,12 @@ TEST(TradingFlow, FindOrderFillModifyCancel)
     EXPECT_FALSE(w.Stock->lbSug->isVisible());
     f.Run(1500);
     ASSERT_GT(w.Quote->FHoga.Price, 0);
-    EXPECT_FALSE(w.vLadder->CellRect(w.Quote->FHoga.Ask[0], kColAsk).isEmpty());  // the book is on the ladder
+    EXPECT_FALSE(w.Order->vLadder->CellRect(w.Quote->FHoga.Ask[0], kColAsk).isEmpty());  // the book is on the ladder
 
     // Buy one share at the best ask: it crosses the spread and fills at once.
-    w.edQty->setText("3");
+    w.Order->edQty->setText("3");
     const int ask = w.Quote->FHoga.Ask[0];
-    w.vLadder->FOnOrder("2", ask);
+    w.Order->vLadder->FOnOrder("2", ask);
     EXPECT_EQ(f.confirms, 1);
     EXPECT_EQ(f.LogCount("▶ 매수 삼성전자 3주 " + FmtNum(ask) + "원"), 1);
     f.Run(600);
@@ -87,28 +88,28 @@ TEST(TradingFlow, FindOrderFillModifyCancel)
     ASSERT_TRUE(w.FHolds.contains("005930")) << f.Log().toStdString();
     EXPECT_EQ(w.FHolds.value("005930").Qty, 3);
     EXPECT_EQ(w.gBal->item(0, 0)->text(), "005930");
-    EXPECT_TRUE(w.vLadder->Model().Row(ask).HasPnl);  // per-row profit of the holding
+    EXPECT_TRUE(w.Order->vLadder->Model().Row(ask).HasPnl);  // per-row profit of the holding
 
     // A resting buy five ticks under the bid; then drag it one tick lower.
     int px = w.Quote->FHoga.Bid[0];
     for (int i = 0; i < 5; ++i)
         px = TickDown(px);
-    w.edQty->setText("1");
-    w.vLadder->FOnOrder("2", px);
+    w.Order->edQty->setText("1");
+    w.Order->vLadder->FOnOrder("2", px);
     f.Run(1500);
     ASSERT_EQ(w.FMiche.size(), 1) << f.Log().toStdString();
     EXPECT_EQ(w.FMiche[0].Price, px);
-    EXPECT_EQ(w.vLadder->Model().MyCount("2"), 1);
+    EXPECT_EQ(w.Order->vLadder->Model().MyCount("2"), 1);
     EXPECT_EQ(w.pcBM->tabText(1), "  미체결 (1)  ");
     const int lower = TickDown(px);
-    w.vLadder->FOnMove("2", px, lower);
+    w.Order->vLadder->FOnMove("2", px, lower);
     f.Run(1500);
     EXPECT_EQ(f.LogCount("정정응답 [00131]"), 1) << f.Log().toStdString();
     ASSERT_EQ(w.FMiche.size(), 1);
     EXPECT_EQ(w.FMiche[0].Price, lower);
 
     // Right-click cancels it.
-    w.vLadder->FOnCancel("2", lower);
+    w.Order->vLadder->FOnCancel("2", lower);
     f.Run(1500);
     EXPECT_EQ(f.LogCount("취소응답 [00156]"), 1);
     EXPECT_TRUE(w.FMiche.isEmpty());
@@ -118,9 +119,9 @@ TEST(TradingFlow, FindOrderFillModifyCancel)
     int up = w.Quote->FHoga.Ask[0];
     for (int i = 0; i < 5; ++i)
         up = TickUp(up);
-    w.edSQty->setText("1");
-    w.vLadder->FOnOrder("1", up);
-    w.vLadder->FOnOrder("1", TickUp(up));
+    w.Order->edSQty->setText("1");
+    w.Order->vLadder->FOnOrder("1", up);
+    w.Order->vLadder->FOnOrder("1", TickUp(up));
     f.Run(2000);
     ASSERT_EQ(w.FMiche.size(), 2) << f.Log().toStdString();
     EXPECT_EQ(w.btnSellCxl->text(), "매도 전체취소 (2)");
