@@ -19,6 +19,7 @@
 #include "app/market/StockFacet.h"
 #include "app/market/QuoteFacet.h"
 #include "app/trading/OrderFacet.h"
+#include "app/trading/AccountFacet.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -60,8 +61,11 @@ TfrmMain::TfrmMain(const TStartOptions& opt)
     Quote = std::make_unique<TQuoteFacet>(Ctx());
     Order = std::make_unique<TOrderFacet>(Ctx());
     Order->Hoga = &Quote->FHoga;
-    Order->Holds = &FHolds;
-    Order->Miche = &FMiche;
+    Account = std::make_unique<TAccountFacet>(Ctx());
+    Order->Holds = &Account->FHolds;
+    Order->Miche = &Account->FMiche;
+    Account->Order = Order.get();
+    Account->OnSelectStock = [this](const QString& code) { SelectStock(code); };
     Order->DialogOwner = this;
     Ctx().NameSource = [this](const QString& code) { return Stock->NameOf(code); };
     Stock->OnSelectStock = [this](const QString& code) { SelectStock(code); };
@@ -125,7 +129,7 @@ TfrmMain::~TfrmMain()
     // The widgets go while the facets whose data they show still exist.
     qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
     for (QTimer* t : {&FSigTimer, &FSigQTimer, &FVolTimer, &FBoardTimer, &FHotTimer,
-                      &FMicheTimer, &FSplitTm, &FSigBlink})
+                      &FSplitTm, &FSigBlink})
         t->stop();
 }
 
@@ -154,12 +158,7 @@ void TfrmMain::SecondTick()
     if (btnMinMore && !btnMinMore->isEnabled() && !FMinMoreBusy && Ctx().Clock().TickMs() >= FMinMoreReadyAt)
         UpdateMinMoreButton();
     // Account refresh after order events: one refresh 2 s after the last fill.
-    if (Ctx().FLogged && FAcctDirty && Ctx().Clock().TickMs() - FAcctDirtyAt >= 2000) {
-        FAcctDirty = false;
-        Ctx().FQ->ClearTr(QStringLiteral("CSPAQ12300"));
-        ReqBal();
-        ReqFills();
-    }
+    Account->SecondTick();
     // Minute-bar retry, at most three times per stock.
     if (Ctx().FLogged && FMinRetryAt > 0 && Ctx().Clock().TickMs() >= FMinRetryAt) {
         FMinRetryAt = 0;

@@ -75,6 +75,7 @@ public:
     std::unique_ptr<class TStockFacet> Stock;
     std::unique_ptr<class TQuoteFacet> Quote;
     std::unique_ptr<class TOrderFacet> Order;
+    std::unique_ptr<class TAccountFacet> Account;
     std::unique_ptr<class TProgFacet> Prog;
 
     // ---- state (names as the rest of the program uses them) ----
@@ -93,8 +94,6 @@ public:
     QVector<int> FNewsView;
     int FNewsSel = -1;
     bool FNewsMarkOn = false;
-    bool FAcctDirty = false;
-    qint64 FAcctDirtyAt = 0;
     bool FUSDue = false;
 
     // ---- broker link ----
@@ -119,30 +118,10 @@ public:
     class TLoginDlg* FLoginDialog = nullptr;
 
     // ---- trading ----
-    QHash<QString, THold> FHolds;
-    QVector<TMicheRow> FMiche;
-    QVector<TFillAt> FFills;
-    QPushButton* btnBal = nullptr;
-    void ReqMiche();
-    void OnMicheData();
-    void UpdateCancelButtons();
-    void CancelSide(const QString& side);
-    void CancelRows(const QVector<TMicheRow>& rows);
-    void QueueCancelOne(const TMicheRow& row);
-    void QueueModifyOne(const TMicheRow& row, int newPrice);
-    void OnLadderCancel(const QString& side, int price);
-    void OnLadderMove(const QString& side, int fromPrice, int toPrice);
-    void FillBalanceInput(TXAQuery* q);
-    void ReqBal();
-    void OnBalData();
-    void ApplyHold();
-    void ReqFills();
-    void OnFillsData();
-    void OnBalClick(int row);
     void SelectStock(const QString& code);
 
     // ---- timers ----
-    QTimer FMicheTimer, FSplitTm, FSigBlink,
+    QTimer FSplitTm, FSigBlink,
         FBoardTimer, FVolTimer, FSigTimer, FSigQTimer, FHotTimer;
 
     // ---- controls ----
@@ -183,9 +162,6 @@ public:
 
     QWidget* pnlLadder = nullptr;
     QSplitter* spLadder = nullptr;   // ladder area over the account tabs
-    QWidget* pnlLadBot = nullptr;
-    TColorButton* btnSellCxl = nullptr;
-    TColorButton* btnBuyCxl = nullptr;
     TTabSet* pcBM = nullptr;
 
     class QTableView* gTick = nullptr;
@@ -234,7 +210,7 @@ public:
     void OnDayWData();
     void OnDayData();
     void RebuildDaily(const QVector<TBar>& asc);
-    QTableWidget *gBal = nullptr, *gMiche = nullptr, *gSig = nullptr,
+    QTableWidget *gSig = nullptr,
                  *gPnl = nullptr;
     QHeaderView *hcRank = nullptr, *hcLmTop = nullptr, *hcLM = nullptr;
     QCheckBox* chkSig[5] = {};
@@ -257,8 +233,6 @@ private:
     void BuildOrderColumn(QWidget* parent);
     void BuildLadderColumn(QWidget* parent);
     void BuildTickPages();
-    void BuildOrderEntry();
-    void PushMyOrders();
     void BuildAccountPages();
     class TCandleChart* BuildChart(const QString& title, bool minute);
     void UpdateChartTitles();

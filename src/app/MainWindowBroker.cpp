@@ -4,6 +4,7 @@
 #include "app/LoginDlg.h"
 #include "app/MainWindow.h"
 #include "app/trading/OrderFacet.h"
+#include "app/trading/AccountFacet.h"
 #include "app/UiKit.h"
 #include "broker/ReqQueue.h"
 #include "broker/XingApi.h"
@@ -39,8 +40,6 @@ void TfrmMain::CreateBrokerObjects()
     for (TXAReal* obj : Ctx().B.Reals())
         connect(obj, &TXAReal::ReceiveRealData, this, [this, obj](const QString& tr) { OnRealData(obj, tr); });
 
-    FMicheTimer.setInterval(15000);
-    FMicheTimer.start();
 }
 
 bool TfrmMain::IsSignificant(bool sysErr, const QString& code)
@@ -174,7 +173,7 @@ TLoginResult TfrmMain::TryLogin(const QString& id, const QString& pw, const QStr
         Ctx().B.FSess->DisconnectServer();
         return {false, QStringLiteral("계좌 확인용 Res 파일(CSPAQ12300.res)이 없습니다 — xingAPI 설치 확인")};
     }
-    FillBalanceInput(Ctx().B.qChk);
+    TAccountFacet::FillBalanceInput(Ctx().B.qChk, Ctx().FCfg);
     if (Ctx().B.qChk->Request(false) < 0) {
         Ctx().B.FSess->DisconnectServer();
         return {false, QStringLiteral("계좌 확인 조회를 보내지 못했습니다")};
@@ -218,10 +217,10 @@ void TfrmMain::AfterLogin(const QString& msg)
     Ctx().B.rNws->AdviseRealData();
     Stock->ReqMaster();
     SelectStock(Ctx().FCode.isEmpty() ? Ctx().FCfg.LastCode : Ctx().FCode);
-    ReqBal();
-    ReqMiche();
+    Account->ReqBal();
+    Account->ReqMiche();
     LogClock->ReqTime();
-    ReqFills();
+    Account->ReqFills();
 }
 
 // ---- dispatch ----
@@ -246,11 +245,11 @@ void TfrmMain::OnQueryData(TXAQuery* q, const QString& tr)
     else if (tr == QStringLiteral("t1101"))
         OnPriceData();
     else if (tr == QStringLiteral("CSPAQ12300"))
-        OnBalData();
+        Account->OnBalData();
     else if (tr == QStringLiteral("t0425") && q == Ctx().B.qFill)
-        OnFillsData();
+        Account->OnFillsData();
     else if (tr == QStringLiteral("t0425") && q == Ctx().B.qMiche)
-        OnMicheData();
+        Account->OnMicheData();
     else if (tr == QStringLiteral("t8412") && q == Ctx().B.qMin)
         OnMinData();
     else if (tr == QStringLiteral("t8410") && q == Ctx().B.qDay)
@@ -277,7 +276,7 @@ void TfrmMain::OnQueryMsg(TXAQuery* q, bool sysErr, const QString& code, const Q
         const QString head = q == Ctx().B.qOrd ? QStringLiteral("주문응답 [") : q == Ctx().B.qCxl ? QStringLiteral("취소응답 [")
                                                                                   : QStringLiteral("정정응답 [");
         Log(head + code + QStringLiteral("] ") + msg);
-        ReqMiche();
+        Account->ReqMiche();
         return;
     }
     if (!IsSignificant(sysErr, code))
@@ -301,16 +300,8 @@ void TfrmMain::OnRealData(TXAReal* r, const QString& tr)
     else if (tr == QStringLiteral("H1_") || tr == QStringLiteral("HA_")) {
         if (Quote->OnBookReal(r))
             Order->vLadder->SetData(Quote->FHoga);
-    }
-    else if (tr == QStringLiteral("SC1")) {
-        const QString b = QStringLiteral("OutBlock");
-        Log(QStringLiteral("체결 %1 %2주 @ %3")
-                .arg(r->GetFieldData(b, QStringLiteral("Isunm")).trimmed(),
-                     r->GetFieldData(b, QStringLiteral("execqty")), r->GetFieldData(b, QStringLiteral("execprc"))));
-        FAcctDirty = true;
-        FAcctDirtyAt = Ctx().Clock().TickMs();
-        ReqMiche();
-    } else if (tr == QStringLiteral("SC0") || tr == QStringLiteral("SC3")) {
-        ReqMiche();
-    }
+    } else if (tr == QStringLiteral("SC1"))
+        Account->OnFillReal(r);
+    else if (tr == QStringLiteral("SC0") || tr == QStringLiteral("SC3"))
+        Account->ReqMiche();
 }

@@ -29,6 +29,7 @@
 #include "app/market/StockFacet.h"
 #include "app/market/QuoteFacet.h"
 #include "app/trading/OrderFacet.h"
+#include "app/trading/AccountFacet.h"
 #include "trading/LadderScroll.h"
 #include "trading/LadderView.h"
 #include "trading/MyOrdBar.h"
@@ -95,7 +96,9 @@ void TfrmMain::BuildUI()
     spMain->setStretchFactor(0, 1);
     spMain->setStretchFactor(1, 0);
     Order->BuildEntry(pnlOrdTop);
-    BuildOrderEntry();
+    connect(Order->edFee, &QLineEdit::textChanged, this, [this] { Account->ApplyHold(); });
+    Account->MinChart = &chMin->Model();
+    Account->DayChart = &chDay->Model();
     SetPaneSize(spMain, 1, Scaled(180), 0);
     // No splitter squeezes a region below 80 (design) pixels along its axis.
     for (QSplitter* sp : findChildren<QSplitter*>())
@@ -414,20 +417,11 @@ void TfrmMain::BuildLadderColumn(QWidget*)
     Stock->BuildCodeBox(strip, this);
     v->addWidget(strip);
     Order->BuildLadder(strip, area, v);
-    Order->vLadder->FOnCancel = [this](const QString& side, int price) { OnLadderCancel(side, price); };
-    Order->vLadder->FOnMove = [this](const QString& side, int from, int to) { OnLadderMove(side, from, to); };
+    Order->vLadder->FOnCancel = [this](const QString& side, int price) { Account->OnLadderCancel(side, price); };
+    Order->vLadder->FOnMove = [this](const QString& side, int from, int to) { Account->OnLadderMove(side, from, to); };
     Order->vLadder->FOnReload = [this] { ReloadTicks(); };
 
-    pnlLadBot = MakePanel(area);
-    pnlLadBot->setFixedHeight(Scaled(36));
-    auto* bh = new QHBoxLayout(pnlLadBot);
-    bh->setContentsMargins(0, 0, 0, 0);
-    bh->setSpacing(0);
-    btnSellCxl = new TColorButton(QStringLiteral("매도 전체취소"), Colors::Fall, 10, pnlLadBot);
-    btnBuyCxl = new TColorButton(QStringLiteral("매수 전체취소"), Colors::Rise, 10, pnlLadBot);
-    bh->addWidget(btnSellCxl, 1);
-    bh->addWidget(btnBuyCxl, 1);
-    v->addWidget(pnlLadBot);
+    Account->BuildCancelButtons(area, v);
     spLadder->addWidget(area);
 
     pcBM = new TTabSet;
@@ -442,29 +436,7 @@ void TfrmMain::BuildLadderColumn(QWidget*)
 
 void TfrmMain::BuildAccountPages()
 {
-    QWidget* bal = pcBM->AddPage(QStringLiteral("  잔고  "));
-    {
-        auto* v = VBox(bal);
-        QWidget* s = Strip(bal, 30, QColor(248, 248, 248));
-        MakeLabel(s, 6, 8, QStringLiteral("클릭 = 종목 열기"));
-        btnBal = MakeButton(s, QStringLiteral("새로고침"));
-        Place(btnBal, 120, 3, 80, 24);
-        v->addWidget(s);
-        gBal = MakeGrid(bal, {{QStringLiteral("코드"), 64}, {QStringLiteral("종목명"), 130}, {QStringLiteral("수량"), 64},
-                              {QStringLiteral("평균가"), 84}, {QStringLiteral("현재가"), 84},
-                              {QStringLiteral("평가손익"), 100}, {QStringLiteral("수익률"), 70}});
-        v->addWidget(gBal, 1);
-    }
-    QWidget* miche = pcBM->AddPage(QStringLiteral("  미체결  "));
-    {
-        auto* v = VBox(miche);
-        QWidget* s = Strip(miche, 30, QColor(248, 248, 248));
-        MakeLabel(s, 6, 8, QStringLiteral("클릭 = 종목 열기 · 더블클릭 = 그 주문 취소"));
-        v->addWidget(s);
-        gMiche = MakeGrid(miche, {{QStringLiteral("종목"), 130}, {QStringLiteral("구분"), 56}, {QStringLiteral("가격"), 90},
-                                  {QStringLiteral("잔량"), 70}, {QStringLiteral("주문번호"), 90}});
-        v->addWidget(gMiche, 1);
-    }
+    Account->BuildPages(pcBM);
     QWidget* sig = pcBM->AddPage(QStringLiteral("  포착  "));
     {
         auto* v = VBox(sig);

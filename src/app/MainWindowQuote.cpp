@@ -1,6 +1,7 @@
 // The current stock: choosing it, its quote and its live feeds.
 #include "app/MainWindow.h"
 #include "app/trading/OrderFacet.h"
+#include "app/trading/AccountFacet.h"
 #include "app/UiKit.h"
 #include "chart/CandleChart.h"
 #include "broker/ReqQueue.h"
@@ -56,9 +57,9 @@ void TfrmMain::SelectStock(const QString& code)
         FMinRetryAt = 0;
     }
     Quote->UpdateQuoteHeader();
-    PushMyOrders();
-    UpdateCancelButtons();
-    ApplyHold();
+    Account->PushMyOrders();
+    Account->UpdateCancelButtons();
+    Account->ApplyHold();
     Stock->SetCodeText(name);
     Order->edPrice->setText(QStringLiteral("0"));
     if (!Ctx().FLogged) {
@@ -77,7 +78,7 @@ void TfrmMain::SelectStock(const QString& code)
     StartMinBars();
     ReqDay();
     Prog->ReqProg(false, false);
-    ReqFills();
+    Account->ReqFills();
 }
 
 // ---- day bars and the daily table ----
@@ -293,27 +294,6 @@ void TfrmMain::ReloadTicks()
     ResetTicks();
     ReqTicks(false);
     Log(QStringLiteral("체결 새로 받음 — 사다리 체결 합계 처음부터"));
-}
-
-// The current stock's unfilled orders on the ladder.
-void TfrmMain::PushMyOrders()
-{
-    Order->vLadder->ClearMy();
-    for (const TMicheRow& r : FMiche)
-        if (r.Code == Ctx().FCode)
-            Order->vLadder->AddMy(r.Side, r.Price, r.Rem);
-}
-
-// The current stock's holding and the fee, to the ladder and the charts.
-void TfrmMain::ApplyHold()
-{
-    const double fee = ReadFee(Order->edFee->text());
-    auto it = FHolds.constFind(Ctx().FCode);
-    const qint64 qty = it != FHolds.constEnd() ? it->Qty : 0;
-    const double avg = it != FHolds.constEnd() ? it->Avg : 0;
-    Order->vLadder->SetHold(qty, avg, fee);
-    chMin->Model().SetAvg(avg, qty);
-    chDay->Model().SetAvg(avg, qty);
 }
 
 // The quote answer, and what it sets on the ladder, the ticks and the charts.

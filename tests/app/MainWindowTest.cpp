@@ -2,6 +2,7 @@
 // caption rules, and saving/applying the layout through hts.ini.
 #include "app/LogPanel.h"
 #include "app/MainWindow.h"
+#include "app/trading/AccountFacet.h"
 #include "app/trading/OrderFacet.h"
 #include "app/core/LogFacet.h"
 #include "app/UiKit.h"
@@ -85,8 +86,8 @@ TEST(MainWindow, RegionsTabsAndGridsAsBuilt)
     EXPECT_EQ(w.pcLog->tabText(0), QStringLiteral("  오늘 뉴스  "));
     EXPECT_EQ(Captions(w.pcTick), QStringList({"  당일 체결  ", "  일별  ", "  급등 · 순위  ", "  루멘  ", "  루멘 상위  "}));
     EXPECT_EQ(Captions(w.pcBM), QStringList({"  잔고  ", "  미체결  ", "  포착  ", "  당일손익  "}));
-    EXPECT_EQ(GridCaptions(w.gMiche), QStringList({"종목", "구분", "가격", "잔량", "주문번호"}));
-    EXPECT_EQ(GridCaptions(w.gBal).size(), 7);
+    EXPECT_EQ(GridCaptions(w.Account->gMiche), QStringList({"종목", "구분", "가격", "잔량", "주문번호"}));
+    EXPECT_EQ(GridCaptions(w.Account->gBal).size(), 7);
     EXPECT_EQ(GridCaptions(w.gPnl).size(), 8);
     EXPECT_EQ(w.gTick->model()->rowCount(), 1);  // a grid starts with one empty data row
     EXPECT_EQ(w.lbStatus->text(), QStringLiteral("로그인 전"));

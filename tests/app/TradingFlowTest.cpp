@@ -1,6 +1,7 @@
 // The road of one stock and one order, through the real window against the
 // simulated exchange, on a test clock.
 #include "app/MainWindow.h"
+#include "app/trading/AccountFacet.h"
 #include "app/trading/OrderFacet.h"
 #include "app/market/QuoteFacet.h"
 #include "app/market/StockFacet.h"
@@ -81,13 +82,13 @@ TEST(TradingFlow, FindOrderFillModifyCancel)
     f.Run(600);
     EXPECT_EQ(f.LogCount("주문응답 [00040]"), 1) << f.Log().toStdString();
     EXPECT_TRUE(f.Log().contains("체결 삼성전자 "));
-    EXPECT_TRUE(w.FAcctDirty);
+    EXPECT_TRUE(w.Account->FAcctDirty);
     EXPECT_EQ(w.Ctx().FQ->CountTr("CSPAQ12300"), 0);  // not before two seconds
     f.Run(2600);
-    EXPECT_FALSE(w.FAcctDirty);
-    ASSERT_TRUE(w.FHolds.contains("005930")) << f.Log().toStdString();
-    EXPECT_EQ(w.FHolds.value("005930").Qty, 3);
-    EXPECT_EQ(w.gBal->item(0, 0)->text(), "005930");
+    EXPECT_FALSE(w.Account->FAcctDirty);
+    ASSERT_TRUE(w.Account->FHolds.contains("005930")) << f.Log().toStdString();
+    EXPECT_EQ(w.Account->FHolds.value("005930").Qty, 3);
+    EXPECT_EQ(w.Account->gBal->item(0, 0)->text(), "005930");
     EXPECT_TRUE(w.Order->vLadder->Model().Row(ask).HasPnl);  // per-row profit of the holding
 
     // A resting buy five ticks under the bid; then drag it one tick lower.
@@ -97,22 +98,22 @@ TEST(TradingFlow, FindOrderFillModifyCancel)
     w.Order->edQty->setText("1");
     w.Order->vLadder->FOnOrder("2", px);
     f.Run(1500);
-    ASSERT_EQ(w.FMiche.size(), 1) << f.Log().toStdString();
-    EXPECT_EQ(w.FMiche[0].Price, px);
+    ASSERT_EQ(w.Account->FMiche.size(), 1) << f.Log().toStdString();
+    EXPECT_EQ(w.Account->FMiche[0].Price, px);
     EXPECT_EQ(w.Order->vLadder->Model().MyCount("2"), 1);
     EXPECT_EQ(w.pcBM->tabText(1), "  미체결 (1)  ");
     const int lower = TickDown(px);
     w.Order->vLadder->FOnMove("2", px, lower);
     f.Run(1500);
     EXPECT_EQ(f.LogCount("정정응답 [00131]"), 1) << f.Log().toStdString();
-    ASSERT_EQ(w.FMiche.size(), 1);
-    EXPECT_EQ(w.FMiche[0].Price, lower);
+    ASSERT_EQ(w.Account->FMiche.size(), 1);
+    EXPECT_EQ(w.Account->FMiche[0].Price, lower);
 
     // Right-click cancels it.
     w.Order->vLadder->FOnCancel("2", lower);
     f.Run(1500);
     EXPECT_EQ(f.LogCount("취소응답 [00156]"), 1);
-    EXPECT_TRUE(w.FMiche.isEmpty());
+    EXPECT_TRUE(w.Account->FMiche.isEmpty());
     EXPECT_EQ(w.pcBM->tabText(1), "  미체결  ");
 
     // Two resting sells, cancelled together by the sell cancel-all button.
@@ -123,14 +124,14 @@ TEST(TradingFlow, FindOrderFillModifyCancel)
     w.Order->vLadder->FOnOrder("1", up);
     w.Order->vLadder->FOnOrder("1", TickUp(up));
     f.Run(2000);
-    ASSERT_EQ(w.FMiche.size(), 2) << f.Log().toStdString();
-    EXPECT_EQ(w.btnSellCxl->text(), "매도 전체취소 (2)");
+    ASSERT_EQ(w.Account->FMiche.size(), 2) << f.Log().toStdString();
+    EXPECT_EQ(w.Account->btnSellCxl->text(), "매도 전체취소 (2)");
     const int before = f.LogCount("▶ 취소 삼성전자");
-    w.CancelSide("1");
+    w.Account->CancelSide("1");
     EXPECT_EQ(f.LogCount("▶ 취소 삼성전자") - before, 2);  // one request per order
     f.Run(2000);
-    EXPECT_TRUE(w.FMiche.isEmpty()) << f.Log().toStdString();
-    EXPECT_EQ(w.btnSellCxl->text(), "매도 전체취소");
+    EXPECT_TRUE(w.Account->FMiche.isEmpty()) << f.Log().toStdString();
+    EXPECT_EQ(w.Account->btnSellCxl->text(), "매도 전체취소");
 
     // The buy stands on the minute chart as a fill mark at its minute; a trend
     // line over today's last half hour and a level line on the day chart
