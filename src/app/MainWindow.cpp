@@ -20,6 +20,7 @@
 #include "app/market/QuoteFacet.h"
 #include "app/trading/OrderFacet.h"
 #include "app/trading/AccountFacet.h"
+#include "app/market/TickFacet.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -62,6 +63,8 @@ TfrmMain::TfrmMain(const TStartOptions& opt)
     Order = std::make_unique<TOrderFacet>(Ctx());
     Order->Hoga = &Quote->FHoga;
     Account = std::make_unique<TAccountFacet>(Ctx());
+    Ticks = std::make_unique<TTickFacet>(Ctx());
+    Ticks->Hoga = &Quote->FHoga;
     Order->Holds = &Account->FHolds;
     Order->Miche = &Account->FMiche;
     Account->Order = Order.get();
@@ -262,8 +265,8 @@ bool TfrmMain::MouseWheelHandler(QObject* obj, QWheelEvent* e)
         newTop = qMax(top - 3, 0);
     if (rows > 0)
         grid->scrollTo(grid->model()->index(newTop, 0), QAbstractItemView::PositionAtTop);
-    if (e->angleDelta().y() < 0 && grid == gTick && newTop + visible >= rows - 1 && FTickMore && !FTickBusy)
-        ReqTicks(true);
+    if (e->angleDelta().y() < 0 && grid == Ticks->gTick && newTop + visible >= rows - 1)
+        Ticks->OnScrolledToEnd();
     if (e->angleDelta().y() < 0 && grid == Prog->gProg && newTop + visible >= rows)
         Prog->OnScrolledToEnd();
     return true;

@@ -76,6 +76,7 @@ public:
     std::unique_ptr<class TQuoteFacet> Quote;
     std::unique_ptr<class TOrderFacet> Order;
     std::unique_ptr<class TAccountFacet> Account;
+    std::unique_ptr<class TTickFacet> Ticks;
     std::unique_ptr<class TProgFacet> Prog;
 
     // ---- state (names as the rest of the program uses them) ----
@@ -153,7 +154,6 @@ public:
     QSplitter* spRight = nullptr;    // order column | ladder column
     QWidget* pnlOrd = nullptr;
     QSplitter* spOrd = nullptr;      // order top / tick area / program trading
-    QLabel* lbTkFrom = nullptr;
     QWidget* pnlOrdTop = nullptr;
     QWidget* pnlTkWrap = nullptr;
     QSplitter* spTk = nullptr;
@@ -164,17 +164,6 @@ public:
     QSplitter* spLadder = nullptr;   // ladder area over the account tabs
     TTabSet* pcBM = nullptr;
 
-    class QTableView* gTick = nullptr;
-    class TTickModel* FTickModel = nullptr;
-    TTickList FTicks;
-    QString FTickCts;
-    bool FTickMore = false, FTickBusy = false, FTickNext = false;
-    QVector<struct TResField> FTickFld;
-    void ReqTicks(bool next);
-    void OnTickData();
-    void ReloadTicks();
-    void ResetTicks();
-    void ShowTickSums();
     class QTableView* gDaily = nullptr;
     class TDailyGridModel* FDailyModel = nullptr;
     TDailyTable FDaily;
@@ -243,7 +232,6 @@ private:
     void CreateBrokerObjects();
     void CreateTimers();
     void LinkBottomHeights(QSplitter* from);
-    void FitTickColumns();
     bool MouseWheelHandler(QObject* obj, class QWheelEvent* e);
     void AppMessage(QObject* obj, class QMouseEvent* e);
     void StartupLogin();

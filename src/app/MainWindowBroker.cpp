@@ -5,6 +5,7 @@
 #include "app/MainWindow.h"
 #include "app/trading/OrderFacet.h"
 #include "app/trading/AccountFacet.h"
+#include "app/market/TickFacet.h"
 #include "app/UiKit.h"
 #include "broker/ReqQueue.h"
 #include "broker/XingApi.h"
@@ -257,7 +258,7 @@ void TfrmMain::OnQueryData(TXAQuery* q, const QString& tr)
     else if (tr == QStringLiteral("t1637"))
         Prog->OnProgData(q);
     else if (tr == QStringLiteral("t1301"))
-        OnTickData();
+        Ticks->OnTickData();
     else if (tr == QStringLiteral("t0167"))
         LogClock->OnTimeData();
 }
@@ -288,7 +289,7 @@ void TfrmMain::OnQueryMsg(TXAQuery* q, bool sysErr, const QString& code, const Q
     }
     Log(QStringLiteral("[") + code + QStringLiteral("] ") + msg);
     if (TProgState::IsLimitMessage(msg)) {
-        FTickBusy = false;
+        Ticks->OnLimitMessage();
         Prog->OnLimitMessage();
     }
 }

@@ -30,6 +30,7 @@
 #include "app/market/QuoteFacet.h"
 #include "app/trading/OrderFacet.h"
 #include "app/trading/AccountFacet.h"
+#include "app/market/TickFacet.h"
 #include "trading/LadderScroll.h"
 #include "trading/LadderView.h"
 #include "trading/MyOrdBar.h"
@@ -281,7 +282,7 @@ void TfrmMain::BuildOrderColumn(QWidget*)
     pnlOrd = MakePanel(nullptr);
     auto* v = VBox(pnlOrd);
     QWidget* strip = Strip(pnlOrd, 24);
-    lbTkFrom = MakeLabel(strip, 8, 4, QString(), QColor(0, 64, 128), true);
+    Ticks->BuildSumsLabel(strip);
     v->addWidget(strip);
 
     spOrd = MakeSplitter(Qt::Vertical, pnlOrd);
@@ -316,28 +317,7 @@ void TfrmMain::BuildOrderColumn(QWidget*)
 
 void TfrmMain::BuildTickPages()
 {
-    QWidget* tick = pcTick->AddPage(QStringLiteral("  당일 체결  "));
-    gTick = new QTableView(tick);
-    FTickModel = new TTickModel(FTicks, gTick);
-    gTick->setModel(FTickModel);
-    StyleGrid(gTick, TTickModel::Columns());
-    gTick->setSelectionMode(QAbstractItemView::NoSelection);
-    DrawGridCells(gTick, 6, 8);
-    gTick->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
-    connect(gTick, &QTableView::clicked, this, [this](const QModelIndex& i) {
-        if (i.row() < FTicks.Count()) {
-            FTickModel->SelTick = i.row() - FTicks.Inserted();
-            FTickModel->HasSel = true;
-            gTick->viewport()->update();
-        }
-    });
-    gTick->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(gTick, &QTableView::customContextMenuRequested, this, [this] { gTick->scrollToTop(); });
-    connect(gTick->verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int v) {
-        if (v >= gTick->verticalScrollBar()->maximum() - 1 && FTickMore && !FTickBusy)
-            ReqTicks(true);
-    });
-    VBox(tick)->addWidget(gTick);
+    Ticks->BuildTickPage(pcTick);
 
     QWidget* daily = pcTick->AddPage(QStringLiteral("  일별  "));
     {
@@ -419,7 +399,8 @@ void TfrmMain::BuildLadderColumn(QWidget*)
     Order->BuildLadder(strip, area, v);
     Order->vLadder->FOnCancel = [this](const QString& side, int price) { Account->OnLadderCancel(side, price); };
     Order->vLadder->FOnMove = [this](const QString& side, int from, int to) { Account->OnLadderMove(side, from, to); };
-    Order->vLadder->FOnReload = [this] { ReloadTicks(); };
+    Order->vLadder->FOnReload = [this] { Ticks->ReloadTicks(); };
+    Ticks->Ladder = Order->vLadder;
 
     Account->BuildCancelButtons(area, v);
     spLadder->addWidget(area);

@@ -2,6 +2,7 @@
 #include "app/MainWindow.h"
 #include "app/trading/OrderFacet.h"
 #include "app/trading/AccountFacet.h"
+#include "app/market/TickFacet.h"
 #include "app/UiKit.h"
 #include "chart/CandleChart.h"
 #include "broker/ReqQueue.h"
@@ -42,7 +43,7 @@ void TfrmMain::SelectStock(const QString& code)
     Order->vLadder->SetDayMarks(0, 0, 0, 0);
     Order->vLadder->SetData(Quote->FHoga);
     Order->FLadScroll->BuildLadderTicks();  // no price list until the new stock's quote
-    ResetTicks();
+    Ticks->ResetTicks();
     RebuildDaily({});
     Prog->ResetStock();
     chDay->Model().Clear();
@@ -74,7 +75,7 @@ void TfrmMain::SelectStock(const QString& code)
     for (const char* tr : {"t1101", "t8410", "t8412", "t1637", "t1301"})
         Ctx().FQ->ClearTr(QString::fromLatin1(tr));
     Quote->ReqPrice();
-    ReqTicks(false);
+    Ticks->ReqTicks(false);
     StartMinBars();
     ReqDay();
     Prog->ReqProg(false, false);
@@ -191,111 +192,6 @@ void TfrmMain::RebuildDaily(const QVector<TBar>& asc)
     }
 }
 
-// ---- ticks ----
-
-void TfrmMain::ResetTicks()
-{
-    FTicks.Clear();
-    FTickCts.clear();
-    FTickMore = FTickBusy = false;
-    FTickModel->ClearSel();
-    FTickModel->PrevClose = 0;
-    FTickModel->Reset();
-    gTick->scrollToTop();
-    Order->vLadder->ClearTk();
-    ShowTickSums();
-}
-
-void TfrmMain::ShowTickSums()
-{
-    lbTkFrom->setText(FTicks.SumsLabel());
-    lbTkFrom->adjustSize();
-}
-
-void TfrmMain::ReqTicks(bool next)
-{
-    if (!Ctx().FLogged || Ctx().FCode.isEmpty())
-        return;
-    const QString code = Ctx().FCode;
-    const QString cts = next ? FTickCts : QString();
-    FTickBusy = true;
-    Ctx().FQ->Add(QStringLiteral("t1301"), [this, code, cts, next] {
-        if (!Ctx().SetQueryRes(Ctx().B.qTick, QStringLiteral("t1301"))) {
-            FTickBusy = false;
-            return;
-        }
-        const QString b = QStringLiteral("t1301InBlock");
-        Ctx().B.qTick->SetFieldData(b, QStringLiteral("shcode"), 0, code);
-        Ctx().B.qTick->SetFieldData(b, QStringLiteral("cvolume"), 0, QString());
-        Ctx().B.qTick->SetFieldData(b, QStringLiteral("starttime"), 0, QString());
-        Ctx().B.qTick->SetFieldData(b, QStringLiteral("endtime"), 0, QString());
-        Ctx().B.qTick->SetFieldData(b, QStringLiteral("cts_time"), 0, cts);
-        FTickNext = next;
-        if (Ctx().B.qTick->Request(next) < 0) {
-            Log(QStringLiteral("!! t1301 체결내역 요청 실패"));
-            FTickBusy = false;
-        }
-    });
-}
-
-void TfrmMain::OnTickData()
-{
-    FTickBusy = false;
-    if (FTickFld.isEmpty())
-        FTickFld = LoadResFields(Ctx().FCfg.ResPath + QStringLiteral("t1301.res"), QStringLiteral("t1301OutBlock1"));
-    const QString ask = FindField(FTickFld, {QStringLiteral("매도호가")}, QStringLiteral("offerho"));
-    const QString bid = FindField(FTickFld, {QStringLiteral("매수호가")}, QStringLiteral("bidho"));
-    const QString ms = FindField(FTickFld, {QStringLiteral("매수체결수량"), QStringLiteral("매수체결량"),
-                                            QStringLiteral("매수누적체결량")}, QStringLiteral("msvolume"));
-    const QString md = FindField(FTickFld, {QStringLiteral("매도체결수량"), QStringLiteral("매도체결량"),
-                                            QStringLiteral("매도누적체결량")}, QStringLiteral("mdvolume"));
-    const QString b = QStringLiteral("t1301OutBlock1");
-    const int n = Ctx().B.qTick->GetBlockCount(b);
-    FTickCts = Ctx().B.qTick->GetFieldData(QStringLiteral("t1301OutBlock"), QStringLiteral("cts_time"), 0).trimmed();
-    FTickMore = n > 0 && !FTickCts.isEmpty();
-    QVector<TTickRec> recs;
-    recs.reserve(n);
-    for (int i = 0; i < n; ++i) {
-        TTickRec r;
-        r.Chetime = Ctx().B.qTick->GetFieldData(b, QStringLiteral("chetime"), i);
-        r.Price = int(ParseInt(Ctx().B.qTick->GetFieldData(b, QStringLiteral("price"), i)));
-        r.CVolume = ParseInt(Ctx().B.qTick->GetFieldData(b, QStringLiteral("cvolume"), i));
-        r.Ask = int(ParseInt(Ctx().B.qTick->GetFieldData(b, ask, i)));
-        r.Bid = int(ParseInt(Ctx().B.qTick->GetFieldData(b, bid, i)));
-        r.Ms = ParseInt(Ctx().B.qTick->GetFieldData(b, ms, i));
-        r.Md = ParseInt(Ctx().B.qTick->GetFieldData(b, md, i));
-        recs.append(r);
-    }
-    if (!FTickNext)
-        FTickModel->ClearSel();
-    FTicks.ApplyPage(recs, !FTickNext);
-    // A full list takes no older pages: their rows would be dropped.
-    if (FTicks.Count() >= kMaxTicks)
-        FTickMore = false;
-    Order->vLadder->ClearTk();
-    FTicks.RebuildSums([this](int sd, int p, qint64 v) { Order->vLadder->AddTk(sd, p, v); });
-    Order->vLadder->update();
-    ShowTickSums();
-    FTickModel->PrevClose = Quote->FHoga.PrevClose;
-    FTickModel->Reset();
-    if (!FTickNext)
-        gTick->scrollToTop();
-    FitTickColumns();
-    const int visible = gTick->viewport()->height() / qMax(1, gTick->verticalHeader()->defaultSectionSize());
-    if (FTickMore && !FTickBusy && FTicks.Count() < visible + 10)
-        ReqTicks(true);
-}
-
-void TfrmMain::ReloadTicks()
-{
-    if (!Ctx().FLogged || Ctx().FCode.isEmpty())
-        return;
-    Ctx().FQ->ClearTr(QStringLiteral("t1301"));
-    ResetTicks();
-    ReqTicks(false);
-    Log(QStringLiteral("체결 새로 받음 — 사다리 체결 합계 처음부터"));
-}
-
 // The quote answer, and what it sets on the ladder, the ticks and the charts.
 void TfrmMain::OnPriceData()
 {
@@ -305,7 +201,7 @@ void TfrmMain::OnPriceData()
     const TDayOHL& d = Quote->FDay;
     Order->vLadder->SetData(h);
     Order->vLadder->SetDayMarks(d.Open, d.High, d.Low, chMin->Model().TodayVwap(Today()));
-    FTickModel->PrevClose = h.PrevClose;
+    Ticks->SetPrevClose(h.PrevClose);
     chDay->Model().SetPrevClose(h.PrevClose);
     chMin->Model().SetPrevClose(h.PrevClose);
     Order->FLadScroll->BuildLadderTicks();
@@ -327,34 +223,5 @@ void TfrmMain::OnTradeReal(TXAReal* r)
     const double vwap = chMin->Model().TodayVwap(today);
     chDay->Model().SetExtVwap(vwap);
     Order->vLadder->SetDayMarks(d.Open, d.High, d.Low, vwap);
-    // The tick list and the ladder's tick sums.
-    const int counted = FTicks.SumCount();
-    const int top = gTick->rowAt(0);
-    FTickModel->InsertOnTop([&] {
-        FTicks.AddReal(t.Time, t.Price, t.CVolume, QString(QLatin1Char(t.Side ? t.Side : ' ')),
-                       [this](int sd, int p, qint64 v) { Order->vLadder->AddTk(sd, p, v); });
-    });
-    if (FTicks.SumCount() != counted)
-        ShowTickSums();
-    Order->vLadder->update();
-    if (top > 0)
-        gTick->scrollTo(FTickModel->index(top + 1, 0), QAbstractItemView::PositionAtTop);
-}
-
-// The tick columns grow (never below their initial widths) to fit a time, a
-// price up to 1.3 x the larger of the previous close and the current price,
-// a change in percent and the largest volume among the newest 3,000 ticks.
-void TfrmMain::FitTickColumns()
-{
-    qint64 maxVol = 0;
-    const QVector<TTickRow>& rows = FTicks.Rows();
-    for (int i = 0; i < rows.size() && i < 3000; ++i)
-        maxVol = std::max(maxVol, rows[i].V);
-    const double top = 1.3 * std::max(Quote->FHoga.PrevClose, Quote->FHoga.Price);
-    const QString samples[4] = {QStringLiteral("00:00:00"), FmtNum(std::round(top)),
-                                QStringLiteral("+00.00%"), FmtNum(double(maxVol))};
-    const QVector<TColumn>& cols = TTickModel::Columns();
-    const QFontMetrics fm(gTick->font());
-    for (int c = 0; c < cols.size() && c < 4; ++c)
-        gTick->setColumnWidth(c, std::max(Scaled(cols[c].Width), fm.horizontalAdvance(samples[c]) + Scaled(6 + 8 + 4)));
+    Ticks->AddTrade(t);
 }

@@ -2,6 +2,7 @@
 // clock: the waits move the clock instead of sleeping.
 #include "app/LoginDlg.h"
 #include "app/MainWindow.h"
+#include "app/market/TickFacet.h"
 #include "app/market/QuoteFacet.h"
 #include "app/core/LogFacet.h"
 #include "app/market/ProgFacet.h"
@@ -111,7 +112,7 @@ TEST(Login, SavedDataLogsInWithoutTheDialog)
     EXPECT_GT(w.Quote->FHoga.Price, 0);
     EXPECT_GT(w.Quote->FHoga.Ask[0], w.Quote->FHoga.Bid[0]);
     // The ticks and the day bars of the stock came in behind the quote.
-    EXPECT_GT(w.FTicks.Count(), 0);
+    EXPECT_GT(w.Ticks->FTicks.Count(), 0);
     ASSERT_GT(w.FDaily.Count(), 100);
     EXPECT_EQ(w.FDaily.Row(0).D, "20261210");  // today's bar is the live day
     EXPECT_GE(int(w.FDaily.Row(0).C), w.Quote->FDay.Low);

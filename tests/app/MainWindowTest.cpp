@@ -2,6 +2,7 @@
 // caption rules, and saving/applying the layout through hts.ini.
 #include "app/LogPanel.h"
 #include "app/MainWindow.h"
+#include "app/market/TickFacet.h"
 #include "app/trading/AccountFacet.h"
 #include "app/trading/OrderFacet.h"
 #include "app/core/LogFacet.h"
@@ -89,7 +90,7 @@ TEST(MainWindow, RegionsTabsAndGridsAsBuilt)
     EXPECT_EQ(GridCaptions(w.Account->gMiche), QStringList({"종목", "구분", "가격", "잔량", "주문번호"}));
     EXPECT_EQ(GridCaptions(w.Account->gBal).size(), 7);
     EXPECT_EQ(GridCaptions(w.gPnl).size(), 8);
-    EXPECT_EQ(w.gTick->model()->rowCount(), 1);  // a grid starts with one empty data row
+    EXPECT_EQ(w.Ticks->gTick->model()->rowCount(), 1);  // a grid starts with one empty data row
     EXPECT_EQ(w.lbStatus->text(), QStringLiteral("로그인 전"));
     EXPECT_EQ(w.cbBoard->count(), 7);
     EXPECT_EQ(w.cbMinPer->count(), 6);

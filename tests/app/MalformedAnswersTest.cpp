@@ -2,6 +2,7 @@
 // window: nothing may crash, and the charts and lists keep their order.
 #include "SimWindow.h"
 #include "app/MainWindow.h"
+#include "app/market/TickFacet.h"
 #include "app/market/QuoteFacet.h"
 #include "chart/CandleChart.h"
 #include "chart/ChartModel.h"
@@ -137,7 +138,7 @@ TEST(MalformedAnswers, NoHandlerCrashesAndOrderIsKept)
             f.Run(100);  // timers, queue, repaints
         ASSERT_TRUE(Ascending(w.chMin->Model().Bars())) << "round " << round;
         ASSERT_TRUE(Ascending(w.chDay->Model().Bars())) << "round " << round;
-        ASSERT_LE(w.FTicks.Count(), kMaxTicks);
+        ASSERT_LE(w.Ticks->FTicks.Count(), kMaxTicks);
     }
     // Still a working window: the real answers of a fresh request land.
     w.SelectStock(QStringLiteral("005930"));
