@@ -21,6 +21,7 @@
 #include "app/trading/OrderFacet.h"
 #include "app/trading/AccountFacet.h"
 #include "app/market/TickFacet.h"
+#include "app/market/DailyFacet.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -64,6 +65,7 @@ TfrmMain::TfrmMain(const TStartOptions& opt)
     Order->Hoga = &Quote->FHoga;
     Account = std::make_unique<TAccountFacet>(Ctx());
     Ticks = std::make_unique<TTickFacet>(Ctx());
+    Daily = std::make_unique<TDailyFacet>(Ctx());
     Ticks->Hoga = &Quote->FHoga;
     Order->Holds = &Account->FHolds;
     Order->Miche = &Account->FMiche;

@@ -77,6 +77,7 @@ public:
     std::unique_ptr<class TOrderFacet> Order;
     std::unique_ptr<class TAccountFacet> Account;
     std::unique_ptr<class TTickFacet> Ticks;
+    std::unique_ptr<class TDailyFacet> Daily;
     std::unique_ptr<class TProgFacet> Prog;
 
     // ---- state (names as the rest of the program uses them) ----
@@ -164,9 +165,6 @@ public:
     QSplitter* spLadder = nullptr;   // ladder area over the account tabs
     TTabSet* pcBM = nullptr;
 
-    class QTableView* gDaily = nullptr;
-    class TDailyGridModel* FDailyModel = nullptr;
-    TDailyTable FDaily;
     // ---- minute bars ----
     QString FMinCode, FMinCtsD, FMinCtsT, FPrevDate;
     QVector<TBar> FMinAcc;
@@ -198,14 +196,12 @@ public:
     QVector<TBar> ReadDayBars(TXAQuery* q, bool value) const;
     void OnDayWData();
     void OnDayData();
-    void RebuildDaily(const QVector<TBar>& asc);
     QTableWidget *gSig = nullptr,
                  *gPnl = nullptr;
     QHeaderView *hcRank = nullptr, *hcLmTop = nullptr, *hcLM = nullptr;
     QCheckBox* chkSig[5] = {};
     QCheckBox *chkDtFocus = nullptr, *chkSigSnd = nullptr, *chkBuyLiq = nullptr, *chkLmChg = nullptr;
     QComboBox* cbLmTopKind = nullptr;
-    QLabel* lbDailyAvg = nullptr;
 
 
 protected:

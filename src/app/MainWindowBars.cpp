@@ -15,6 +15,7 @@
 #include "trading/LadderView.h"
 #include "app/UiKit.h"
 #include "app/market/QuoteFacet.h"
+#include "app/market/DailyFacet.h"
 #include "core/Clock.h"
 #include "core/NumFmt.h"
 
@@ -65,7 +66,7 @@ void TfrmMain::OnDayPerChange()
         chDay->Model().Clear();
         ReqDayW();
     } else {
-        chDay->Model().SetBars(FDaily.Ascending());
+        chDay->Model().SetBars(Daily->FDaily.Ascending());
         LoadDraws(chDay);
     }
 }

@@ -31,6 +31,7 @@
 #include "app/trading/OrderFacet.h"
 #include "app/trading/AccountFacet.h"
 #include "app/market/TickFacet.h"
+#include "app/market/DailyFacet.h"
 #include "trading/LadderScroll.h"
 #include "trading/LadderView.h"
 #include "trading/MyOrdBar.h"
@@ -99,6 +100,7 @@ void TfrmMain::BuildUI()
     Order->BuildEntry(pnlOrdTop);
     connect(Order->edFee, &QLineEdit::textChanged, this, [this] { Account->ApplyHold(); });
     Account->MinChart = &chMin->Model();
+    Daily->DayChart = &chDay->Model();
     Account->DayChart = &chDay->Model();
     SetPaneSize(spMain, 1, Scaled(180), 0);
     // No splitter squeezes a region below 80 (design) pixels along its axis.
@@ -249,10 +251,8 @@ void TfrmMain::BuildLeft()
     chMin->Model().OnHoverDay = [this](const QString& d) {
         if (!d.isEmpty())
             chDay->Model().SetDayMark(d.left(8));
-        else if (FDailyModel->Sel >= 0 && FDailyModel->Sel < FDaily.Count())
-            chDay->Model().SetDayMark(FDaily.Row(FDailyModel->Sel).D.left(8));
         else
-            chDay->Model().SetDayMark(QString());
+            chDay->Model().SetDayMark(Daily->SelectedDay());
     };
     spLeft->setStretchFactor(0, 0);
     spLeft->setStretchFactor(1, 1);
@@ -319,32 +319,7 @@ void TfrmMain::BuildTickPages()
 {
     Ticks->BuildTickPage(pcTick);
 
-    QWidget* daily = pcTick->AddPage(QStringLiteral("  일별  "));
-    {
-        auto* v = VBox(daily);
-        QWidget* s = Strip(daily, 26);
-        lbDailyAvg = MakeLabel(s, 6, 5, QString(), QColor(0, 0x40, 0x80), true);
-        v->addWidget(s);
-        gDaily = new QTableView(daily);
-        FDailyModel = new TDailyGridModel(FDaily, gDaily);
-        gDaily->setModel(FDailyModel);
-        StyleGrid(gDaily, {{QStringLiteral("날짜"), 70}, {QStringLiteral("종가"), 80}, {QStringLiteral("등락률"), 64},
-                           {QStringLiteral("거래량"), 96}, {QStringLiteral("20일比"), 60}, {QStringLiteral("거래대금"), 80}});
-        gDaily->setSelectionMode(QAbstractItemView::NoSelection);
-        DrawGridCells(gDaily, 6, 6, 3);
-        gDaily->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
-        connect(gDaily, &QTableView::pressed, this, [this](const QModelIndex& i) {
-            // Only the left button picks a day; the right one scrolls back to the top.
-            if (i.row() < FDaily.Count() && (QGuiApplication::mouseButtons() & Qt::LeftButton)) {
-                FDailyModel->Sel = i.row();
-                gDaily->viewport()->update();
-                chDay->Model().FocusDay(FDaily.Row(i.row()).D.left(8));
-            }
-        });
-        gDaily->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(gDaily, &QTableView::customContextMenuRequested, this, [this] { gDaily->scrollToTop(); });
-        v->addWidget(gDaily, 1);
-    }
+    Daily->BuildDailyPage(pcTick);
     QWidget* rank = pcTick->AddPage(QStringLiteral("  급등 · 순위  "));
     {
         auto* v = VBox(rank);

@@ -3,6 +3,7 @@
 #include "app/trading/OrderFacet.h"
 #include "app/trading/AccountFacet.h"
 #include "app/market/TickFacet.h"
+#include "app/market/DailyFacet.h"
 #include "app/UiKit.h"
 #include "chart/CandleChart.h"
 #include "broker/ReqQueue.h"
@@ -44,7 +45,7 @@ void TfrmMain::SelectStock(const QString& code)
     Order->vLadder->SetData(Quote->FHoga);
     Order->FLadScroll->BuildLadderTicks();  // no price list until the new stock's quote
     Ticks->ResetTicks();
-    RebuildDaily({});
+    Daily->RebuildDaily({});
     Prog->ResetStock();
     chDay->Model().Clear();
     chMin->Model().Clear();
@@ -164,7 +165,7 @@ void TfrmMain::OnDayData()
         chDay->Model().SetBars(bars);
         LoadDraws(chDay);
     }
-    RebuildDaily(bars);
+    Daily->RebuildDaily(bars);
     qint64 prevVol = 0;
     if (!bars.isEmpty()) {
         if (bars.last().D != today)
@@ -175,22 +176,6 @@ void TfrmMain::OnDayData()
     Quote->SetPrevVol(prevVol);
 }
 
-void TfrmMain::RebuildDaily(const QVector<TBar>& asc)
-{
-    FDaily.Rebuild(asc, Ctx().Clock().Now().toString(QStringLiteral("yyyyMMdd")));
-    FDailyModel->Sel = -1;
-    FDailyModel->Reset();
-    gDaily->scrollToTop();
-    lbDailyAvg->setText(FDaily.Summary());
-    lbDailyAvg->adjustSize();
-    const QFontMetrics fm(AppFont(9, true));
-    const QStringList samples = FDaily.WidthSamples();
-    for (int c = 0; c < 6; ++c) {
-        const QString cap = FDailyModel->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
-        gDaily->setColumnWidth(c, qMax(fm.horizontalAdvance(cap) + Scaled(12),
-                                       fm.horizontalAdvance(samples.value(c)) + Scaled(18)));
-    }
-}
 
 // The quote answer, and what it sets on the ladder, the ticks and the charts.
 void TfrmMain::OnPriceData()

@@ -2,6 +2,7 @@
 // clock: the waits move the clock instead of sleeping.
 #include "app/LoginDlg.h"
 #include "app/MainWindow.h"
+#include "app/market/DailyFacet.h"
 #include "app/market/TickFacet.h"
 #include "app/market/QuoteFacet.h"
 #include "app/core/LogFacet.h"
@@ -113,16 +114,16 @@ TEST(Login, SavedDataLogsInWithoutTheDialog)
     EXPECT_GT(w.Quote->FHoga.Ask[0], w.Quote->FHoga.Bid[0]);
     // The ticks and the day bars of the stock came in behind the quote.
     EXPECT_GT(w.Ticks->FTicks.Count(), 0);
-    ASSERT_GT(w.FDaily.Count(), 100);
-    EXPECT_EQ(w.FDaily.Row(0).D, "20261210");  // today's bar is the live day
-    EXPECT_GE(int(w.FDaily.Row(0).C), w.Quote->FDay.Low);
-    EXPECT_LE(int(w.FDaily.Row(0).C), w.Quote->FDay.High);
+    ASSERT_GT(w.Daily->FDaily.Count(), 100);
+    EXPECT_EQ(w.Daily->FDaily.Row(0).D, "20261210");  // today's bar is the live day
+    EXPECT_GE(int(w.Daily->FDaily.Row(0).C), w.Quote->FDay.Low);
+    EXPECT_LE(int(w.Daily->FDaily.Row(0).C), w.Quote->FDay.High);
     EXPECT_GT(w.chMin->Model().Count(), 100);  // two earlier sessions and today
     EXPECT_FALSE(w.Prog->FProg.Rows().isEmpty()) << f.LogText().toStdString();  // program trading by minute
     EXPECT_FALSE(w.Prog->gProg->item(0, 1)->text().isEmpty());
     EXPECT_TRUE(f.LogText().contains("분봉 SK하이닉스: ") || f.LogText().contains("분봉 삼성전자: "));
     EXPECT_GT(w.Quote->FPrevVol, 0);
-    EXPECT_TRUE(w.lbDailyAvg->text().startsWith("평소 거래량  5일 "));
+    EXPECT_TRUE(w.Daily->lbDailyAvg->text().startsWith("평소 거래량  5일 "));
 }
 
 TEST(Login, AttemptFailures)

@@ -1,6 +1,7 @@
 // The road of one stock and one order, through the real window against the
 // simulated exchange, on a test clock.
 #include "app/MainWindow.h"
+#include "app/market/DailyFacet.h"
 #include "app/trading/AccountFacet.h"
 #include "app/trading/OrderFacet.h"
 #include "app/market/QuoteFacet.h"
@@ -156,6 +157,6 @@ TEST(TradingFlow, FindOrderFillModifyCancel)
     w.grab().save(shot);
     w.pcTick->setCurrentIndex(1);  // the daily table
     QApplication::processEvents();
-    EXPECT_GT(w.FDaily.Count(), 20);
+    EXPECT_GT(w.Daily->FDaily.Count(), 20);
     w.grab().save(QDir::temp().filePath("kestrel-trading-daily.png"));
 }
