@@ -22,6 +22,7 @@
 #include "app/trading/AccountFacet.h"
 #include "app/market/TickFacet.h"
 #include "app/market/DailyFacet.h"
+#include "app/chart/ChartFacet.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -75,9 +76,8 @@ TfrmMain::TfrmMain(const TStartOptions& opt)
     Ctx().NameSource = [this](const QString& code) { return Stock->NameOf(code); };
     Stock->OnSelectStock = [this](const QString& code) { SelectStock(code); };
     Prog = std::make_unique<TProgFacet>(Ctx());
-    // 4. drawings
-    FDrawStore = std::make_unique<TDrawStore>(Ctx().FExeDir + QStringLiteral("draws.json"));
-    FDrawStore->Load();
+    // 4. drawings (the chart facet holds the store)
+    Charts = std::make_unique<TChartFacet>(Ctx());
 
     // 7. controls (logging works from here on); 8. broker objects
     BuildUI();
@@ -111,6 +111,8 @@ TfrmMain::TfrmMain(const TStartOptions& opt)
         Log(QStringLiteral("!! Res 폴더를 못 찾았다: ") + Ctx().FCfg.ResPath +
             QStringLiteral("  — hts.ini [XING] RES= 에 xingAPI\\Res 경로를 적어 주세요"));
     Log(QStringLiteral("종목은 위 입력칸에 코드 6자리 또는 종목명 + Enter."));
+    if (!Charts->FDrawStoreProblem.isEmpty())
+        Log(Charts->FDrawStoreProblem);
     for (const QString& p : Ctx().FBackendProblems)
         Log(QStringLiteral("!! 모의 거래소: ") + p);
 
@@ -160,20 +162,11 @@ void TfrmMain::Log(const QString& text) { LogClock->Log(text); }
 void TfrmMain::SecondTick()
 {
     FBoardTick += 1;
-    if (btnMinMore && !btnMinMore->isEnabled() && !FMinMoreBusy && Ctx().Clock().TickMs() >= FMinMoreReadyAt)
-        UpdateMinMoreButton();
+    Charts->MoreButtonTick();
     // Account refresh after order events: one refresh 2 s after the last fill.
     Account->SecondTick();
     // Minute-bar retry, at most three times per stock.
-    if (Ctx().FLogged && FMinRetryAt > 0 && Ctx().Clock().TickMs() >= FMinRetryAt) {
-        FMinRetryAt = 0;
-        if (FMinTries < 3) {
-            ++FMinTries;
-            Log(QStringLiteral("분봉 다시 받기 (%1/3)").arg(FMinTries));
-            Ctx().FQ->ClearTr(QStringLiteral("t8412"));
-            StartMinBars();
-        }
-    }
+    Charts->RetryTick();
     if (FBoardTick % 10 == 5)
         FUSDue = true;
 }

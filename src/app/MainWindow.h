@@ -78,17 +78,14 @@ public:
     std::unique_ptr<class TAccountFacet> Account;
     std::unique_ptr<class TTickFacet> Ticks;
     std::unique_ptr<class TDailyFacet> Daily;
+    std::unique_ptr<class TChartFacet> Charts;
     std::unique_ptr<class TProgFacet> Prog;
 
     // ---- state (names as the rest of the program uses them) ----
     bool FFirstRun = false;
     bool FIniNotUtf8 = false;  // hts.ini held bytes that are not UTF-8: it is never written back
-    std::unique_ptr<class TDrawStore> FDrawStore;
-    int FMinDays = 2;
     int FBoardTick = 0;
     int FBoardJob = -1;
-    int FDayPer = 0;
-    int FMinPer = 1;
     // Headlines of today (and earlier days the minute chart reaches), the
     // stock's news list as indexes into them, its selected row, and whether
     // a news mark stands on the minute chart.
@@ -142,14 +139,6 @@ public:
     QSplitter* spLR = nullptr;       // left | right
     QWidget* pnlLeft = nullptr;
     QSplitter* spLeft = nullptr;     // day chart over minute chart
-    class TCandleChart* chDay = nullptr;
-    class TCandleChart* chMin = nullptr;
-    QComboBox* cbDayPer = nullptr;
-    QComboBox* cbMinPer = nullptr;
-    QPushButton* btnDayDraw = nullptr;
-    QPushButton* btnMinDraw = nullptr;
-    QPushButton* btnMinMore = nullptr;
-    QPushButton* btnMinDay = nullptr;
 
     QWidget* pnlRight = nullptr;
     QSplitter* spRight = nullptr;    // order column | ladder column
@@ -165,37 +154,7 @@ public:
     QSplitter* spLadder = nullptr;   // ladder area over the account tabs
     TTabSet* pcBM = nullptr;
 
-    // ---- minute bars ----
-    QString FMinCode, FMinCtsD, FMinCtsT, FPrevDate;
-    QVector<TBar> FMinAcc;
-    int FMinPage = 0;
-    int FMinTries = 0;
-    qint64 FMinRetryAt = 0;
-    bool FMinNoMore = false, FMinMoreAsk = false, FMinMoreBusy = false;
-    QVector<qint64> FMinMoreLog;  // tick times of recent more-history requests
-    QString FMinMoreOld;
-    qint64 FMinMoreReadyAt = 0;
-    int FMinMoreCnt = 0;
-    void MinMore();
-    void SendMinDay(const QString& code, const QString& edate);
-    void FillMinInput(const QString& code, const QString& nday, const QString& edate, const QString& ctsDate,
-                      const QString& ctsTime);
-    void OnMinMoreData(int records);
-    void UpdateMinMoreButton();
-    void StartMinBars();
-    void SendMinPage(const QString& code, const QString& ctsDate, bool next, const QString& ctsTime);
-    void OnMinData();
-    void ShowMinBars(bool paging);
     void OnMinBarClick(const QString& d);
-    class TChartModel& MinChart();
-    class TChartModel& DayChart();
-    QString Today() const;
-    void ReqDay();
-    void ReqDayW();
-    void QueueDayBars(TXAQuery* q, const QString& gubun, const QString& failText);
-    QVector<TBar> ReadDayBars(TXAQuery* q, bool value) const;
-    void OnDayWData();
-    void OnDayData();
     QTableWidget *gSig = nullptr,
                  *gPnl = nullptr;
     QHeaderView *hcRank = nullptr, *hcLmTop = nullptr, *hcLM = nullptr;
@@ -219,12 +178,6 @@ private:
     void BuildLadderColumn(QWidget* parent);
     void BuildTickPages();
     void BuildAccountPages();
-    class TCandleChart* BuildChart(const QString& title, bool minute);
-    void UpdateChartTitles();
-    void LoadDraws(class TCandleChart* ch);
-    void SaveDraws(class TCandleChart* ch);
-    void OnDayPerChange();
-    void OnMinPerChange();
     void CreateBrokerObjects();
     void CreateTimers();
     void LinkBottomHeights(QSplitter* from);

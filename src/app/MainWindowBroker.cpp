@@ -6,6 +6,8 @@
 #include "app/trading/OrderFacet.h"
 #include "app/trading/AccountFacet.h"
 #include "app/market/TickFacet.h"
+#include "app/market/DailyFacet.h"
+#include "app/chart/ChartFacet.h"
 #include "app/UiKit.h"
 #include "broker/ReqQueue.h"
 #include "broker/XingApi.h"
@@ -233,17 +235,16 @@ void TfrmMain::OnQueryData(TXAQuery* q, const QString& tr)
         return;
     }
     if (q == Ctx().B.qDayW) {
-        OnDayWData();
+        Charts->OnDayWData();
         return;
     }
     if (tr == QStringLiteral("t8430")) {
         Stock->OnMasterData();
-        UpdateChartTitles();
+        Charts->UpdateChartTitles();
         if (!Ctx().FCode.isEmpty()) {
             Quote->SetName(Ctx().NameOf(Ctx().FCode));
         }
-    }
-    else if (tr == QStringLiteral("t1101"))
+    } else if (tr == QStringLiteral("t1101"))
         OnPriceData();
     else if (tr == QStringLiteral("CSPAQ12300"))
         Account->OnBalData();
@@ -252,10 +253,13 @@ void TfrmMain::OnQueryData(TXAQuery* q, const QString& tr)
     else if (tr == QStringLiteral("t0425") && q == Ctx().B.qMiche)
         Account->OnMicheData();
     else if (tr == QStringLiteral("t8412") && q == Ctx().B.qMin)
-        OnMinData();
-    else if (tr == QStringLiteral("t8410") && q == Ctx().B.qDay)
-        OnDayData();
-    else if (tr == QStringLiteral("t1637"))
+        Charts->OnMinData();
+    else if (tr == QStringLiteral("t8410") && q == Ctx().B.qDay) {
+        if (const auto bars = Charts->OnDayData()) {
+            Daily->RebuildDaily(*bars);
+            Quote->SetPrevVol(TChartFacet::PrevVolOf(*bars, Ctx().Today()));
+        }
+    } else if (tr == QStringLiteral("t1637"))
         Prog->OnProgData(q);
     else if (tr == QStringLiteral("t1301"))
         Ticks->OnTickData();
@@ -283,8 +287,7 @@ void TfrmMain::OnQueryMsg(TXAQuery* q, bool sysErr, const QString& code, const Q
     if (!IsSignificant(sysErr, code))
         return;
     if (q == Ctx().B.qMin) {
-        Log(QStringLiteral("[") + c + QStringLiteral("] 분봉: ") + msg + QStringLiteral(" — 6초 뒤 다시"));
-        FMinRetryAt = Ctx().Clock().TickMs() + 6000;
+        Charts->OnMinMessage(c, msg);
         return;
     }
     Log(QStringLiteral("[") + code + QStringLiteral("] ") + msg);

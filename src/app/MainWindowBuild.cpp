@@ -32,6 +32,7 @@
 #include "app/trading/AccountFacet.h"
 #include "app/market/TickFacet.h"
 #include "app/market/DailyFacet.h"
+#include "app/chart/ChartFacet.h"
 #include "trading/LadderScroll.h"
 #include "trading/LadderView.h"
 #include "trading/MyOrdBar.h"
@@ -99,9 +100,9 @@ void TfrmMain::BuildUI()
     spMain->setStretchFactor(1, 0);
     Order->BuildEntry(pnlOrdTop);
     connect(Order->edFee, &QLineEdit::textChanged, this, [this] { Account->ApplyHold(); });
-    Account->MinChart = &chMin->Model();
-    Daily->DayChart = &chDay->Model();
-    Account->DayChart = &chDay->Model();
+    Account->MinChart = &Charts->MinChart();
+    Daily->DayChart = &Charts->DayChart();
+    Account->DayChart = &Charts->DayChart();
     SetPaneSize(spMain, 1, Scaled(180), 0);
     // No splitter squeezes a region below 80 (design) pixels along its axis.
     for (QSplitter* sp : findChildren<QSplitter*>())
@@ -183,76 +184,21 @@ void TfrmMain::BuildBottom()
     SetPaneSize(spBottom, 1, Scaled(720), 0);
 }
 
-TCandleChart* TfrmMain::BuildChart(const QString& title, bool minute)
-{
-    auto* ch = new TCandleChart;
-    ch->setMinimumSize(Scaled(80), Scaled(80));
-    ch->SetScale(Scaled);
-    ch->SetChartFont(AppFont(9));
-    ch->Model().SetTitle(title);
-    ch->Model().SetIsMinute(minute);
-    auto* draw = MakeButton(ch, QStringLiteral("그리기 ▾"));
-    connect(draw, &QPushButton::clicked, this, [ch, draw] { TCandleChart::PopDrawMenu(ch, draw); });
-    if (!minute) {
-        btnDayDraw = draw;
-        cbDayPer = new QComboBox(ch);
-        cbDayPer->setFont(AppFont(9));
-        cbDayPer->addItems({QStringLiteral("일봉"), QStringLiteral("주봉"), QStringLiteral("월봉")});
-        OnResize(ch, [ch, this] {
-            const int h = cbDayPer->sizeHint().height();
-            int x = qMax(Scaled(4), ch->width() - Scaled(78) - Scaled(82));
-            cbDayPer->setGeometry(x, Scaled(1), Scaled(78), h);
-            btnDayDraw->setGeometry(x - Scaled(80), Scaled(1), Scaled(76), h);
-        });
-        return ch;
-    }
-    btnMinDraw = draw;
-    cbMinPer = new QComboBox(ch);
-    cbMinPer->setFont(AppFont(9));
-    cbMinPer->addItems({QStringLiteral("1분"), QStringLiteral("2분"), QStringLiteral("3분"), QStringLiteral("5분"),
-                        QStringLiteral("10분"), QStringLiteral("30분")});
-    btnMinDay = MakeButton(ch, QStringLiteral("하루"));
-    btnMinMore = MakeButton(ch, QStringLiteral("◀ 더보기"));
-    OnResize(ch, [ch, this] {
-        // From the right edge leftwards, all as high as the selector.
-        const int h = cbMinPer->sizeHint().height();
-        const int sel = qMax(Scaled(4), ch->width() - Scaled(78) - Scaled(82));
-        cbMinPer->setGeometry(sel, Scaled(1), Scaled(78), h);
-        const int day = sel - Scaled(50);
-        btnMinDay->setGeometry(day, Scaled(1), Scaled(46), h);
-        const int more = day - Scaled(80);
-        btnMinMore->setGeometry(more, Scaled(1), Scaled(76), h);
-        btnMinDraw->setGeometry(more - Scaled(80), Scaled(1), Scaled(76), h);
-    });
-    return ch;
-}
-
 void TfrmMain::BuildLeft()
 {
     pnlLeft = MakePanel(nullptr);
     auto* l = VBox(pnlLeft);
     spLeft = MakeSplitter(Qt::Vertical, pnlLeft);
     l->addWidget(spLeft);
-    chDay = BuildChart(QStringLiteral("일봉"), false);
-    chMin = BuildChart(QStringLiteral("1분봉"), true);
-    spLeft->addWidget(chDay);
-    spLeft->addWidget(chMin);
-    for (TCandleChart* ch : {chDay, chMin})
-        ch->Model().OnDrawsChange = [this, ch] { SaveDraws(ch); };
-    connect(cbDayPer, &QComboBox::activated, this, [this] { OnDayPerChange(); });
-    connect(cbMinPer, &QComboBox::activated, this, [this] { OnMinPerChange(); });
-    btnMinMore->setToolTip(QStringLiteral("하루 더 이전 분봉 (최대 20영업일 · 10분에 15번까지)"));
-    connect(btnMinMore, &QPushButton::clicked, this, [this] { MinMore(); });
-    // "하루": today's session from 09:00 fills the minute chart.
-    connect(btnMinDay, &QPushButton::clicked, this,
-            [this] { chMin->Model().FitFrom(Today() + QStringLiteral("0900")); });
-    // The minute chart's hovered day marks the day chart; leaving it returns to the daily table's day.
-    chMin->Model().OnBarClick = [this](const QString& d) { OnMinBarClick(d); };
-    chMin->Model().OnHoverDay = [this](const QString& d) {
-        if (!d.isEmpty())
-            chDay->Model().SetDayMark(d.left(8));
-        else
-            chDay->Model().SetDayMark(Daily->SelectedDay());
+    Charts->BuildCharts();
+    spLeft->addWidget(Charts->chDay);
+    spLeft->addWidget(Charts->chMin);
+    Charts->OnMinBarClick = [this](const QString& d) { OnMinBarClick(d); };
+    Charts->SelectedDay = [this] { return Daily->SelectedDay(); };
+    Charts->DayRows = [this] { return Daily->FDaily.Ascending(); };
+    Charts->OnTodayVwap = [this](double vwap) {
+        const TDayOHL& d = Quote->FDay;
+        Order->vLadder->SetDayMarks(d.Open, d.High, d.Low, vwap);
     };
     spLeft->setStretchFactor(0, 0);
     spLeft->setStretchFactor(1, 1);

@@ -4,6 +4,7 @@
 #include "app/trading/OrderFacet.h"
 #include "app/UiKit.h"
 #include "app/market/StockFacet.h"
+#include "app/chart/ChartFacet.h"
 #include "chart/CandleChart.h"
 
 #include <QCheckBox>
@@ -130,15 +131,6 @@ void TfrmMain::LoadLayout()
     pcIssue->setCurrentIndex(issueTab >= 1 && issueTab <= 4 ? issueTab : 0);
     if (ini.ReadBool(L, QStringLiteral("MAX"), false))
         setWindowState(windowState() | Qt::WindowMaximized);
-    // Bar widths chosen with the wheel; anything outside the wheel's 1..40 is automatic.
-    const auto userBarW = [&](const QString& key) {
-        const int w = ini.ReadInteger(L, key, 0);
-        return w >= 1 && w <= 40 ? w : 0;
-    };
-    chDay->Model().SetUserBarW(userBarW(QStringLiteral("DAYBARW")));
-    FDayPer = qBound(0, ini.ReadInteger(U, QStringLiteral("DAYPER"), 0), 2);
-    cbDayPer->setCurrentIndex(FDayPer);
-    chMin->Model().SetUserBarW(userBarW(QStringLiteral("MINBARW")));
     Order->LoadLayout(ini);
     for (int i = 0; i < 5; ++i)
         chkSig[i]->setChecked(ini.ReadBool(U, QStringLiteral("SIG%1").arg(i + 1), true));
@@ -160,23 +152,14 @@ void TfrmMain::LoadLayout()
     const int lg = ini.ReadInteger(U, QStringLiteral("LOGTAB"), 0);
     if (lg >= 0 && lg < pcLog->count())
         pcLog->setCurrentIndex(lg);
-    cbMinPer->setCurrentIndex(qBound(0, ini.ReadInteger(U, QStringLiteral("MINPER"), 0), 5));
-    bool ok = false;
-    FMinPer = cbMinPer->currentText().remove(QStringLiteral("분")).toInt(&ok);
-    if (!ok)
-        FMinPer = 1;
-    chMin->Model().SetPeriod(FMinPer);
-    chDay->Model().SetDayGroup(FDayPer);
-    UpdateChartTitles();
+    Charts->LoadLayout(ini);
 }
 
 void TfrmMain::SaveLayout()
 {
     TIniFile ini(Ctx().FIniPath);
     ini.WriteBool(L, QStringLiteral("MAX"), isMaximized());
-    ini.WriteInteger(L, QStringLiteral("DAYBARW"), chDay->Model().UserBarW());
-    ini.WriteInteger(U, QStringLiteral("DAYPER"), FDayPer);
-    ini.WriteInteger(L, QStringLiteral("MINBARW"), chMin->Model().UserBarW());
+    Charts->SaveLayout(ini);
     if (!isMaximized() && !isMinimized()) {
         const QRect g = geometry();
         ini.WriteInteger(L, QStringLiteral("X"), g.x());
@@ -203,7 +186,6 @@ void TfrmMain::SaveLayout()
     ini.WriteInteger(U, QStringLiteral("ISSUETAB"), pcIssue->currentIndex());
     if (!Ctx().FCode.isEmpty())
         ini.WriteString(U, QStringLiteral("LASTCODE"), Ctx().FCode);
-    ini.WriteInteger(U, QStringLiteral("MINPER"), cbMinPer->currentIndex());
     Order->SaveLayout(ini);
     for (int i = 0; i < 5; ++i)
         ini.WriteBool(U, QStringLiteral("SIG%1").arg(i + 1), chkSig[i]->isChecked());

@@ -2,6 +2,7 @@
 // clock: the waits move the clock instead of sleeping.
 #include "app/LoginDlg.h"
 #include "app/MainWindow.h"
+#include "app/chart/ChartFacet.h"
 #include "app/market/DailyFacet.h"
 #include "app/market/TickFacet.h"
 #include "app/market/QuoteFacet.h"
@@ -118,7 +119,7 @@ TEST(Login, SavedDataLogsInWithoutTheDialog)
     EXPECT_EQ(w.Daily->FDaily.Row(0).D, "20261210");  // today's bar is the live day
     EXPECT_GE(int(w.Daily->FDaily.Row(0).C), w.Quote->FDay.Low);
     EXPECT_LE(int(w.Daily->FDaily.Row(0).C), w.Quote->FDay.High);
-    EXPECT_GT(w.chMin->Model().Count(), 100);  // two earlier sessions and today
+    EXPECT_GT(w.Charts->chMin->Model().Count(), 100);  // two earlier sessions and today
     EXPECT_FALSE(w.Prog->FProg.Rows().isEmpty()) << f.LogText().toStdString();  // program trading by minute
     EXPECT_FALSE(w.Prog->gProg->item(0, 1)->text().isEmpty());
     EXPECT_TRUE(f.LogText().contains("분봉 SK하이닉스: ") || f.LogText().contains("분봉 삼성전자: "));
@@ -240,14 +241,14 @@ TEST(MinuteBars, MoreHistoryOneDayAtATime)
     TfrmMain& w = f.Open(true);
     ASSERT_TRUE(w.Ctx().FLogged);
     f.RunQueue(80);
-    ASSERT_EQ(w.FMinDays, 2);
-    const int before = w.chMin->Model().Count();
-    w.MinMore();
-    w.MinMore();  // in flight: nothing more is sent
+    ASSERT_EQ(w.Charts->FMinDays, 2);
+    const int before = w.Charts->chMin->Model().Count();
+    w.Charts->MinMore();
+    w.Charts->MinMore();  // in flight: nothing more is sent
     f.RunQueue(40);
     EXPECT_EQ(f.LogText().count("분봉 더보기 응답: "), 1) << f.LogText().toStdString();
-    EXPECT_GT(w.FMinDays, 2);  // every held day is shown now, one more than before
-    EXPECT_EQ(w.FMinMoreCnt, 1);
-    EXPECT_GT(w.chMin->Model().Count(), before);
-    EXPECT_EQ(w.btnMinMore->text(), QStringLiteral("◀ 더보기 (1)"));
+    EXPECT_GT(w.Charts->FMinDays, 2);  // every held day is shown now, one more than before
+    EXPECT_EQ(w.Charts->FMinMoreCnt, 1);
+    EXPECT_GT(w.Charts->chMin->Model().Count(), before);
+    EXPECT_EQ(w.Charts->btnMinMore->text(), QStringLiteral("◀ 더보기 (1)"));
 }

@@ -2,6 +2,7 @@
 // caption rules, and saving/applying the layout through hts.ini.
 #include "app/LogPanel.h"
 #include "app/MainWindow.h"
+#include "app/chart/ChartFacet.h"
 #include "app/market/TickFacet.h"
 #include "app/trading/AccountFacet.h"
 #include "app/trading/OrderFacet.h"
@@ -93,7 +94,7 @@ TEST(MainWindow, RegionsTabsAndGridsAsBuilt)
     EXPECT_EQ(w.Ticks->gTick->model()->rowCount(), 1);  // a grid starts with one empty data row
     EXPECT_EQ(w.lbStatus->text(), QStringLiteral("로그인 전"));
     EXPECT_EQ(w.cbBoard->count(), 7);
-    EXPECT_EQ(w.cbMinPer->count(), 6);
+    EXPECT_EQ(w.Charts->cbMinPer->count(), 6);
     // No hts.ini: a first run, with the configuration error as the first line.
     EXPECT_TRUE(w.FFirstRun);
     const QStringList lines = f.Lines();
@@ -181,12 +182,12 @@ TEST(Layout, AppliedFromHtsIni)
                "[UI]\nDAYPER=7\nISSUETAB=5\nMINPER=3\nBMTAB=9\nLOGTAB=1\nSIG2=0\nFEE=0.25\nBOARD=-4\n");
     TfrmMain& w = f.Open();
     EXPECT_TRUE(w.FFirstRun);                   // W below 1: no saved layout
-    EXPECT_EQ(w.cbDayPer->currentIndex(), 2);   // clamped to month
-    EXPECT_EQ(w.FDayPer, 2);
+    EXPECT_EQ(w.Charts->cbDayPer->currentIndex(), 2);   // clamped to month
+    EXPECT_EQ(w.Charts->FDayPer, 2);
     EXPECT_EQ(w.pcIssue->currentIndex(), 0);    // 5 is no page
-    EXPECT_EQ(w.FMinPer, 5);
-    EXPECT_EQ(w.chMin->Model().Title(), QStringLiteral("5분봉"));
-    EXPECT_EQ(w.chDay->Model().Title(), QStringLiteral("월봉"));
+    EXPECT_EQ(w.Charts->FMinPer, 5);
+    EXPECT_EQ(w.Charts->chMin->Model().Title(), QStringLiteral("5분봉"));
+    EXPECT_EQ(w.Charts->chDay->Model().Title(), QStringLiteral("월봉"));
     EXPECT_EQ(w.pcBM->currentIndex(), 0);       // out of range: ignored
     EXPECT_EQ(w.pcLog->currentIndex(), 1);
     EXPECT_FALSE(w.chkSig[1]->isChecked());
@@ -196,8 +197,8 @@ TEST(Layout, AppliedFromHtsIni)
     EXPECT_EQ(w.hcRank->sectionSize(0), 80);
     EXPECT_EQ(w.hcRank->sectionSize(1), Scaled(138));
     EXPECT_EQ(w.hcRank->sectionSize(2), 120);
-    EXPECT_EQ(w.chDay->Model().UserBarW(), 12);
-    EXPECT_EQ(w.chMin->Model().UserBarW(), 0);  // beyond the wheel's range: automatic
+    EXPECT_EQ(w.Charts->chDay->Model().UserBarW(), 12);
+    EXPECT_EQ(w.Charts->chMin->Model().UserBarW(), 0);  // beyond the wheel's range: automatic
 }
 
 TEST(Layout, SaveKeepsUnknownKeysAndNormalBounds)
@@ -211,7 +212,7 @@ TEST(Layout, SaveKeepsUnknownKeysAndNormalBounds)
     w.Ctx().FCode = "000660";
     w.Order->edAmt->setText("2500000");
     EXPECT_EQ(w.Order->edAmt->text(), "2,500,000");  // regrouped as typed
-    w.chMin->Model().SetUserBarW(9);
+    w.Charts->chMin->Model().SetUserBarW(9);
     w.SaveLayout();
     TIniFile ini(f.dir.path() + "/hts.ini");
     EXPECT_EQ(ini.ReadString("MINE", "KEEP", ""), "yes");
@@ -279,11 +280,11 @@ TEST(MainWindow, DrawingsSurviveARestart)
         line.K = QLatin1Char('H');
         line.D1 = "202612100930";
         line.P1 = 70000;
-        w.chMin->Model().AddDraw(line);
+        w.Charts->chMin->Model().AddDraw(line);
         f.w.reset();
     }
     TfrmMain& w2 = f.Open();
-    const QVector<TDrawObj> back = w2.FDrawStore->Draws(TDrawStore::DrawKey("005930", true, 0));
+    const QVector<TDrawObj> back = w2.Charts->FDrawStore->Draws(TDrawStore::DrawKey("005930", true, 0));
     ASSERT_EQ(back.size(), 1);
     EXPECT_DOUBLE_EQ(back[0].P1, 70000);
     EXPECT_TRUE(QFile::exists(f.dir.path() + "/draws.json"));
@@ -293,10 +294,10 @@ TEST(MainWindow, MinuteHoverMarksTheDayChart)
 {
     Fixture f;
     TfrmMain& w = f.Open();
-    w.chMin->Model().OnHoverDay("202612091000");
-    EXPECT_EQ(w.chDay->Model().DayMark(), "20261209");
-    w.chMin->Model().OnHoverDay(QString());  // left the chart, no daily row selected
-    EXPECT_TRUE(w.chDay->Model().DayMark().isEmpty());
+    w.Charts->chMin->Model().OnHoverDay("202612091000");
+    EXPECT_EQ(w.Charts->chDay->Model().DayMark(), "20261209");
+    w.Charts->chMin->Model().OnHoverDay(QString());  // left the chart, no daily row selected
+    EXPECT_TRUE(w.Charts->chDay->Model().DayMark().isEmpty());
 }
 
 TEST(MainWindow, MinuteBarClickMarksItsHeadline)
@@ -307,17 +308,17 @@ TEST(MainWindow, MinuteBarClickMarksItsHeadline)
     w.FNews = {{"20261210", "093020", "k1", "실적 발표", "005930", ""},
                {"20261210", "094500", "k2", "공급계약", "005930", ""}};
     w.FNewsView = {1, 0};
-    w.chMin->Model().OnBarClick("202612100940");  // 09:39–09:40: nothing within reach
+    w.Charts->chMin->Model().OnBarClick("202612100940");  // 09:39–09:40: nothing within reach
     EXPECT_EQ(w.FNewsSel, -1);
     EXPECT_EQ(w.pcLog->currentIndex(), 1);
-    EXPECT_TRUE(w.chMin->Model().NewsD().isEmpty());
+    EXPECT_TRUE(w.Charts->chMin->Model().NewsD().isEmpty());
 
-    w.chMin->Model().OnBarClick("202612100933");  // 09:32–09:33 reaches back to 09:29
+    w.Charts->chMin->Model().OnBarClick("202612100933");  // 09:32–09:33 reaches back to 09:29
     EXPECT_EQ(w.FNewsSel, 0);
     EXPECT_EQ(w.pcLog->currentIndex(), 0);
-    EXPECT_EQ(w.chMin->Model().NewsD(), "202612100931");
-    EXPECT_EQ(w.chMin->Model().NewsLab(), "뉴스 09:30");
-    EXPECT_FALSE(w.chMin->Model().NewsFocus());
+    EXPECT_EQ(w.Charts->chMin->Model().NewsD(), "202612100931");
+    EXPECT_EQ(w.Charts->chMin->Model().NewsLab(), "뉴스 09:30");
+    EXPECT_FALSE(w.Charts->chMin->Model().NewsFocus());
 }
 
 // A 5-minute bar that straddles the last history minute is rebuilt from the
@@ -326,19 +327,19 @@ TEST(MainWindow, RegroupedMinuteBarsCountEachMinuteOnce)
 {
     Fixture f;
     TfrmMain& w = f.Open();
-    const QString today = w.Today();
-    w.FMinPer = 5;
+    const QString today = w.Ctx().Today();
+    w.Charts->FMinPer = 5;
     for (int m = 1; m <= 7; ++m)
-        w.FMinAcc.append(TBar{today + QStringLiteral("09%1").arg(m, 2, 10, QLatin1Char('0')), 100, 101, 99, 100, 10, 0});
-    const TChartModel& ch = w.chMin->Model();
-    w.ShowMinBars(false);
+        w.Charts->FMinAcc.append(TBar{today + QStringLiteral("09%1").arg(m, 2, 10, QLatin1Char('0')), 100, 101, 99, 100, 10, 0});
+    const TChartModel& ch = w.Charts->chMin->Model();
+    w.Charts->ShowMinBars(false);
     ASSERT_EQ(ch.Bars().last().D, today + "0910");
     EXPECT_EQ(ch.Bars().last().V, 20);
-    w.ShowMinBars(true);  // another page arrives
+    w.Charts->ShowMinBars(true);  // another page arrives
     EXPECT_EQ(ch.Bars().last().V, 20);
-    w.chMin->Model().Tick(today, "090830", 102, 0, 0, 0, 0, 5);  // a live trade in the same five minutes
+    w.Charts->chMin->Model().Tick(today, "090830", 102, 0, 0, 0, 0, 5);  // a live trade in the same five minutes
     EXPECT_EQ(ch.Bars().last().V, 25);
-    w.ShowMinBars(false);
+    w.Charts->ShowMinBars(false);
     EXPECT_EQ(ch.Bars().last().V, 25);
     EXPECT_EQ(ch.Bars().last().C, 102);
     EXPECT_EQ(ch.Count(), 2);

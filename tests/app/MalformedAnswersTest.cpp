@@ -2,6 +2,7 @@
 // window: nothing may crash, and the charts and lists keep their order.
 #include "SimWindow.h"
 #include "app/MainWindow.h"
+#include "app/chart/ChartFacet.h"
 #include "app/market/TickFacet.h"
 #include "app/market/QuoteFacet.h"
 #include "chart/CandleChart.h"
@@ -136,8 +137,8 @@ TEST(MalformedAnswers, NoHandlerCrashesAndOrderIsKept)
         }
         if (round % 10 == 0)
             f.Run(100);  // timers, queue, repaints
-        ASSERT_TRUE(Ascending(w.chMin->Model().Bars())) << "round " << round;
-        ASSERT_TRUE(Ascending(w.chDay->Model().Bars())) << "round " << round;
+        ASSERT_TRUE(Ascending(w.Charts->chMin->Model().Bars())) << "round " << round;
+        ASSERT_TRUE(Ascending(w.Charts->chDay->Model().Bars())) << "round " << round;
         ASSERT_LE(w.Ticks->FTicks.Count(), kMaxTicks);
     }
     // Still a working window: the real answers of a fresh request land.
@@ -145,5 +146,5 @@ TEST(MalformedAnswers, NoHandlerCrashesAndOrderIsKept)
     f.Run(3000);
     EXPECT_EQ(w.Ctx().FCode, QStringLiteral("005930"));
     EXPECT_GT(w.Quote->FHoga.Price, 0);
-    EXPECT_GT(w.chMin->Model().Count(), 0);
+    EXPECT_GT(w.Charts->chMin->Model().Count(), 0);
 }

@@ -1,6 +1,7 @@
 // The road of one stock and one order, through the real window against the
 // simulated exchange, on a test clock.
 #include "app/MainWindow.h"
+#include "app/chart/ChartFacet.h"
 #include "app/market/DailyFacet.h"
 #include "app/trading/AccountFacet.h"
 #include "app/trading/OrderFacet.h"
@@ -137,21 +138,21 @@ TEST(TradingFlow, FindOrderFillModifyCancel)
     // The buy stands on the minute chart as a fill mark at its minute; a trend
     // line over today's last half hour and a level line on the day chart
     // complete the picture kept for review.
-    const TChartModel& mm = w.chMin->Model();
+    const TChartModel& mm = w.Charts->chMin->Model();
     ASSERT_FALSE(mm.Fills().isEmpty());
     EXPECT_TRUE(mm.Fills()[0].Buy);
     EXPECT_EQ(mm.Fills()[0].Price, ask);
     ASSERT_GE(mm.Count(), 30);
     const TBar& b0 = mm.Bars()[mm.Count() - 30];
     const TBar& b1 = mm.Bars().last();
-    w.chMin->Model().AddDraw(TDrawObj{QChar('L'), b0.D, b1.D, b0.L, b1.H});
-    w.chDay->Model().AddDraw(TDrawObj{QChar('H'), QString(), QString(), double(ask), 0});
+    w.Charts->chMin->Model().AddDraw(TDrawObj{QChar('L'), b0.D, b1.D, b0.L, b1.H});
+    w.Charts->chDay->Model().AddDraw(TDrawObj{QChar('H'), QString(), QString(), double(ask), 0});
     f.Run(500);
     // Live trades keep the last minute bar and today's day bar at the price.
     EXPECT_TRUE(mm.Bars().last().D.startsWith("2026121010"));
     EXPECT_DOUBLE_EQ(mm.Bars().last().C, w.Quote->FHoga.Price);
-    EXPECT_EQ(w.chDay->Model().Bars().last().D, "20261210");
-    EXPECT_DOUBLE_EQ(w.chDay->Model().Bars().last().C, w.Quote->FHoga.Price);
+    EXPECT_EQ(w.Charts->chDay->Model().Bars().last().D, "20261210");
+    EXPECT_DOUBLE_EQ(w.Charts->chDay->Model().Bars().last().C, w.Quote->FHoga.Price);
 
     const QString shot = QDir::temp().filePath("kestrel-trading.png");
     w.grab().save(shot);

@@ -1,0 +1,593 @@
+#include "app/chart/ChartFacet.h"
+
+#include "app/UiKit.h"
+#include "broker/ReqQueue.h"
+#include "broker/XingApi.h"
+#include "chart/CandleChart.h"
+#include "chart/DrawStore.h"
+#include "chart/MinuteBars.h"
+#include "core/IniFile.h"
+#include "core/NumFmt.h"
+#include "market/Quote.h"
+
+#include <QComboBox>
+#include <QDate>
+#include <QPushButton>
+#include <QSet>
+#include <algorithm>
+
+TChartFacet::TChartFacet(TAppContext& ctx, QObject* parent) : TFacet(ctx, parent)
+{
+    FDrawStore = std::make_unique<TDrawStore>(Ctx.FExeDir + QStringLiteral("draws.json"));
+    FDrawStoreProblem = FDrawStore->Load();
+}
+
+TChartFacet::~TChartFacet() = default;
+
+TChartModel& TChartFacet::MinChart() const { return chMin->Model(); }
+TChartModel& TChartFacet::DayChart() const { return chDay->Model(); }
+
+void TChartFacet::BuildCharts()
+{
+    chDay = BuildChart(QStringLiteral("일봉"), false);
+    chMin = BuildChart(QStringLiteral("1분봉"), true);
+    for (TCandleChart* ch : {chDay, chMin})
+        ch->Model().OnDrawsChange = [this, ch] { SaveDraws(ch); };
+    connect(cbDayPer, &QComboBox::activated, this, [this] { OnDayPerChange(); });
+    connect(cbMinPer, &QComboBox::activated, this, [this] { OnMinPerChange(); });
+    btnMinMore->setToolTip(QStringLiteral("하루 더 이전 분봉 (최대 20영업일 · 10분에 15번까지)"));
+    connect(btnMinMore, &QPushButton::clicked, this, [this] { MinMore(); });
+    // "하루": today's session from 09:00 fills the minute chart.
+    connect(btnMinDay, &QPushButton::clicked, this,
+            [this] { chMin->Model().FitFrom(Ctx.Today() + QStringLiteral("0900")); });
+    chMin->Model().OnBarClick = [this](const QString& d) {
+        if (OnMinBarClick)
+            OnMinBarClick(d);
+    };
+    // The minute chart's hovered day marks the day chart; leaving it returns to the daily table's day.
+    chMin->Model().OnHoverDay = [this](const QString& d) {
+        if (!d.isEmpty())
+            chDay->Model().SetDayMark(d.left(8));
+        else
+            chDay->Model().SetDayMark(SelectedDay ? SelectedDay() : QString());
+    };
+}
+
+qint64 TChartFacet::PrevVolOf(const QVector<TBar>& asc, const QString& today)
+{
+    if (asc.isEmpty())
+        return 0;
+    if (asc.last().D != today)
+        return asc.last().V;
+    return asc.size() >= 2 ? asc[asc.size() - 2].V : 0;
+}
+
+double TChartFacet::OnTrade(const TTradeRec& t)
+{
+    const QString today = Ctx.Today();
+    chMin->Model().Tick(today, t.Time, t.Price, t.Open, t.High, t.Low, t.Volume, t.CVolume);
+    chDay->Model().Tick(today, t.Time, t.Price, t.Open, t.High, t.Low, t.Volume, t.CVolume);
+    const double vwap = chMin->Model().TodayVwap(today);
+    chDay->Model().SetExtVwap(vwap);
+    return vwap;
+}
+
+void TChartFacet::ResetStock(bool logged)
+{
+    chDay->Model().Clear();
+    chMin->Model().Clear();
+    chDay->Model().SetExtVwap(0);
+    UpdateChartTitles();
+    if (logged) {
+        chMin->Model().SetFills({});
+        chDay->Model().SetPrevClose(0);
+        chMin->Model().SetPrevClose(0);
+        FMinTries = 0;
+        FMinRetryAt = 0;
+    }
+}
+
+void TChartFacet::OnMinMessage(const QString& code, const QString& msg)
+{
+    Log(QStringLiteral("[") + code + QStringLiteral("] 분봉: ") + msg + QStringLiteral(" — 6초 뒤 다시"));
+    FMinRetryAt = Ctx.Clock().TickMs() + 6000;
+}
+
+void TChartFacet::MoreButtonTick()
+{
+    if (btnMinMore && !btnMinMore->isEnabled() && !FMinMoreBusy && Ctx.Clock().TickMs() >= FMinMoreReadyAt)
+        UpdateMinMoreButton();
+}
+
+void TChartFacet::RetryTick()
+{
+    if (Ctx.FLogged && FMinRetryAt > 0 && Ctx.Clock().TickMs() >= FMinRetryAt) {
+        FMinRetryAt = 0;
+        if (FMinTries < 3) {
+            ++FMinTries;
+            Log(QStringLiteral("분봉 다시 받기 (%1/3)").arg(FMinTries));
+            Ctx.FQ->ClearTr(QStringLiteral("t8412"));
+            StartMinBars();
+        }
+    }
+}
+
+namespace {
+const QString L = QStringLiteral("LAYOUT");
+const QString U = QStringLiteral("UI");
+}
+
+void TChartFacet::LoadLayout(const TIniFile& ini)
+{
+    // Bar widths chosen with the wheel; anything outside the wheel's 1..40 is automatic.
+    const auto userBarW = [&](const QString& key) {
+        const int w = ini.ReadInteger(L, key, 0);
+        return w >= 1 && w <= 40 ? w : 0;
+    };
+    chDay->Model().SetUserBarW(userBarW(QStringLiteral("DAYBARW")));
+    FDayPer = qBound(0, ini.ReadInteger(U, QStringLiteral("DAYPER"), 0), 2);
+    cbDayPer->setCurrentIndex(FDayPer);
+    chMin->Model().SetUserBarW(userBarW(QStringLiteral("MINBARW")));
+    cbMinPer->setCurrentIndex(qBound(0, ini.ReadInteger(U, QStringLiteral("MINPER"), 0), 5));
+    bool ok = false;
+    FMinPer = cbMinPer->currentText().remove(QStringLiteral("분")).toInt(&ok);
+    if (!ok)
+        FMinPer = 1;
+    chMin->Model().SetPeriod(FMinPer);
+    chDay->Model().SetDayGroup(FDayPer);
+    UpdateChartTitles();
+}
+
+void TChartFacet::SaveLayout(TIniFile& ini) const
+{
+    ini.WriteInteger(L, QStringLiteral("DAYBARW"), chDay->Model().UserBarW());
+    ini.WriteInteger(U, QStringLiteral("DAYPER"), FDayPer);
+    ini.WriteInteger(L, QStringLiteral("MINBARW"), chMin->Model().UserBarW());
+    ini.WriteInteger(U, QStringLiteral("MINPER"), cbMinPer->currentIndex());
+}
+
+namespace {
+QPushButton* MakeChartButton(QWidget* parent, const QString& caption)
+{
+    auto* b = new QPushButton(caption, parent);
+    b->setFont(AppFont(9));
+    b->setFocusPolicy(Qt::NoFocus);
+    return b;
+}
+}
+
+TCandleChart* TChartFacet::BuildChart(const QString& title, bool minute)
+{
+    auto* ch = new TCandleChart;
+    ch->setMinimumSize(Scaled(80), Scaled(80));
+    ch->SetScale(Scaled);
+    ch->SetChartFont(AppFont(9));
+    ch->Model().SetTitle(title);
+    ch->Model().SetIsMinute(minute);
+    auto* draw = MakeChartButton(ch, QStringLiteral("그리기 ▾"));
+    connect(draw, &QPushButton::clicked, this, [ch, draw] { TCandleChart::PopDrawMenu(ch, draw); });
+    if (!minute) {
+        btnDayDraw = draw;
+        cbDayPer = new QComboBox(ch);
+        cbDayPer->setFont(AppFont(9));
+        cbDayPer->addItems({QStringLiteral("일봉"), QStringLiteral("주봉"), QStringLiteral("월봉")});
+        OnResize(ch, [ch, this] {
+            const int h = cbDayPer->sizeHint().height();
+            int x = qMax(Scaled(4), ch->width() - Scaled(78) - Scaled(82));
+            cbDayPer->setGeometry(x, Scaled(1), Scaled(78), h);
+            btnDayDraw->setGeometry(x - Scaled(80), Scaled(1), Scaled(76), h);
+        });
+        return ch;
+    }
+    btnMinDraw = draw;
+    cbMinPer = new QComboBox(ch);
+    cbMinPer->setFont(AppFont(9));
+    cbMinPer->addItems({QStringLiteral("1분"), QStringLiteral("2분"), QStringLiteral("3분"), QStringLiteral("5분"),
+                        QStringLiteral("10분"), QStringLiteral("30분")});
+    btnMinDay = MakeChartButton(ch, QStringLiteral("하루"));
+    btnMinMore = MakeChartButton(ch, QStringLiteral("◀ 더보기"));
+    OnResize(ch, [ch, this] {
+        // From the right edge leftwards, all as high as the selector.
+        const int h = cbMinPer->sizeHint().height();
+        const int sel = qMax(Scaled(4), ch->width() - Scaled(78) - Scaled(82));
+        cbMinPer->setGeometry(sel, Scaled(1), Scaled(78), h);
+        const int day = sel - Scaled(50);
+        btnMinDay->setGeometry(day, Scaled(1), Scaled(46), h);
+        const int more = day - Scaled(80);
+        btnMinMore->setGeometry(more, Scaled(1), Scaled(76), h);
+        btnMinDraw->setGeometry(more - Scaled(80), Scaled(1), Scaled(76), h);
+    });
+    return ch;
+}
+
+// "일봉"/"주봉"/"월봉" and "N분봉", each followed by the stock's name when one is current.
+void TChartFacet::UpdateChartTitles()
+{
+    static const char* per[3] = {"일봉", "주봉", "월봉"};
+    const QString name = Ctx.FCode.isEmpty() ? QString() : QStringLiteral("  ") + Ctx.NameOf(Ctx.FCode);
+    chDay->Model().SetTitle(QString::fromUtf8(per[qBound(0, FDayPer, 2)]) + name);
+    chMin->Model().SetTitle(QString::number(FMinPer) + QStringLiteral("분봉") + name);
+    chDay->update();
+    chMin->update();
+}
+
+// Drawings belong to a stock and a chart (the day chart per period).
+void TChartFacet::LoadDraws(TCandleChart* ch)
+{
+    const bool minute = ch == chMin;
+    ch->Model().SetDraws(FDrawStore->Draws(TDrawStore::DrawKey(Ctx.FCode, minute, FDayPer)));
+}
+
+void TChartFacet::SaveDraws(TCandleChart* ch)
+{
+    const QString key = TDrawStore::DrawKey(Ctx.FCode, ch == chMin, FDayPer);
+    if (key.isEmpty())
+        return;
+    const QString err = FDrawStore->SaveDraws(key, ch->Model().GetDraws());
+    if (!err.isEmpty())
+        Log(err);
+}
+
+void TChartFacet::OnDayPerChange()
+{
+    FDayPer = qMax(0, cbDayPer->currentIndex());
+    chDay->Model().SetDayGroup(FDayPer);
+    UpdateChartTitles();
+    if (Ctx.FCode.isEmpty())
+        return;
+    if (FDayPer > 0) {
+        chDay->Model().Clear();
+        ReqDayW();
+    } else {
+        chDay->Model().SetBars(DayRows ? DayRows() : QVector<TBar>());
+        LoadDraws(chDay);
+    }
+}
+
+void TChartFacet::OnMinPerChange()
+{
+    static const int per[6] = {1, 2, 3, 5, 10, 30};
+    const int i = cbMinPer->currentIndex();
+    FMinPer = i >= 0 && i < 6 ? per[i] : 1;
+    chMin->Model().SetPeriod(FMinPer);
+    UpdateChartTitles();
+    if (Ctx.FCode.isEmpty())
+        return;
+    chMin->Model().Clear();
+    Ctx.FQ->ClearTr(QStringLiteral("t8412"));
+    StartMinBars();
+}
+
+void TChartFacet::UpdateMinMoreButton()
+{
+    btnMinMore->setEnabled(!FMinMoreBusy && Ctx.Clock().TickMs() >= FMinMoreReadyAt);
+    btnMinMore->setText(FMinMoreCnt == 0 ? QStringLiteral("◀ 더보기")
+                                         : QStringLiteral("◀ 더보기 (%1)").arg(FMinMoreCnt));
+}
+
+// One more business day of minute bars, at most 20 days and 15 requests in ten minutes.
+void TChartFacet::MinMore()
+{
+    const qint64 now = Ctx.Clock().TickMs();
+    if (FMinCode.isEmpty() || !Ctx.FLogged || FMinMoreBusy || now < FMinMoreReadyAt)
+        return;
+    if (FMinNoMore) {
+        Log(QStringLiteral("분봉 더보기: 이 종목은 더 이전 분봉이 없음"));
+        return;
+    }
+    if (FMinDays >= 20) {
+        Log(QStringLiteral("분봉 더보기: 최대 20영업일까지 (그 이전은 일봉으로)"));
+        return;
+    }
+    while (!FMinMoreLog.isEmpty() && (now - FMinMoreLog.first()) / 1000 >= 600)
+        FMinMoreLog.removeFirst();
+    if (FMinMoreLog.size() >= 15) {
+        const qint64 w = 600 - (now - FMinMoreLog.first()) / 1000;
+        Log(QStringLiteral("분봉 더보기: 10분에 15번까지 — %1분 %2초 뒤에 다시 (LS 조회 제한 보호)").arg(w / 60).arg(w % 60));
+        return;
+    }
+    if (FMinAcc.isEmpty())
+        return;
+    QString oldest = FMinAcc.first().D.left(8);
+    for (const TBar& b : FMinAcc)
+        oldest = std::min(oldest, b.D.left(8));
+    FMinMoreOld = oldest;
+    FMinMoreLog.append(now);
+    FMinMoreBusy = true;
+    btnMinMore->setEnabled(false);
+    btnMinMore->setText(QStringLiteral("받는 중…"));
+    SendMinDay(FMinCode, QDate::fromString(oldest, QStringLiteral("yyyyMMdd")).addDays(-1).toString(QStringLiteral("yyyyMMdd")));
+}
+
+void TChartFacet::SendMinDay(const QString& code, const QString& edate)
+{
+    Ctx.FQ->Add(QStringLiteral("t8412"), [this, code, edate] {
+        if (!Ctx.SetQueryRes(Ctx.B.qMin, QStringLiteral("t8412"))) {
+            FMinMoreBusy = false;
+            FMinMoreReadyAt = Ctx.Clock().TickMs() + 3000;
+            return;
+        }
+        FillMinInput(code, QStringLiteral("1"), edate, QString(), QString());
+        if (Ctx.B.qMin->Request(false) < 0) {
+            Log(QStringLiteral("!! 분봉 더보기 요청 실패"));
+            FMinMoreBusy = false;
+            FMinMoreReadyAt = Ctx.Clock().TickMs() + 3000;
+        }
+    });
+}
+
+void TChartFacet::OnMinMoreData(int records)
+{
+    FMinMoreBusy = false;
+    FMinMoreReadyAt = Ctx.Clock().TickMs() + 2000;
+    QSet<QString> daySet;
+    for (const TBar& b : FMinAcc)
+        daySet.insert(b.D.left(8));
+    QStringList days(daySet.begin(), daySet.end());
+    days.sort();
+    Log(QStringLiteral("분봉 더보기 응답: %1봉 · 받아 둔 날 %2개 (%3 ~ %4) · 요청 기준 %5 이전")
+            .arg(records)
+            .arg(days.size())
+            .arg(days.isEmpty() ? QStringLiteral("-") : days.first(), days.isEmpty() ? QStringLiteral("-") : days.last(),
+                 FMinMoreOld));
+    if (!days.isEmpty() && days.first() < FMinMoreOld) {
+        FMinDays = days.size();
+        FMinMoreAsk = true;
+        FMinMoreCnt += 1;
+    } else {
+        FMinNoMore = true;
+        Log(QStringLiteral("분봉 더보기: 이 종목은 더 이전 분봉이 없음 (") + FMinMoreOld.mid(4, 2) + QLatin1Char('/') +
+            FMinMoreOld.mid(6, 2) + QStringLiteral(" 이 처음)"));
+    }
+    ShowMinBars(false);
+}
+
+// The t8412 input of a 1-minute request (compressed answer).
+void TChartFacet::FillMinInput(const QString& code, const QString& nday, const QString& edate, const QString& ctsDate,
+                            const QString& ctsTime)
+{
+    const QString b = QStringLiteral("t8412InBlock");
+    Ctx.B.qMin->SetFieldData(b, QStringLiteral("shcode"), 0, code);
+    Ctx.B.qMin->SetFieldData(b, QStringLiteral("ncnt"), 0, QStringLiteral("1"));
+    Ctx.B.qMin->SetFieldData(b, QStringLiteral("qrycnt"), 0, QStringLiteral("2000"));
+    Ctx.B.qMin->SetFieldData(b, QStringLiteral("nday"), 0, nday);
+    Ctx.B.qMin->SetFieldData(b, QStringLiteral("sdate"), 0, QString());
+    Ctx.B.qMin->SetFieldData(b, QStringLiteral("stime"), 0, QString());
+    Ctx.B.qMin->SetFieldData(b, QStringLiteral("edate"), 0, edate);
+    Ctx.B.qMin->SetFieldData(b, QStringLiteral("etime"), 0, QString());
+    Ctx.B.qMin->SetFieldData(b, QStringLiteral("cts_date"), 0, ctsDate);
+    Ctx.B.qMin->SetFieldData(b, QStringLiteral("cts_time"), 0, ctsTime);
+    Ctx.B.qMin->SetFieldData(b, QStringLiteral("comp_yn"), 0, QStringLiteral("Y"));
+}
+
+void TChartFacet::StartMinBars()
+{
+    if (!Ctx.FLogged || Ctx.FCode.isEmpty())
+        return;
+    FMinCode = Ctx.FCode;
+    FMinAcc.clear();
+    FMinPage = 0;
+    FMinDays = 2;
+    FMinNoMore = FMinMoreAsk = FMinMoreBusy = false;
+    FMinMoreCnt = 0;
+    FMinMoreOld.clear();
+    FMinCtsD.clear();
+    FMinCtsT.clear();
+    SendMinPage(FMinCode, QString(), false, QString());
+}
+
+void TChartFacet::SendMinPage(const QString& code, const QString& ctsDate, bool next, const QString& ctsTime)
+{
+    const QString today = Ctx.Clock().Now().toString(QStringLiteral("yyyyMMdd"));
+    Ctx.FQ->Add(QStringLiteral("t8412"), [this, code, ctsDate, next, ctsTime, today] {
+        if (!Ctx.SetQueryRes(Ctx.B.qMin, QStringLiteral("t8412")))
+            return;
+        FillMinInput(code, QStringLiteral("3"), today, ctsDate, ctsTime);
+        if (Ctx.B.qMin->Request(next) < 0) {
+            Log(QStringLiteral("!! t8412 분봉 요청 실패 — 6초 뒤 다시"));
+            FMinRetryAt = Ctx.Clock().TickMs() + 6000;
+        }
+    });
+}
+
+void TChartFacet::OnMinData()
+{
+    const QString head = QStringLiteral("t8412OutBlock");
+    QString code = Ctx.B.qMin->GetFieldData(head, QStringLiteral("shcode"), 0).trimmed();
+    if (code.size() > 6)
+        code = code.right(6);
+    if (!code.isEmpty() && code != FMinCode)
+        return;  // a late answer for another stock
+    const QString b = QStringLiteral("t8412OutBlock1");
+    int n = Ctx.B.qMin->Decompress(b);
+    if (n < 0)
+        n = Ctx.B.qMin->GetBlockCount(b);
+    for (int i = 0; i < n; ++i) {
+        auto get = [&](const char* f) { return Ctx.B.qMin->GetFieldData(b, QString::fromLatin1(f), i); };
+        TBar bar;
+        bar.D = get("date").trimmed() + get("time").trimmed().left(4);
+        if (bar.D.size() != 12)
+            continue;
+        bar.O = ParseNum(get("open"));
+        bar.H = ParseNum(get("high"));
+        bar.L = ParseNum(get("low"));
+        bar.C = ParseNum(get("close"));
+        bar.V = qRound64(ParseNum(get("jdiff_vol")));
+        FMinAcc.append(bar);
+    }
+    if (FMinMoreBusy) {
+        OnMinMoreData(n);
+        return;
+    }
+    FMinPage += 1;
+    FMinCtsD = Ctx.B.qMin->GetFieldData(head, QStringLiteral("cts_date"), 0).trimmed();
+    FMinCtsT = Ctx.B.qMin->GetFieldData(head, QStringLiteral("cts_time"), 0).trimmed();
+    const QString today = Ctx.Clock().Now().toString(QStringLiteral("yyyyMMdd"));
+    QSet<QString> daySet;
+    for (const TBar& bar : FMinAcc)
+        daySet.insert(bar.D.left(8));
+    QStringList days(daySet.begin(), daySet.end());
+    days.sort();
+    QString prev;
+    for (const QString& d : days)
+        if (d < today)
+            prev = d;
+    const bool more = n > 0 && !FMinCtsD.isEmpty() && days.size() < FMinDays + 1 && FMinPage < FMinDays + 4;
+    if (more)
+        SendMinPage(FMinCode, FMinCtsD, true, FMinCtsT);
+    if (prev > FPrevDate)
+        FPrevDate = prev;
+    ShowMinBars(more);
+}
+
+void TChartFacet::ShowMinBars(bool paging)
+{
+    const QString today = Ctx.Clock().Now().toString(QStringLiteral("yyyyMMdd"));
+    QVector<TBar> kept;
+    QSet<QString> daySet;
+    QString latest;
+    for (const TBar& bar : FMinAcc) {
+        if (bar.D.left(8) == today && bar.V == 0)
+            continue;
+        kept.append(bar);
+        daySet.insert(bar.D.left(8));
+    }
+    for (const TBar& bar : FMinAcc)
+        latest = qMax(latest, bar.D);
+    QStringList days(daySet.begin(), daySet.end());
+    days.sort();
+    const QString from = days.isEmpty() ? QString() : days[qMax(days.size() - FMinDays, 0)];
+    QVector<TBar> shown;
+    for (const TBar& bar : kept)
+        if (bar.D.left(8) >= from)
+            shown.append(bar);
+    TChartModel& chart = MinChart();
+    if (latest.left(8) == today) {
+        const QVector<TBar> live = chart.BarsAfter(latest);
+        // The chart's first bar after `latest` may hold history minutes of
+        // its own period already (grouped by an earlier show, with trades
+        // added since): it replaces those minutes instead of adding to them.
+        if (!live.isEmpty()) {
+            const QString g = live.first().D;
+            shown.erase(std::remove_if(shown.begin(), shown.end(),
+                                       [&](const TBar& b) { return MinGroupKey(b.D, FMinPer) >= g; }),
+                        shown.end());
+        }
+        shown += live;
+    }
+    shown = SortBars(shown);
+    chart.SetPeriod(FMinPer);
+    chart.SetBars(GroupMinBars(shown, FMinPer));
+    LoadDraws(chMin);
+    if (!paging) {
+        if (FMinMoreAsk && !from.isEmpty()) {
+            chart.ShowFrom(from + QStringLiteral("0000"));
+            FMinMoreAsk = false;
+        }
+        UpdateMinMoreButton();
+        int earlier = 0, todayCount = 0;
+        QString first;
+        for (const TBar& bar : shown) {
+            if (bar.D.left(8) == today) {
+                ++todayCount;
+            } else {
+                if (!earlier)
+                    first = bar.D.mid(4, 2) + '/' + bar.D.mid(6, 2) + ' ' + bar.D.mid(8, 2) + ':' + bar.D.mid(10, 2);
+                ++earlier;
+            }
+        }
+        Log(QStringLiteral("분봉 %1: %2쪽 · %3영업일 · 앞날 %4개(%5~) · 오늘 %6개")
+                .arg(Ctx.NameOf(FMinCode)).arg(FMinPage).arg(FMinDays).arg(earlier).arg(first).arg(todayCount));
+    }
+    const double vwap = chart.TodayVwap(today);
+    DayChart().SetExtVwap(vwap);
+    if (OnTodayVwap)
+        OnTodayVwap(vwap);
+}
+
+// ---- day bars ----
+
+// One t8410 request of the current stock: "2" day, "3" week, "4" month bars.
+void TChartFacet::QueueDayBars(TXAQuery* q, const QString& gubun, const QString& failText)
+{
+    const QString code = Ctx.FCode;
+    const QString today = Ctx.Today();
+    Ctx.FQ->Add(QStringLiteral("t8410"), [this, q, code, gubun, today, failText] {
+        if (!Ctx.SetQueryRes(q, QStringLiteral("t8410")))
+            return;
+        const QString b = QStringLiteral("t8410InBlock");
+        q->SetFieldData(b, QStringLiteral("shcode"), 0, code);
+        q->SetFieldData(b, QStringLiteral("gubun"), 0, gubun);
+        q->SetFieldData(b, QStringLiteral("qrycnt"), 0, QStringLiteral("500"));
+        q->SetFieldData(b, QStringLiteral("sdate"), 0, QString());
+        q->SetFieldData(b, QStringLiteral("edate"), 0, today);
+        q->SetFieldData(b, QStringLiteral("cts_date"), 0, QString());
+        q->SetFieldData(b, QStringLiteral("comp_yn"), 0, QStringLiteral("N"));
+        q->SetFieldData(b, QStringLiteral("sujung"), 0, QStringLiteral("Y"));
+        if (q->Request(false) < 0)
+            Log(failText);
+    });
+}
+
+// The bars of a t8410 answer; `value` adds the trading value (millions of won).
+QVector<TBar> TChartFacet::ReadDayBars(TXAQuery* q, bool value) const
+{
+    const QString b = QStringLiteral("t8410OutBlock1");
+    QVector<TBar> bars;
+    for (int i = 0, n = q->GetBlockCount(b); i < n; ++i) {
+        auto get = [&](const char* f) { return q->GetFieldData(b, QString::fromLatin1(f), i); };
+        TBar bar;
+        bar.D = get("date").trimmed();
+        bar.O = ParseNum(get("open"));
+        bar.H = ParseNum(get("high"));
+        bar.L = ParseNum(get("low"));
+        bar.C = ParseNum(get("close"));
+        bar.V = qRound64(ParseNum(get("jdiff_vol")));
+        if (value)
+            bar.PV = ParseNum(get("value")) * 1000000.0;
+        bars.append(bar);
+    }
+    return bars;
+}
+
+void TChartFacet::ReqDayW()
+{
+    if (!Ctx.FLogged || Ctx.FCode.isEmpty() || FDayPer < 1)
+        return;
+    QueueDayBars(Ctx.B.qDayW, FDayPer == 1 ? QStringLiteral("3") : QStringLiteral("4"),
+                 QStringLiteral("!! t8410 주봉 · 월봉 요청 실패"));
+}
+
+void TChartFacet::OnDayWData()
+{
+    if (FDayPer == 0)
+        return;
+    chDay->Model().SetBars(SortBars(ReadDayBars(Ctx.B.qDayW, false)));
+    LoadDraws(chDay);
+}
+
+void TChartFacet::ReqDay()
+{
+    if (!Ctx.FLogged || Ctx.FCode.isEmpty())
+        return;
+    QueueDayBars(Ctx.B.qDay, QStringLiteral("2"), QStringLiteral("!! t8410 일봉 요청 실패"));
+    if (FDayPer > 0)
+        ReqDayW();
+}
+
+std::optional<QVector<TBar>> TChartFacet::OnDayData()
+{
+    const QString today = Ctx.Today();
+    QVector<TBar> bars;
+    for (const TBar& bar : ReadDayBars(Ctx.B.qDay, true))
+        if (!(bar.D == today && bar.V == 0))  // today's empty bar before the open
+            bars.append(bar);
+    bars = SortBars(bars);
+    if (FDayPer == 0) {
+        chDay->Model().SetBars(bars);
+        LoadDraws(chDay);
+    }
+    return bars;
+}
+
+
