@@ -16,6 +16,7 @@
 #include "app/SuggestList.h"
 #include "app/market/ProgFacet.h"
 #include "app/core/LogFacet.h"
+#include "app/broker/LoginFacet.h"
 #include "app/market/StockFacet.h"
 #include "app/market/QuoteFacet.h"
 #include "app/trading/OrderFacet.h"
@@ -60,6 +61,8 @@ TfrmMain::TfrmMain(const TStartOptions& opt)
                                          this);
     Ctx().LogSink = [this](const QString& text) { Log(text); };
     LogClock = std::make_unique<TLogFacet>(Ctx());
+    Login = std::make_unique<TLoginFacet>(Ctx());
+    Login->OnLoggedIn = [this](const QString& msg) { AfterLogin(msg); };
     Stock = std::make_unique<TStockFacet>(Ctx());
     Quote = std::make_unique<TQuoteFacet>(Ctx());
     Order = std::make_unique<TOrderFacet>(Ctx());
@@ -119,13 +122,15 @@ TfrmMain::TfrmMain(const TStartOptions& opt)
     // 19. focus; 20. login before the window is first shown
     Stock->edCode->setFocus();
     if (opt.Login)
-        StartupLogin();
-    if (FFirstRun && !FLoginAbandoned)
+        Login->StartupLogin();
+    if (FFirstRun && !Login->FLoginAbandoned)
         QTimer::singleShot(0, this, [this] {
             if (isVisible())
                 showMaximized();
         });
 }
+
+bool TfrmMain::LoginAbandoned() const { return Login->FLoginAbandoned; }
 
 TfrmMain::~TfrmMain()
 {
@@ -169,15 +174,6 @@ void TfrmMain::SecondTick()
     Charts->RetryTick();
     if (FBoardTick % 10 == 5)
         FUSDue = true;
-}
-
-void TfrmMain::SetStatus(const QString& text, const QColor& color)
-{
-    lbStatus->setText(text);
-    QPalette p = lbStatus->palette();
-    p.setColor(QPalette::WindowText, color);
-    lbStatus->setPalette(p);
-    lbStatus->adjustSize();
 }
 
 void TfrmMain::showEvent(QShowEvent* e)

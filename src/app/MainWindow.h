@@ -58,7 +58,7 @@ public:
     ~TfrmMain() override;
 
     // True when start-up ended without a login (the user quit the dialog).
-    bool LoginAbandoned() const { return FLoginAbandoned; }
+    bool LoginAbandoned() const;
 
     void Log(const QString& text);
     void SecondTick();
@@ -72,6 +72,7 @@ public:
 
     // ---- facets ----
     std::unique_ptr<class TLogFacet> LogClock;
+    std::unique_ptr<class TLoginFacet> Login;
     std::unique_ptr<class TStockFacet> Stock;
     std::unique_ptr<class TQuoteFacet> Quote;
     std::unique_ptr<class TOrderFacet> Order;
@@ -96,25 +97,15 @@ public:
     bool FUSDue = false;
 
     // ---- broker link ----
-    bool FLoginDone = false;
-    QString FLoginCode, FLoginMsg;
-    bool FInTry = false;
-    bool FChkDone = false;
-    QString FChkErr;
-    qint64 FChkMsgAt = 0;
 
 
     static bool IsSignificant(bool sysErr, const QString& code);
     void OnQueryData(TXAQuery* q, const QString& tr);
     void OnQueryMsg(TXAQuery* q, bool sysErr, const QString& code, const QString& msg);
     void OnRealData(TXAReal* r, const QString& tr);
-    void OnSessLogin(const QString& code, const QString& msg);
-    TLoginResult TryLogin(const QString& id, const QString& pw, const QString& cert, const QString& acno,
-                          const QString& acpw, bool save);
     void AfterLogin(const QString& msg);
     void OnPriceData();
     void OnTradeReal(TXAReal* r);
-    class TLoginDlg* FLoginDialog = nullptr;
 
     // ---- trading ----
     void SelectStock(const QString& code);
@@ -126,7 +117,6 @@ public:
     // ---- controls ----
     QWidget* pnlTop = nullptr;
     QComboBox* cbBoard = nullptr;
-    QLabel* lbStatus = nullptr;
 
     QSplitter* spMain = nullptr;     // main area over the bottom region
     QWidget* pnlBottom = nullptr;
@@ -183,8 +173,6 @@ private:
     void LinkBottomHeights(QSplitter* from);
     bool MouseWheelHandler(QObject* obj, class QWheelEvent* e);
     void AppMessage(QObject* obj, class QMouseEvent* e);
-    void StartupLogin();
-    void SetStatus(const QString& text, const QColor& color);
     void SetPaneSize(QSplitter* s, int index, int size, int restIndex);
     int PaneSize(const QSplitter* s, int index) const;
     void ApplyPendingPanes();
@@ -196,8 +184,6 @@ private:
     QVector<TPendingPane> FPendingPanes;
     bool FShownOnce = false;
 
-    bool FLoginAbandoned = false;
-    bool WaitFor(const std::function<bool()>& done, qint64 maxMs, const std::function<qint64()>& deadline = {});
     bool FClosing = false;
     bool FLinking = false;
     bool FHooked = false;

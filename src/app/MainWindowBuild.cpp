@@ -26,6 +26,7 @@
 #include "app/TickModel.h"
 #include "app/market/ProgFacet.h"
 #include "app/core/LogFacet.h"
+#include "app/broker/LoginFacet.h"
 #include "app/market/StockFacet.h"
 #include "app/market/QuoteFacet.h"
 #include "app/trading/OrderFacet.h"
@@ -125,7 +126,7 @@ void TfrmMain::BuildTop()
                        QStringLiteral("투자자 통합"), QStringLiteral("투자자 KRX"), QStringLiteral("투자자 NXT"),
                        QStringLiteral("ETN개인")});
     Place(cbBoard, 8, 7, 110);
-    lbStatus = MakeLabel(pnlTop, 128, 11, QStringLiteral("로그인 전"), Colors::TabIdleText);
+    Login->BuildStatus(pnlTop);
 
     LogClock->BuildClock(pnlTop);
 }

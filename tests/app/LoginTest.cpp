@@ -2,6 +2,7 @@
 // clock: the waits move the clock instead of sleeping.
 #include "app/LoginDlg.h"
 #include "app/MainWindow.h"
+#include "app/broker/LoginFacet.h"
 #include "app/chart/ChartFacet.h"
 #include "app/market/DailyFacet.h"
 #include "app/market/TickFacet.h"
@@ -100,7 +101,7 @@ TEST(Login, SavedDataLogsInWithoutTheDialog)
     TfrmMain& w = f.Open(true);
     ASSERT_TRUE(w.Ctx().FLogged);
     EXPECT_FALSE(w.LoginAbandoned());
-    EXPECT_EQ(w.lbStatus->text(), QStringLiteral("● 접속 — 계좌 ********501"));
+    EXPECT_EQ(w.Login->lbStatus->text(), QStringLiteral("● 접속 — 계좌 ********501"));
     f.RunQueue(80);
     const QString log = f.LogText();
     EXPECT_TRUE(log.contains("계좌 확인: 입력 ********501 · 이 아이디 계좌 555012345-01, 555012345-99"));
@@ -157,7 +158,7 @@ TEST(Login, AttemptFailures)
         if (c.fault)
             c.fault(f.Exchange());
         const qint64 t0 = f.clock.TickMs();
-        const TLoginResult r = w.TryLogin(c.id, c.pw, "", c.acno, c.acpw, true);
+        const TLoginResult r = w.Login->TryLogin(c.id, c.pw, "", c.acno, c.acpw, true);
         const qint64 took = f.clock.TickMs() - t0;
         EXPECT_FALSE(r.Ok) << c.name;
         EXPECT_FALSE(w.Ctx().FLogged) << c.name;
@@ -172,7 +173,7 @@ TEST(Login, WrongAccountPasswordNamesTheBrokerMessage)
     LoginFixture f;
     f.WriteIni(kGood);
     TfrmMain& w = f.Open(false);
-    const TLoginResult r = w.TryLogin("demo", "demo1234", "", "55501234501", "1111", true);
+    const TLoginResult r = w.Login->TryLogin("demo", "demo1234", "", "55501234501", "1111", true);
     ASSERT_FALSE(r.Ok);
     EXPECT_TRUE(r.Err.contains("계좌 비밀번호"));
     EXPECT_EQ(TLoginDlg::FocusForError(r.Err), TLoginDlg::EAcpw);

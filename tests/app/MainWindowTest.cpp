@@ -2,6 +2,7 @@
 // caption rules, and saving/applying the layout through hts.ini.
 #include "app/LogPanel.h"
 #include "app/MainWindow.h"
+#include "app/broker/LoginFacet.h"
 #include "app/chart/ChartFacet.h"
 #include "app/market/TickFacet.h"
 #include "app/trading/AccountFacet.h"
@@ -92,7 +93,7 @@ TEST(MainWindow, RegionsTabsAndGridsAsBuilt)
     EXPECT_EQ(GridCaptions(w.Account->gBal).size(), 7);
     EXPECT_EQ(GridCaptions(w.gPnl).size(), 8);
     EXPECT_EQ(w.Ticks->gTick->model()->rowCount(), 1);  // a grid starts with one empty data row
-    EXPECT_EQ(w.lbStatus->text(), QStringLiteral("로그인 전"));
+    EXPECT_EQ(w.Login->lbStatus->text(), QStringLiteral("로그인 전"));
     EXPECT_EQ(w.cbBoard->count(), 7);
     EXPECT_EQ(w.Charts->cbMinPer->count(), 6);
     // No hts.ini: a first run, with the configuration error as the first line.

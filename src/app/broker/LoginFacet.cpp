@@ -1,0 +1,204 @@
+#include "app/broker/LoginFacet.h"
+
+#include "app/BrokerFactory.h"
+#include "app/LoginDlg.h"
+#include "app/UiKit.h"
+#include "app/trading/AccountFacet.h"
+#include "broker/XingApi.h"
+#include "core/Clock.h"
+#include "core/IniFile.h"
+#include "core/NumFmt.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QLabel>
+
+namespace {
+const QColor kGrey(112, 112, 112);
+const QColor kGreen(0, 160, 0);
+}
+
+TLoginFacet::TLoginFacet(TAppContext& ctx, QObject* parent) : TFacet(ctx, parent) {}
+
+void TLoginFacet::BuildStatus(QWidget* top)
+{
+    lbStatus = MakeLabel(top, 128, 11, QStringLiteral("로그인 전"), Colors::TabIdleText);
+}
+
+void TLoginFacet::SetStatus(const QString& text, const QColor& color)
+{
+    lbStatus->setText(text);
+    QPalette p = lbStatus->palette();
+    p.setColor(QPalette::WindowText, color);
+    lbStatus->setPalette(p);
+    lbStatus->adjustSize();
+}
+
+void TLoginFacet::ShowConnected()
+{
+    SetStatus(QStringLiteral("● 접속 — 계좌 ") + MaskAcct(Ctx.FCfg.Acno), kGreen);
+}
+
+void TLoginFacet::OnChkData() { FChkDone = true; }
+
+void TLoginFacet::OnChkMsg(const QString& code, const QString& msg)
+{
+    FChkErr = msg + QStringLiteral("  [") + code + QStringLiteral("]");
+    FChkMsgAt = Ctx.Clock().TickMs();
+    Log(QStringLiteral("계좌 확인 응답 [") + code + QStringLiteral("] ") + msg);
+}
+
+
+// Runs the event loop until `done` holds or `maxMs` pass on the clock; a
+// deadline function may end the wait earlier (returns a tick, 0 = none).
+bool TLoginFacet::WaitFor(const std::function<bool()>& done, qint64 maxMs, const std::function<qint64()>& deadline)
+{
+    const qint64 start = Ctx.Clock().TickMs();
+    while (!done()) {
+        const qint64 now = Ctx.Clock().TickMs();
+        if (now - start >= maxMs)
+            return false;
+        if (deadline) {
+            const qint64 d = deadline();
+            if (d > 0 && now >= d)
+                return false;
+        }
+        QApplication::processEvents(QEventLoop::AllEvents, 15);
+        Ctx.Clock().Sleep(15);
+    }
+    return true;
+}
+
+void TLoginFacet::StartupLogin()
+{
+    TIniFile ini(Ctx.FIniPath);
+    const QString id = ini.ReadString(QStringLiteral("LOGIN"), QStringLiteral("ID"), QString()).trimmed();
+    const QString pw = ini.ReadString(QStringLiteral("LOGIN"), QStringLiteral("PW"), QString());
+    const QString cert = ini.ReadString(QStringLiteral("LOGIN"), QStringLiteral("CERT"), QString());
+    const QString acno = ini.ReadString(QStringLiteral("ACCOUNT"), QStringLiteral("ACNO"), QString()).trimmed();
+    const QString acpw = ini.ReadString(QStringLiteral("ACCOUNT"), QStringLiteral("ACPW"), QString());
+    QString err;
+    if (!id.isEmpty() && !pw.isEmpty() && !acno.isEmpty()) {
+        const TLoginResult r = TryLogin(id, pw, cert, acno, acpw, false);
+        if (r.Ok)
+            return;
+        err = QStringLiteral("저장된 정보로 로그인하지 못했습니다 — ") + r.Err;
+    }
+    auto tryFn = [this](const QString& i, const QString& p, const QString& c, const QString& a, const QString& ap) {
+        return TryLogin(i, p, c, a, ap, true);
+    };
+    std::unique_ptr<TLoginDlg> dlg(TLoginDlg::CreateDlg(id, pw, cert, acno, acpw, err, tryFn, nullptr));
+    dlg->AppEnding = [] { return QCoreApplication::closingDown(); };
+    FLoginDialog = dlg.get();
+    const int rc = dlg->exec();
+    FLoginDialog = nullptr;
+    if (rc != QDialog::Accepted)
+        FLoginAbandoned = true;
+}
+
+TLoginResult TLoginFacet::TryLogin(const QString& id, const QString& pw, const QString& cert, const QString& acno,
+                                const QString& acpw, bool save)
+{
+    if (save) {
+        TIniFile ini(Ctx.FIniPath);
+        ini.WriteString(QStringLiteral("LOGIN"), QStringLiteral("ID"), id);
+        ini.WriteString(QStringLiteral("LOGIN"), QStringLiteral("PW"), pw);
+        ini.WriteString(QStringLiteral("LOGIN"), QStringLiteral("CERT"), cert);
+        ini.WriteString(QStringLiteral("ACCOUNT"), QStringLiteral("ACNO"), acno);
+        ini.WriteString(QStringLiteral("ACCOUNT"), QStringLiteral("ACPW"), acpw);
+        if (ini.ReadString(QStringLiteral("LOGIN"), QStringLiteral("HOST"), QString()).trimmed().isEmpty())
+            ini.WriteString(QStringLiteral("LOGIN"), QStringLiteral("HOST"), kDefaultHost);
+        if (ini.ReadInteger(QStringLiteral("LOGIN"), QStringLiteral("PORT"), 0) == 0)
+            ini.WriteInteger(QStringLiteral("LOGIN"), QStringLiteral("PORT"), kDefaultPort);
+        QString werr;
+        if (!ini.UpdateFile(&werr))
+            Log(QStringLiteral("!! hts.ini 저장 실패: ") + werr);
+    }
+    TConfig cfg;
+    QString err;
+    if (!LoadConfig(Ctx.FIniPath, cfg, err, Ctx.FExeDir + QStringLiteral("Res/")))
+        return {false, err};
+    Ctx.FCfg = cfg;
+    Ctx.FCfgOk = true;
+    if (!QFileInfo::exists(Ctx.FCfg.ResPath + QStringLiteral("t1101.res")))
+        return {false, QStringLiteral("xingAPI 가 설치돼 있지 않거나 Res 폴더를 못 찾았습니다 (") + Ctx.FCfg.ResPath +
+                           QStringLiteral(")")};
+    Ctx.B.FSess->DisconnectServer();
+    // Only the simulated exchange is built in; other hosts cannot be reached.
+    if (!IsSimHost(Ctx.FCfg.Host) || !Ctx.B.FSess->ConnectServer(Ctx.FCfg.Host, Ctx.FCfg.Port))
+        return {false, QStringLiteral("LS 서버에 연결하지 못했습니다 (인터넷 · 방화벽 확인)")};
+    FLoginDone = false;
+    FInTry = true;
+    if (!Ctx.B.FSess->Login(Ctx.FCfg.ID, Ctx.FCfg.PW, Ctx.FCfg.CertPW, Ctx.FCfg.SvrType, false)) {
+        FInTry = false;
+        return {false, QStringLiteral("로그인 요청을 보내지 못했습니다 (공동인증서 확인)")};
+    }
+    SetStatus(QStringLiteral("로그인 중..."), kGrey);
+    Log(QStringLiteral("로그인 요청..."));
+    WaitFor([this] { return FLoginDone; }, 30000);
+    FInTry = false;
+    if (!FLoginDone) {
+        Ctx.B.FSess->DisconnectServer();
+        return {false, QStringLiteral("LS 서버 응답이 없습니다 (30초)")};
+    }
+    if (FLoginCode != QStringLiteral("0000"))
+        return {false, FLoginMsg.trimmed() + QStringLiteral("  [") + FLoginCode + QStringLiteral("]")};
+
+    // The account must belong to this user.
+    QStringList shown;
+    bool found = false;
+    for (int i = 0; i < Ctx.B.FSess->GetAccountListCount(); ++i) {
+        QString digits;
+        for (QChar c : Ctx.B.FSess->GetAccountList(i))
+            if (c.isDigit())
+                digits += c;
+        if (digits.isEmpty())
+            continue;
+        found = found || digits == Ctx.FCfg.Acno;
+        shown << (digits.size() == 11 ? digits.left(9) + QLatin1Char('-') + digits.right(2) : digits);
+    }
+    const QString list = shown.join(QStringLiteral(", "));
+    Log(QStringLiteral("계좌 확인: 입력 %1 · 이 아이디 계좌 %2")
+            .arg(MaskAcct(Ctx.FCfg.Acno), shown.isEmpty() ? QStringLiteral("(목록 없음)") : list));
+    if (!shown.isEmpty() && !found) {
+        Ctx.B.FSess->DisconnectServer();
+        return {false, QStringLiteral("계좌번호가 이 아이디의 계좌가 아닙니다. 이 아이디 계좌: ") + list};
+    }
+
+    // The account check, sent at once: a wrong account password is caught here.
+    FChkDone = false;
+    FChkErr.clear();
+    FChkMsgAt = 0;
+    if (!Ctx.SetQueryRes(Ctx.B.qChk, QStringLiteral("CSPAQ12300"))) {
+        Ctx.B.FSess->DisconnectServer();
+        return {false, QStringLiteral("계좌 확인용 Res 파일(CSPAQ12300.res)이 없습니다 — xingAPI 설치 확인")};
+    }
+    TAccountFacet::FillBalanceInput(Ctx.B.qChk, Ctx.FCfg);
+    if (Ctx.B.qChk->Request(false) < 0) {
+        Ctx.B.FSess->DisconnectServer();
+        return {false, QStringLiteral("계좌 확인 조회를 보내지 못했습니다")};
+    }
+    WaitFor([this] { return FChkDone; }, 10000, [this] { return FChkMsgAt > 0 ? FChkMsgAt + 1500 : 0; });
+    if (!FChkDone) {
+        Ctx.B.FSess->DisconnectServer();
+        if (FChkMsgAt > 0)
+            return {false, QStringLiteral("계좌번호 · 계좌 비밀번호를 확인하세요 — ") + FChkErr};
+        return {false, QStringLiteral("계좌 확인 응답이 없습니다 (10초) — 계좌번호 · 계좌 비밀번호를 확인하세요")};
+    }
+    Log(QStringLiteral("계좌 확인 OK: ") + MaskAcct(Ctx.FCfg.Acno));
+    if (OnLoggedIn)
+        OnLoggedIn(FLoginMsg);
+    return {true, QString()};
+}
+
+void TLoginFacet::OnSessLogin(const QString& code, const QString& msg)
+{
+    FLoginCode = code;
+    FLoginMsg = msg;
+    FLoginDone = true;
+    if (code != QStringLiteral("0000")) {
+        Log(QStringLiteral("!! 로그인 실패 [") + code + QStringLiteral("] ") + msg);
+        SetStatus(QStringLiteral("로그인 실패"), kGrey);
+    }
+}
+
