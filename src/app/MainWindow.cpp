@@ -1,29 +1,28 @@
 #include "app/MainWindow.h"
 
 #include "app/LoginDlg.h"
-#include "app/LogPanel.h"
 #include "app/UiKit.h"
+#include "app/board/BoardFacet.h"
+#include "app/broker/LoginFacet.h"
+#include "app/chart/ChartFacet.h"
+#include "app/core/LogFacet.h"
+#include "app/lists/ListsFacet.h"
+#include "app/market/DailyFacet.h"
+#include "app/market/ProgFacet.h"
+#include "app/market/QuoteFacet.h"
+#include "app/market/StockFacet.h"
+#include "app/market/TickFacet.h"
+#include "app/news/NewsFacet.h"
+#include "app/signals/LumenFacet.h"
+#include "app/signals/SignalFacet.h"
+#include "app/trading/AccountFacet.h"
+#include "app/trading/OrderFacet.h"
+#include "app/trading/PnlFacet.h"
 #include "broker/ReqQueue.h"
 #include "broker/XingApi.h"
 #include "core/AppState.h"
 #include "core/Clock.h"
 #include "core/NumFmt.h"
-#include "core/ServerClock.h"
-#include "core/ServiceHost.h"
-#include "chart/DrawStore.h"
-#include "market/StockSearch.h"
-#include "app/RecentList.h"
-#include "app/SuggestList.h"
-#include "app/market/ProgFacet.h"
-#include "app/core/LogFacet.h"
-#include "app/broker/LoginFacet.h"
-#include "app/market/StockFacet.h"
-#include "app/market/QuoteFacet.h"
-#include "app/trading/OrderFacet.h"
-#include "app/trading/AccountFacet.h"
-#include "app/market/TickFacet.h"
-#include "app/market/DailyFacet.h"
-#include "app/chart/ChartFacet.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -59,28 +58,8 @@ TfrmMain::TfrmMain(const TStartOptions& opt)
     FCtx = std::make_unique<TAppContext>(opt.Clock ? *opt.Clock : SystemClock(),
                                          opt.ExeDir.isEmpty() ? QCoreApplication::applicationDirPath() : opt.ExeDir,
                                          this);
-    Ctx().LogSink = [this](const QString& text) { Log(text); };
-    LogClock = std::make_unique<TLogFacet>(Ctx());
-    Login = std::make_unique<TLoginFacet>(Ctx());
-    Login->OnLoggedIn = [this](const QString& msg) { AfterLogin(msg); };
-    Stock = std::make_unique<TStockFacet>(Ctx());
-    Quote = std::make_unique<TQuoteFacet>(Ctx());
-    Order = std::make_unique<TOrderFacet>(Ctx());
-    Order->Hoga = &Quote->FHoga;
-    Account = std::make_unique<TAccountFacet>(Ctx());
-    Ticks = std::make_unique<TTickFacet>(Ctx());
-    Daily = std::make_unique<TDailyFacet>(Ctx());
-    Ticks->Hoga = &Quote->FHoga;
-    Order->Holds = &Account->FHolds;
-    Order->Miche = &Account->FMiche;
-    Account->Order = Order.get();
-    Account->OnSelectStock = [this](const QString& code) { SelectStock(code); };
-    Order->DialogOwner = this;
-    Ctx().NameSource = [this](const QString& code) { return Stock->NameOf(code); };
-    Stock->OnSelectStock = [this](const QString& code) { SelectStock(code); };
-    Prog = std::make_unique<TProgFacet>(Ctx());
-    // 4. drawings (the chart facet holds the store)
-    Charts = std::make_unique<TChartFacet>(Ctx());
+    // 4. the facets (the chart facet reads the drawings store)
+    CreateFacets();
 
     // 7. controls (logging works from here on); 8. broker objects
     BuildUI();
@@ -97,9 +76,10 @@ TfrmMain::TfrmMain(const TStartOptions& opt)
     qApp->installEventFilter(this);
     FHooked = true;
 
-    // 16./17. timers of the scheduler and of the market-wide panels
-    CreateTimers();
-    FBoardJob = -1;
+    // 16./17. the one-second scheduler
+    FBoardTimer.setInterval(1000);
+    connect(&FBoardTimer, &QTimer::timeout, this, [this] { SecondTick(); });
+    FBoardTimer.start();
 
     // 18. start-up lines
     if (Ctx().FCfgOk)
@@ -140,26 +120,7 @@ TfrmMain::~TfrmMain()
     FCtx->FQ->Clear();  // pending requests are dropped unrun
     // The widgets go while the facets whose data they show still exist.
     qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
-    for (QTimer* t : {&FSigTimer, &FSigQTimer, &FVolTimer, &FBoardTimer, &FHotTimer,
-                      &FSplitTm, &FSigBlink})
-        t->stop();
-}
-
-void TfrmMain::CreateTimers()
-{
-    FSplitTm.setInterval(300);
-    FSigBlink.setInterval(500);
-    FSigTimer.setInterval(5000);
-    FSigTimer.start();
-    FSigQTimer.setInterval(10000);
-    FSigQTimer.start();
-    FVolTimer.setInterval(1500);
-    FVolTimer.start();
-    FHotTimer.setInterval(60000);
-    FHotTimer.start();
-    FBoardTimer.setInterval(1000);
-    connect(&FBoardTimer, &QTimer::timeout, this, [this] { SecondTick(); });
-    FBoardTimer.start();
+    FBoardTimer.stop();
 }
 
 void TfrmMain::Log(const QString& text) { LogClock->Log(text); }
@@ -172,8 +133,7 @@ void TfrmMain::SecondTick()
     Account->SecondTick();
     // Minute-bar retry, at most three times per stock.
     Charts->RetryTick();
-    if (FBoardTick % 10 == 5)
-        FUSDue = true;
+    Board->SecondTick(FBoardTick);
 }
 
 void TfrmMain::showEvent(QShowEvent* e)
@@ -195,7 +155,8 @@ void TfrmMain::FormClose()
         return;
     FClosing = true;
     SaveLayout();
-    for (TXAReal* r : {Ctx().B.rS3, Ctx().B.rK3, Ctx().B.rH1, Ctx().B.rHA, Ctx().B.rSC1, Ctx().B.rSC0, Ctx().B.rSC3, Ctx().B.rNws})
+    const TBrokerObjects& b = Ctx().B;
+    for (TXAReal* r : {b.rS3, b.rK3, b.rH1, b.rHA, b.rSC1, b.rSC0, b.rSC3, b.rNws})
         if (r)
             r->UnadviseRealData();
     if (Ctx().B.FSess)

@@ -1,48 +1,43 @@
 #pragma once
-// The one window of the program. It owns every piece of state for the life
-// of the process; the parts of the program are facets it creates and wires.
-#include "core/Config.h"
-#include "core/IniFile.h"
-#include "market/Quote.h"
-#include "market/Ticks.h"
-#include "market/ProgTrading.h"
-#include "chart/DailyTable.h"
-#include "broker/ResLayout.h"
-#include "market/StockInfo.h"
-#include "trading/AccountData.h"
-#include "news/NewsRow.h"
+// The one window of the program. It owns everything for the life of the
+// process, as a composition: the services (the context), one facet per part
+// of the window, the regions those facets are placed in, the wiring between
+// them, and the sequences that span several parts (changing the stock, the
+// dispatch of the broker's events, the one-second scheduler, start-up and
+// closing). State of a single part lives in its facet, never here.
 #include "app/AppContext.h"
 
 #include <QMainWindow>
-#include <QPointer>
-#include <QHash>
 #include <QTimer>
+#include <QVector>
 #include <functional>
 #include <memory>
-#include <nlohmann/json.hpp>
 
-class QCheckBox;
-class QComboBox;
-class QHeaderView;
-class QLabel;
-class QLineEdit;
-class QPlainTextEdit;
-class QPushButton;
-class QScrollBar;
 class QSplitter;
-class QTableWidget;
+class QWheelEvent;
+class QMouseEvent;
 class TClock;
-class TBrokerBackend;
-class TReqQueue;
+class TFacet;
+class TTabSet;
 class TXAQuery;
 class TXAReal;
-class TXASession;
-struct TLoginResult;
-class TColorButton;
-class TLogPanel;
-class TServerClock;
-class TServiceHost;
-class TTabSet;
+
+class TLogFacet;
+class TLoginFacet;
+class TStockFacet;
+class TQuoteFacet;
+class TOrderFacet;
+class TAccountFacet;
+class TTickFacet;
+class TDailyFacet;
+class TChartFacet;
+class TProgFacet;
+class TNewsFacet;
+class TSignalFacet;
+class TLumenFacet;
+class TBoardFacet;
+class TListsFacet;
+class TPnlFacet;
 
 // How the window is started. The program uses the defaults; tests point the
 // window at a folder of their own, a clock of their own, and may skip login.
@@ -61,97 +56,69 @@ public:
     bool LoginAbandoned() const;
 
     void Log(const QString& text);
-    void SecondTick();
     void LoadLayout();
     void SaveLayout();
     void FormClose();
 
-    // The services every facet reaches; declared first, so it outlives the facets.
+    // ---- the sequences that span parts ----
+    void SelectStock(const QString& code);
+    void AfterLogin(const QString& msg);
+    void SecondTick();
+    void OnQueryData(TXAQuery* q, const QString& tr);
+    void OnQueryMsg(TXAQuery* q, bool sysErr, const QString& code, const QString& msg);
+    void OnRealData(TXAReal* r, const QString& tr);
+    static bool IsSignificant(bool sysErr, const QString& code);
+
+    // ---- services; declared first, so they outlive the facets ----
     std::unique_ptr<TAppContext> FCtx;
     TAppContext& Ctx() const { return *FCtx; }
 
     // ---- facets ----
-    std::unique_ptr<class TLogFacet> LogClock;
-    std::unique_ptr<class TLoginFacet> Login;
-    std::unique_ptr<class TStockFacet> Stock;
-    std::unique_ptr<class TQuoteFacet> Quote;
-    std::unique_ptr<class TOrderFacet> Order;
-    std::unique_ptr<class TAccountFacet> Account;
-    std::unique_ptr<class TTickFacet> Ticks;
-    std::unique_ptr<class TDailyFacet> Daily;
-    std::unique_ptr<class TChartFacet> Charts;
-    std::unique_ptr<class TProgFacet> Prog;
+    std::unique_ptr<TLogFacet> LogClock;
+    std::unique_ptr<TLoginFacet> Login;
+    std::unique_ptr<TStockFacet> Stock;
+    std::unique_ptr<TQuoteFacet> Quote;
+    std::unique_ptr<TOrderFacet> Order;
+    std::unique_ptr<TAccountFacet> Account;
+    std::unique_ptr<TTickFacet> Ticks;
+    std::unique_ptr<TDailyFacet> Daily;
+    std::unique_ptr<TChartFacet> Charts;
+    std::unique_ptr<TProgFacet> Prog;
+    std::unique_ptr<TNewsFacet> News;
+    std::unique_ptr<TSignalFacet> Signals;
+    std::unique_ptr<TLumenFacet> Lumen;
+    std::unique_ptr<TBoardFacet> Board;
+    std::unique_ptr<TListsFacet> Lists;
+    std::unique_ptr<TPnlFacet> Pnl;
 
-    // ---- state (names as the rest of the program uses them) ----
-    bool FFirstRun = false;
+    // ---- the window's own state ----
+    bool FFirstRun = false;    // no saved layout
     bool FIniNotUtf8 = false;  // hts.ini held bytes that are not UTF-8: it is never written back
-    int FBoardTick = 0;
-    int FBoardJob = -1;
-    // Headlines of today (and earlier days the minute chart reaches), the
-    // stock's news list as indexes into them, its selected row, and whether
-    // a news mark stands on the minute chart.
-    QVector<TNewsRow> FNews;
-    QVector<int> FNewsView;
-    int FNewsSel = -1;
-    bool FNewsMarkOn = false;
-    bool FUSDue = false;
+    int FBoardTick = 0;        // seconds counted by the scheduler
+    QTimer FBoardTimer;        // the one-second scheduler
 
-    // ---- broker link ----
-
-
-    static bool IsSignificant(bool sysErr, const QString& code);
-    void OnQueryData(TXAQuery* q, const QString& tr);
-    void OnQueryMsg(TXAQuery* q, bool sysErr, const QString& code, const QString& msg);
-    void OnRealData(TXAReal* r, const QString& tr);
-    void AfterLogin(const QString& msg);
-    void OnPriceData();
-    void OnTradeReal(TXAReal* r);
-
-    // ---- trading ----
-    void SelectStock(const QString& code);
-
-    // ---- timers ----
-    QTimer FSplitTm, FSigBlink,
-        FBoardTimer, FVolTimer, FSigTimer, FSigQTimer, FHotTimer;
-
-    // ---- controls ----
+    // ---- regions ----
     QWidget* pnlTop = nullptr;
-    QComboBox* cbBoard = nullptr;
-
     QSplitter* spMain = nullptr;     // main area over the bottom region
     QWidget* pnlBottom = nullptr;
     QSplitter* spBottom = nullptr;   // news/log | issue area
+    TTabSet* pcLog = nullptr;
     QWidget* pnlIssue = nullptr;
     TTabSet* pcIssue = nullptr;
-    TTabSet* pcLog = nullptr;
-    QLineEdit* edIssue = nullptr;
-
     QSplitter* spLR = nullptr;       // left | right
     QWidget* pnlLeft = nullptr;
     QSplitter* spLeft = nullptr;     // day chart over minute chart
-
     QWidget* pnlRight = nullptr;
     QSplitter* spRight = nullptr;    // order column | ladder column
     QWidget* pnlOrd = nullptr;
     QSplitter* spOrd = nullptr;      // order top / tick area / program trading
     QWidget* pnlOrdTop = nullptr;
     QWidget* pnlTkWrap = nullptr;
-    QSplitter* spTk = nullptr;
+    QSplitter* spTk = nullptr;       // tick tabs over the broker box
     TTabSet* pcTick = nullptr;
-    QWidget* pbBrk = nullptr;
-
     QWidget* pnlLadder = nullptr;
     QSplitter* spLadder = nullptr;   // ladder area over the account tabs
     TTabSet* pcBM = nullptr;
-
-    void OnMinBarClick(const QString& d);
-    QTableWidget *gSig = nullptr,
-                 *gPnl = nullptr;
-    QHeaderView *hcRank = nullptr, *hcLmTop = nullptr, *hcLM = nullptr;
-    QCheckBox* chkSig[5] = {};
-    QCheckBox *chkDtFocus = nullptr, *chkSigSnd = nullptr, *chkBuyLiq = nullptr, *chkLmChg = nullptr;
-    QComboBox* cbLmTopKind = nullptr;
-
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -159,20 +126,33 @@ protected:
     bool eventFilter(QObject* obj, QEvent* e) override;
 
 private:
+    // A route of the broker's answers: a query object (none: any) and a
+    // transaction (empty: any), tried in order.
+    struct TRoute {
+        TXAQuery* TBrokerObjects::*Query = nullptr;
+        QString Tr;
+        std::function<void(TXAQuery*)> Data;
+    };
+
+    void CreateFacets();
+    void Wire();
     void BuildUI();
     void BuildTop();
     void BuildBottom();
     void BuildLeft();
     void BuildRight();
-    void BuildOrderColumn(QWidget* parent);
-    void BuildLadderColumn(QWidget* parent);
-    void BuildTickPages();
-    void BuildAccountPages();
+    void BuildOrderColumn();
+    void BuildLadderColumn();
     void CreateBrokerObjects();
-    void CreateTimers();
+    void BuildRoutes();
+    void OnMasterData();
+    void OnPriceData();
+    void OnDayData();
+    void OnTradeReal(TXAReal* r);
+    void OnBookReal(TXAReal* r);
     void LinkBottomHeights(QSplitter* from);
-    bool MouseWheelHandler(QObject* obj, class QWheelEvent* e);
-    void AppMessage(QObject* obj, class QMouseEvent* e);
+    bool MouseWheelHandler(QObject* obj, QWheelEvent* e);
+    void AppMessage(QObject* obj, QMouseEvent* e);
     void SetPaneSize(QSplitter* s, int index, int size, int restIndex);
     int PaneSize(const QSplitter* s, int index) const;
     void ApplyPendingPanes();
@@ -181,9 +161,10 @@ private:
         QSplitter* Splitter;
         int Index, Size, RestIndex;
     };
+    QVector<TRoute> FRoutes;
+    QVector<TFacet*> Facets;  // every facet, for their layout keys
     QVector<TPendingPane> FPendingPanes;
     bool FShownOnce = false;
-
     bool FClosing = false;
     bool FLinking = false;
     bool FHooked = false;

@@ -1,30 +1,17 @@
 // Saving the window's layout and the user's choices to hts.ini at close, and
 // applying them at start-up. Keys this window does not know survive a save.
 #include "app/MainWindow.h"
-#include "app/trading/OrderFacet.h"
+#include "app/Facet.h"
 #include "app/UiKit.h"
-#include "app/market/StockFacet.h"
-#include "app/chart/ChartFacet.h"
-#include "chart/CandleChart.h"
+#include "core/IniFile.h"
 
-#include <QCheckBox>
-#include <QComboBox>
 #include <QFileInfo>
-#include <QHeaderView>
-#include <QLabel>
 #include <QLayout>
-#include <QLineEdit>
-#include <QRadioButton>
-
-#include "chart/CandleChart.h"
 #include <QSplitter>
 
 namespace {
 const QString L = QStringLiteral("LAYOUT");
 const QString U = QStringLiteral("UI");
-
-
-
 }
 
 // A pane of a splitter gets `size`; the splitter's "rest" pane absorbs the
@@ -77,27 +64,6 @@ void TfrmMain::ApplyPendingPanes()
     }
 }
 
-namespace {
-QList<int> IntList(const QString& text)
-{
-    QList<int> out;
-    for (const QString& part : text.split(QLatin1Char(','))) {
-        bool ok = false;
-        int v = part.trimmed().toInt(&ok);
-        out << (ok ? v : 0);
-    }
-    return out;
-}
-
-QString IntText(const QList<int>& v)
-{
-    QStringList s;
-    for (int x : v)
-        s << QString::number(x);
-    return s.join(QLatin1Char(','));
-}
-}
-
 void TfrmMain::LoadLayout()
 {
     if (!QFileInfo::exists(Ctx().FIniPath)) {
@@ -125,41 +91,27 @@ void TfrmMain::LoadLayout()
     SetPaneSize(spOrd, 0, qMax(Scaled(158), ini.ReadInteger(L, QStringLiteral("ORDH3"), PaneSize(spOrd, 0))), 1);
     SetPaneSize(spMain, 1, ini.ReadInteger(L, QStringLiteral("NEWSH"), PaneSize(spMain, 1)), 0);
     SetPaneSize(spBottom, 1, ini.ReadInteger(L, QStringLiteral("ISSUEW"), PaneSize(spBottom, 1)), 0);
-    edIssue->setText(ini.ReadString(U, QStringLiteral("ISSUEKW"), edIssue->text()));
-    Stock->LoadLayout(ini);
-    const int issueTab = ini.ReadInteger(U, QStringLiteral("ISSUETAB"), 0);
-    pcIssue->setCurrentIndex(issueTab >= 1 && issueTab <= 4 ? issueTab : 0);
-    if (ini.ReadBool(L, QStringLiteral("MAX"), false))
-        setWindowState(windowState() | Qt::WindowMaximized);
-    Order->LoadLayout(ini);
-    for (int i = 0; i < 5; ++i)
-        chkSig[i]->setChecked(ini.ReadBool(U, QStringLiteral("SIG%1").arg(i + 1), true));
-    chkDtFocus->setChecked(ini.ReadBool(U, QStringLiteral("DTFOCUS"), true));
-    chkSigSnd->setChecked(ini.ReadBool(U, QStringLiteral("SIGSND"), true));
-    chkBuyLiq->setChecked(ini.ReadBool(U, QStringLiteral("BUYLIQ"), true));
-    chkLmChg->setChecked(ini.ReadBool(U, QStringLiteral("LMCHG"), true));
-    ApplyHeaderWidths(hcRank, IntList(ini.ReadString(L, QStringLiteral("RANKW"), QString())));
-    ApplyHeaderWidths(hcLM, IntList(ini.ReadString(L, QStringLiteral("LMW"), QString())));
-    ApplyHeaderWidths(hcLmTop, IntList(ini.ReadString(L, QStringLiteral("LMTOPW"), QString())));
-    cbLmTopKind->setCurrentIndex(qBound(0, ini.ReadInteger(U, QStringLiteral("LMTOPKIND"), 0), 3));
     const int brkH = ini.ReadInteger(L, QStringLiteral("BRKH"), 0);
     if (brkH > 0)
         SetPaneSize(spTk, 1, brkH, 0);
-    cbBoard->setCurrentIndex(qBound(0, ini.ReadInteger(U, QStringLiteral("BOARD"), 0), 6));
+    if (ini.ReadBool(L, QStringLiteral("MAX"), false))
+        setWindowState(windowState() | Qt::WindowMaximized);
+    const int issueTab = ini.ReadInteger(U, QStringLiteral("ISSUETAB"), 0);
+    pcIssue->setCurrentIndex(issueTab >= 1 && issueTab <= 4 ? issueTab : 0);
     const int bm = ini.ReadInteger(U, QStringLiteral("BMTAB"), 0);
     if (bm >= 0 && bm < pcBM->count())
         pcBM->setCurrentIndex(bm);
     const int lg = ini.ReadInteger(U, QStringLiteral("LOGTAB"), 0);
     if (lg >= 0 && lg < pcLog->count())
         pcLog->setCurrentIndex(lg);
-    Charts->LoadLayout(ini);
+    for (TFacet* f : Facets)
+        f->LoadLayout(ini);
 }
 
 void TfrmMain::SaveLayout()
 {
     TIniFile ini(Ctx().FIniPath);
     ini.WriteBool(L, QStringLiteral("MAX"), isMaximized());
-    Charts->SaveLayout(ini);
     if (!isMaximized() && !isMinimized()) {
         const QRect g = geometry();
         ini.WriteInteger(L, QStringLiteral("X"), g.x());
@@ -174,25 +126,13 @@ void TfrmMain::SaveLayout()
     ini.WriteInteger(L, QStringLiteral("ORDH3"), PaneSize(spOrd, 0));
     ini.WriteInteger(L, QStringLiteral("NEWSH"), PaneSize(spMain, 1));
     ini.WriteInteger(L, QStringLiteral("ISSUEW"), PaneSize(spBottom, 1));
-    ini.WriteString(U, QStringLiteral("ISSUEKW"), edIssue->text());
-    ini.WriteBool(U, QStringLiteral("BUYLIQ"), chkBuyLiq->isChecked());
-    ini.WriteBool(U, QStringLiteral("LMCHG"), chkLmChg->isChecked());
-    ini.WriteString(L, QStringLiteral("RANKW"), IntText(HeaderWidths(hcRank)));
-    ini.WriteString(L, QStringLiteral("LMW"), IntText(HeaderWidths(hcLM)));
-    ini.WriteString(L, QStringLiteral("LMTOPW"), IntText(HeaderWidths(hcLmTop)));
-    ini.WriteInteger(U, QStringLiteral("LMTOPKIND"), cbLmTopKind->currentIndex());
     ini.WriteInteger(L, QStringLiteral("BRKH"), PaneSize(spTk, 1));
-    Stock->SaveLayout(ini);
     ini.WriteInteger(U, QStringLiteral("ISSUETAB"), pcIssue->currentIndex());
+    ini.WriteInteger(U, QStringLiteral("BMTAB"), pcBM->currentIndex());
+    ini.WriteInteger(U, QStringLiteral("LOGTAB"), pcLog->currentIndex());
     if (!Ctx().FCode.isEmpty())
         ini.WriteString(U, QStringLiteral("LASTCODE"), Ctx().FCode);
-    Order->SaveLayout(ini);
-    for (int i = 0; i < 5; ++i)
-        ini.WriteBool(U, QStringLiteral("SIG%1").arg(i + 1), chkSig[i]->isChecked());
-    ini.WriteBool(U, QStringLiteral("DTFOCUS"), chkDtFocus->isChecked());
-    ini.WriteBool(U, QStringLiteral("SIGSND"), chkSigSnd->isChecked());
-    ini.WriteInteger(U, QStringLiteral("BMTAB"), pcBM->currentIndex());
-    ini.WriteInteger(U, QStringLiteral("BOARD"), cbBoard->currentIndex());
-    ini.WriteInteger(U, QStringLiteral("LOGTAB"), pcLog->currentIndex());
+    for (TFacet* f : Facets)
+        f->SaveLayout(ini);
     ini.UpdateFile();
 }

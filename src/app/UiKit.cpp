@@ -1,4 +1,8 @@
 #include "app/UiKit.h"
+
+#include <QCheckBox>
+#include <QPushButton>
+#include <QVBoxLayout>
 #include "core/Fonts.h"
 
 #include <QFontMetrics>
@@ -307,4 +311,59 @@ QLabel* MakeLabel(QWidget* parent, int left, int top, const QString& text, const
     l->adjustSize();
     l->move(Scaled(left), Scaled(top));
     return l;
+}
+
+QVBoxLayout* VBox(QWidget* w)
+{
+    auto* l = new QVBoxLayout(w);
+    l->setContentsMargins(0, 0, 0, 0);
+    l->setSpacing(0);
+    return l;
+}
+
+QWidget* MakeStrip(QWidget* parent, int height, const QColor& bg)
+{
+    QWidget* s = MakePanel(parent, bg);
+    s->setFixedHeight(Scaled(height));
+    return s;
+}
+
+QCheckBox* MakeCheck(QWidget* parent, int left, int top, const QString& text, const QColor& color, bool bold)
+{
+    auto* c = new QCheckBox(text, parent);
+    c->setFont(AppFont(9, bold));
+    QPalette p = c->palette();
+    p.setColor(QPalette::WindowText, color);
+    c->setPalette(p);
+    c->setChecked(true);
+    c->adjustSize();
+    c->move(Scaled(left), Scaled(top));
+    return c;
+}
+
+QPushButton* MakeButton(QWidget* parent, const QString& caption)
+{
+    auto* b = new QPushButton(caption, parent);
+    b->setFont(AppFont(9));
+    b->setFocusPolicy(Qt::NoFocus);
+    return b;
+}
+
+QList<int> IntListOf(const QString& text)
+{
+    QList<int> out;
+    for (const QString& part : text.split(QLatin1Char(','))) {
+        bool ok = false;
+        const int v = part.trimmed().toInt(&ok);
+        out << (ok ? v : 0);
+    }
+    return out;
+}
+
+QString IntListText(const QList<int>& v)
+{
+    QStringList s;
+    for (int x : v)
+        s << QString::number(x);
+    return s.join(QLatin1Char(','));
 }

@@ -78,6 +78,9 @@ QHeaderView* MakeHeader(QWidget* parent, const QVector<TColumn>& cols);
 QList<int> HeaderWidths(const QHeaderView* h);
 // Each value above 0 is applied to the section of the same position.
 void ApplyHeaderWidths(QHeaderView* h, const QList<int>& widths);
+// "80,0,120" and back (a part that is not a number reads as 0).
+QList<int> IntListOf(const QString& text);
+QString IntListText(const QList<int>& v);
 
 // A splitter with the window's look: 5 px handle in (208,208,208), the
 // resize shown as a line while dragging (the window keeps its regions at
@@ -103,3 +106,13 @@ void OnResize(QWidget* w, std::function<void()> fn);
 void Place(QWidget* w, int left, int top, int width = -1, int height = -1);
 QLabel* MakeLabel(QWidget* parent, int left, int top, const QString& text,
                   const QColor& color = Colors::Flat, bool bold = false);
+
+// A vertical layout without margins or spacing on `w`.
+class QVBoxLayout* VBox(QWidget* w);
+// A strip of Scaled(height) over a page or a panel.
+QWidget* MakeStrip(QWidget* parent, int height, const QColor& bg = Colors::Strip);
+// A checked check box at design coordinates.
+class QCheckBox* MakeCheck(QWidget* parent, int left, int top, const QString& text,
+                           const QColor& color = Colors::Flat, bool bold = false);
+// A push button in the window font that never takes the keyboard focus.
+class QPushButton* MakeButton(QWidget* parent, const QString& caption);

@@ -2,6 +2,11 @@
 // caption rules, and saving/applying the layout through hts.ini.
 #include "app/LogPanel.h"
 #include "app/MainWindow.h"
+#include "app/news/NewsFacet.h"
+#include "app/lists/ListsFacet.h"
+#include "app/signals/SignalFacet.h"
+#include "app/board/BoardFacet.h"
+#include "app/trading/PnlFacet.h"
 #include "app/broker/LoginFacet.h"
 #include "app/chart/ChartFacet.h"
 #include "app/market/TickFacet.h"
@@ -91,10 +96,10 @@ TEST(MainWindow, RegionsTabsAndGridsAsBuilt)
     EXPECT_EQ(Captions(w.pcBM), QStringList({"  잔고  ", "  미체결  ", "  포착  ", "  당일손익  "}));
     EXPECT_EQ(GridCaptions(w.Account->gMiche), QStringList({"종목", "구분", "가격", "잔량", "주문번호"}));
     EXPECT_EQ(GridCaptions(w.Account->gBal).size(), 7);
-    EXPECT_EQ(GridCaptions(w.gPnl).size(), 8);
+    EXPECT_EQ(GridCaptions(w.Pnl->gPnl).size(), 8);
     EXPECT_EQ(w.Ticks->gTick->model()->rowCount(), 1);  // a grid starts with one empty data row
     EXPECT_EQ(w.Login->lbStatus->text(), QStringLiteral("로그인 전"));
-    EXPECT_EQ(w.cbBoard->count(), 7);
+    EXPECT_EQ(w.Board->cbBoard->count(), 7);
     EXPECT_EQ(w.Charts->cbMinPer->count(), 6);
     // No hts.ini: a first run, with the configuration error as the first line.
     EXPECT_TRUE(w.FFirstRun);
@@ -191,13 +196,13 @@ TEST(Layout, AppliedFromHtsIni)
     EXPECT_EQ(w.Charts->chDay->Model().Title(), QStringLiteral("월봉"));
     EXPECT_EQ(w.pcBM->currentIndex(), 0);       // out of range: ignored
     EXPECT_EQ(w.pcLog->currentIndex(), 1);
-    EXPECT_FALSE(w.chkSig[1]->isChecked());
-    EXPECT_TRUE(w.chkSig[0]->isChecked());
+    EXPECT_FALSE(w.Signals->chkSig[1]->isChecked());
+    EXPECT_TRUE(w.Signals->chkSig[0]->isChecked());
     EXPECT_EQ(w.Order->edFee->text(), QStringLiteral("0.25"));
-    EXPECT_EQ(w.cbBoard->currentIndex(), 0);
-    EXPECT_EQ(w.hcRank->sectionSize(0), 80);
-    EXPECT_EQ(w.hcRank->sectionSize(1), Scaled(138));
-    EXPECT_EQ(w.hcRank->sectionSize(2), 120);
+    EXPECT_EQ(w.Board->cbBoard->currentIndex(), 0);
+    EXPECT_EQ(w.Lists->hcRank->sectionSize(0), 80);
+    EXPECT_EQ(w.Lists->hcRank->sectionSize(1), Scaled(138));
+    EXPECT_EQ(w.Lists->hcRank->sectionSize(2), 120);
     EXPECT_EQ(w.Charts->chDay->Model().UserBarW(), 12);
     EXPECT_EQ(w.Charts->chMin->Model().UserBarW(), 0);  // beyond the wheel's range: automatic
 }
@@ -306,16 +311,16 @@ TEST(MainWindow, MinuteBarClickMarksItsHeadline)
     Fixture f;
     TfrmMain& w = f.Open();
     w.pcLog->setCurrentIndex(1);
-    w.FNews = {{"20261210", "093020", "k1", "실적 발표", "005930", ""},
+    w.News->FNews = {{"20261210", "093020", "k1", "실적 발표", "005930", ""},
                {"20261210", "094500", "k2", "공급계약", "005930", ""}};
-    w.FNewsView = {1, 0};
+    w.News->FNewsView = {1, 0};
     w.Charts->chMin->Model().OnBarClick("202612100940");  // 09:39–09:40: nothing within reach
-    EXPECT_EQ(w.FNewsSel, -1);
+    EXPECT_EQ(w.News->FNewsSel, -1);
     EXPECT_EQ(w.pcLog->currentIndex(), 1);
     EXPECT_TRUE(w.Charts->chMin->Model().NewsD().isEmpty());
 
     w.Charts->chMin->Model().OnBarClick("202612100933");  // 09:32–09:33 reaches back to 09:29
-    EXPECT_EQ(w.FNewsSel, 0);
+    EXPECT_EQ(w.News->FNewsSel, 0);
     EXPECT_EQ(w.pcLog->currentIndex(), 0);
     EXPECT_EQ(w.Charts->chMin->Model().NewsD(), "202612100931");
     EXPECT_EQ(w.Charts->chMin->Model().NewsLab(), "뉴스 09:30");

@@ -72,19 +72,21 @@ double TChartFacet::OnTrade(const TTradeRec& t)
     return vwap;
 }
 
-void TChartFacet::ResetStock(bool logged)
+void TChartFacet::ResetStock()
 {
     chDay->Model().Clear();
     chMin->Model().Clear();
     chDay->Model().SetExtVwap(0);
     UpdateChartTitles();
-    if (logged) {
-        chMin->Model().SetFills({});
-        chDay->Model().SetPrevClose(0);
-        chMin->Model().SetPrevClose(0);
-        FMinTries = 0;
-        FMinRetryAt = 0;
-    }
+}
+
+void TChartFacet::ResetLoggedIn()
+{
+    chMin->Model().SetFills({});
+    chDay->Model().SetPrevClose(0);
+    chMin->Model().SetPrevClose(0);
+    FMinTries = 0;
+    FMinRetryAt = 0;
 }
 
 void TChartFacet::OnMinMessage(const QString& code, const QString& msg)
@@ -146,16 +148,6 @@ void TChartFacet::SaveLayout(TIniFile& ini) const
     ini.WriteInteger(U, QStringLiteral("MINPER"), cbMinPer->currentIndex());
 }
 
-namespace {
-QPushButton* MakeChartButton(QWidget* parent, const QString& caption)
-{
-    auto* b = new QPushButton(caption, parent);
-    b->setFont(AppFont(9));
-    b->setFocusPolicy(Qt::NoFocus);
-    return b;
-}
-}
-
 TCandleChart* TChartFacet::BuildChart(const QString& title, bool minute)
 {
     auto* ch = new TCandleChart;
@@ -164,7 +156,7 @@ TCandleChart* TChartFacet::BuildChart(const QString& title, bool minute)
     ch->SetChartFont(AppFont(9));
     ch->Model().SetTitle(title);
     ch->Model().SetIsMinute(minute);
-    auto* draw = MakeChartButton(ch, QStringLiteral("그리기 ▾"));
+    auto* draw = MakeButton(ch, QStringLiteral("그리기 ▾"));
     connect(draw, &QPushButton::clicked, this, [ch, draw] { TCandleChart::PopDrawMenu(ch, draw); });
     if (!minute) {
         btnDayDraw = draw;
@@ -184,8 +176,8 @@ TCandleChart* TChartFacet::BuildChart(const QString& title, bool minute)
     cbMinPer->setFont(AppFont(9));
     cbMinPer->addItems({QStringLiteral("1분"), QStringLiteral("2분"), QStringLiteral("3분"), QStringLiteral("5분"),
                         QStringLiteral("10분"), QStringLiteral("30분")});
-    btnMinDay = MakeChartButton(ch, QStringLiteral("하루"));
-    btnMinMore = MakeChartButton(ch, QStringLiteral("◀ 더보기"));
+    btnMinDay = MakeButton(ch, QStringLiteral("하루"));
+    btnMinMore = MakeButton(ch, QStringLiteral("◀ 더보기"));
     OnResize(ch, [ch, this] {
         // From the right edge leftwards, all as high as the selector.
         const int h = cbMinPer->sizeHint().height();

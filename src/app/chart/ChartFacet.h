@@ -57,8 +57,10 @@ public:
     void OnMinMessage(const QString& code, const QString& msg);
     // A trade of the current stock on both charts; returns today's VWAP.
     double OnTrade(const TTradeRec& t);
-    // A new current stock: both charts empty, no retries pending.
-    void ResetStock(bool logged);
+    // A new current stock: both charts empty, titles with its name.
+    void ResetStock();
+    // ... and once logged in: no fill marks, no previous close, no retries pending.
+    void ResetLoggedIn();
     // Once a second: the "more" button comes back when it may.
     void MoreButtonTick();
     // Once a second: a failed minute load is fetched again (three times per stock).

@@ -16,11 +16,8 @@ TDailyFacet::TDailyFacet(TAppContext& ctx, QObject* parent) : TFacet(ctx, parent
 void TDailyFacet::BuildDailyPage(TTabSet* tabs)
 {
     QWidget* daily = tabs->AddPage(QStringLiteral("  일별  "));
-    auto* v = new QVBoxLayout(daily);
-    v->setContentsMargins(0, 0, 0, 0);
-    v->setSpacing(0);
-    QWidget* s = MakePanel(daily, Colors::Strip);
-    s->setFixedHeight(Scaled(26));
+    auto* v = VBox(daily);
+    QWidget* s = MakeStrip(daily, 26);
     lbDailyAvg = MakeLabel(s, 6, 5, QString(), QColor(0, 0x40, 0x80), true);
     v->addWidget(s);
     gDaily = new QTableView(daily);

@@ -23,11 +23,8 @@ TProgFacet::TProgFacet(TAppContext& ctx, QObject* parent) : TFacet(ctx, parent)
 QWidget* TProgFacet::Build()
 {
     pnlProg = MakePanel(nullptr);
-    auto* pv = new QVBoxLayout(pnlProg);
-    pv->setContentsMargins(0, 0, 0, 0);
-    pv->setSpacing(0);
-    QWidget* ph = MakePanel(pnlProg, Colors::Strip);
-    ph->setFixedHeight(Scaled(26));
+    auto* pv = VBox(pnlProg);
+    QWidget* ph = MakeStrip(pnlProg, 26);
     MakeLabel(ph, 6, 5, QStringLiteral("종목별 프로그램매매  (KRX+NXT 통합 · 수량)"), Colors::Flat, true);
     pv->addWidget(ph);
     gProg = MakeGrid(pnlProg, {{QStringLiteral("시간"), 66}, {QStringLiteral("현재가"), 70}, {QStringLiteral("대비"), 62},

@@ -35,8 +35,7 @@ void TStockFacet::BuildCodeBox(QWidget* strip, QWidget* window)
     edCode->setFont(AppFont(9));
     edCode->setPlaceholderText(QStringLiteral("코드 · 종목명 · 초성(ㅅㅅㅈㅈ)"));
     Place(edCode, 40, 4, 150, 24);
-    btnRecent = new QPushButton(QStringLiteral("▼"), strip);
-    btnRecent->setFont(AppFont(9));
+    btnRecent = MakeButton(strip, QStringLiteral("▼"));
     Place(btnRecent, 191, 4, 24, 24);
     lbSug = new TSugList(window);
     lbSug->hide();

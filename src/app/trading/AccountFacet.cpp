@@ -36,20 +36,6 @@ void SetRows(QTableWidget* g, int n)
             SetCell(g, 0, c, QString());
 }
 
-QVBoxLayout* VBox(QWidget* w)
-{
-    auto* l = new QVBoxLayout(w);
-    l->setContentsMargins(0, 0, 0, 0);
-    l->setSpacing(0);
-    return l;
-}
-
-QWidget* Strip(QWidget* parent, int height, const QColor& bg)
-{
-    QWidget* s = MakePanel(parent, bg);
-    s->setFixedHeight(Scaled(height));
-    return s;
-}
 }
 
 TAccountFacet::TAccountFacet(TAppContext& ctx, QObject* parent) : TFacet(ctx, parent)
@@ -84,11 +70,9 @@ void TAccountFacet::BuildPages(TTabSet* tabs)
     QWidget* bal = tabs->AddPage(QStringLiteral("  잔고  "));
     {
         auto* v = VBox(bal);
-        QWidget* s = Strip(bal, 30, QColor(248, 248, 248));
+        QWidget* s = MakeStrip(bal, 30, QColor(248, 248, 248));
         MakeLabel(s, 6, 8, QStringLiteral("클릭 = 종목 열기"));
-        btnBal = new QPushButton(QStringLiteral("새로고침"), s);
-        btnBal->setFont(AppFont(9));
-        btnBal->setFocusPolicy(Qt::NoFocus);
+        btnBal = MakeButton(s, QStringLiteral("새로고침"));
         Place(btnBal, 120, 3, 80, 24);
         v->addWidget(s);
         gBal = MakeGrid(bal, {{QStringLiteral("코드"), 64}, {QStringLiteral("종목명"), 130}, {QStringLiteral("수량"), 64},
@@ -99,7 +83,7 @@ void TAccountFacet::BuildPages(TTabSet* tabs)
     QWidget* miche = tabs->AddPage(QStringLiteral("  미체결  "));
     {
         auto* v = VBox(miche);
-        QWidget* s = Strip(miche, 30, QColor(248, 248, 248));
+        QWidget* s = MakeStrip(miche, 30, QColor(248, 248, 248));
         MakeLabel(s, 6, 8, QStringLiteral("클릭 = 종목 열기 · 더블클릭 = 그 주문 취소"));
         v->addWidget(s);
         gMiche = MakeGrid(miche, {{QStringLiteral("종목"), 130}, {QStringLiteral("구분"), 56}, {QStringLiteral("가격"), 90},

@@ -41,9 +41,7 @@ TOrderFacet::TOrderFacet(TAppContext& ctx, QObject* parent) : TFacet(ctx, parent
 
 void TOrderFacet::BuildLadder(QWidget* strip, QWidget* area, QVBoxLayout* v)
 {
-    btnCenter = new QPushButton(QStringLiteral("현재가 가운데로 (C)"), strip);
-    btnCenter->setFont(AppFont(9));
-    btnCenter->setFocusPolicy(Qt::NoFocus);
+    btnCenter = MakeButton(strip, QStringLiteral("현재가 가운데로 (C)"));
     Place(btnCenter, 222, 3, 150, 26);
     MakeLabel(strip, 384, 8, QStringLiteral("수수료·세금(왕복)"));
     edFee = new QLineEdit(QStringLiteral("0.3"), strip);
