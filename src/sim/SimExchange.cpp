@@ -1,4 +1,6 @@
 #include "sim/SimExchange.h"
+
+#include <algorithm>
 #include "sim/SimAnswers.h"
 #include "sim/SimQuery.h"
 #include "sim/SimReal.h"
@@ -82,6 +84,9 @@ TSimExchange::TSimExchange(const TSimConfig& cfg, TClock& clock, QObject* parent
     FAnswers = std::make_unique<TSimAnswers>(*FEngine, *FAccount, *FTrading, FCfg, FClock);
 
     connect(&FPump, &QTimer::timeout, this, &TSimExchange::Pump);
+    FDueTimer.setSingleShot(true);
+    FDueTimer.setTimerType(Qt::PreciseTimer);
+    connect(&FDueTimer, &QTimer::timeout, this, [this] { DeliverDue(); });
     if (FCfg.PumpMs > 0)
         FPump.start(FCfg.PumpMs);
 }
@@ -187,36 +192,66 @@ int TSimExchange::Submit(TSimQuery* q, const QString& tr, const TResLayout& layo
     if (faulty && fault.Kind == TFaultKind::Drop)
         return id;
 
-    QPointer<TSimExchange> self(this);
-    QTimer::singleShot(FCfg.AnswerDelayMs, q, [self, q, id, tr, layout, in, faulty, fault]() {
-        if (!self)
+    QPointer<TSimQuery> query(q);
+    auto answer = [this, query, id, tr, layout, in, faulty, fault]() {
+        if (!query)
             return;
+        QPointer<TSimExchange> self(this);
         TSimReply reply;
         std::deque<TSimRealRecord> events;
         if (faulty && fault.Kind == TFaultKind::Message) {
             reply.Before.append(fault.Msg);
             if (fault.ThenData) {
-                TSimReply data = self->AnswerHeld(tr, layout, in, &events);
+                TSimReply data = AnswerHeld(tr, layout, in, &events);
                 reply.HasData = data.HasData;
                 reply.Blocks = std::move(data.Blocks);
                 reply.Compressed = std::move(data.Compressed);
                 reply.After = std::move(data.After);
             }
         } else {
-            reply = self->AnswerHeld(tr, layout, in, &events);
+            reply = AnswerHeld(tr, layout, in, &events);
         }
         // Real-time records caused by bringing a stock up to the clock come
         // before the answer that shows their result; the order's own events
         // after it.
-        self->Flush();
-        q->Deliver(tr, reply, id);
+        Flush();
+        query->Deliver(tr, reply, id);
         if (!self)
             return;
         for (TSimRealRecord& rec : events)
-            self->FQueue.push_back(std::move(rec));
-        self->Flush();
-    });
+            FQueue.push_back(std::move(rec));
+        Flush();
+    };
+    // Answers wait their delay on the exchange's clock, in the order they
+    // fall due (the order asked when the delay is the same).
+    TDueAnswer due{FClock.TickMs() + FCfg.AnswerDelayMs, std::move(answer)};
+    auto at = std::upper_bound(FDue.begin(), FDue.end(), due.Due,
+                               [](qint64 d, const TDueAnswer& a) { return d < a.Due; });
+    FDue.insert(at, std::move(due));
+    ScheduleDue();
     return id;
+}
+
+void TSimExchange::ScheduleDue()
+{
+    if (FDue.empty())
+        return;
+    FDueTimer.start(int(std::clamp<qint64>(FDue.front().Due - FClock.TickMs(), 0, 60000)));
+}
+
+int TSimExchange::DeliverDue()
+{
+    int n = 0;
+    QPointer<TSimExchange> self(this);
+    while (self && !FDue.empty() && FDue.front().Due <= FClock.TickMs()) {
+        std::function<void()> run = std::move(FDue.front().Run);
+        FDue.pop_front();
+        run();
+        ++n;
+    }
+    if (self)
+        ScheduleDue();
+    return n;
 }
 
 TSimReply TSimExchange::Answer(const QString& tr, const TResLayout& layout, const TSimInputs& in)

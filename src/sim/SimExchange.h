@@ -4,8 +4,10 @@
 // query and feed objects (SimSession.h, SimQuery.h, SimReal.h) are thin
 // adapters of the broker contract on top of it.
 //
-// Every event reaches the objects through the event loop: answers and the
-// login result are sent by single-shot timers (AnswerDelayMs), real-time
+// Every event reaches the objects through the event loop: answers wait
+// AnswerDelayMs on the exchange's clock (a test clock moves them exactly;
+// DeliverDue hands over what has fallen due), the login result is sent by a
+// single-shot timer, real-time
 // records are queued by the market and delivered by the pump timer (or by
 // Pump()/Flush()), one ReceiveRealData per record and subscriber.
 //
@@ -31,6 +33,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <deque>
+#include <functional>
 #include <memory>
 
 class TSimQuery;
@@ -90,6 +93,8 @@ public:
                               bool thenData = false, bool systemError = false);
     void DropNextAnswer(const QString& tr = {});
     void SetAnswerDelayMs(int ms) { FCfg.AnswerDelayMs = qMax(0, ms); }
+    // Delivers the answers whose delay has passed on the clock; returns how many.
+    int DeliverDue();
     void SetConnectFails(bool on) { FConnectFails = on; }
     void SetLoginSilent(bool on) { FLoginSilent = on; }
     bool LoginSilent() const { return FLoginSilent; }
@@ -113,6 +118,7 @@ private:
     const TSimDayInfo& DayInfoOf(const QString& code);
     void CheckDate();
     int TakeFault(const QString& tr, TFault* out);
+    void ScheduleDue();
     void ScheduleFlush();
 
     TSimConfig FCfg;
@@ -124,6 +130,12 @@ private:
     std::deque<TSimRealRecord>* FHeld = nullptr;   // where order events go while answering
     QStringList FProblems;
     QTimer FPump;
+    struct TDueAnswer {
+        qint64 Due;                // clock tick when it goes out
+        std::function<void()> Run;
+    };
+    std::deque<TDueAnswer> FDue;   // ordered by Due
+    QTimer FDueTimer;
 
     bool FConnected = false, FLoggedIn = false;
     bool FConnectFails = false, FLoginSilent = false;
