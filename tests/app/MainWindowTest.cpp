@@ -1,23 +1,24 @@
 // The window built without the login step: regions, captions, the log
 // caption rules, and saving/applying the layout through hts.ini.
-#include "app/LogPanel.h"
 #include "app/MainWindow.h"
-#include "app/news/NewsFacet.h"
-#include "app/lists/ListsFacet.h"
-#include "app/signals/SignalFacet.h"
+#include "app/LogPanel.h"
+#include "app/UiKit.h"
 #include "app/board/BoardFacet.h"
-#include "app/trading/PnlFacet.h"
 #include "app/broker/LoginFacet.h"
 #include "app/chart/ChartFacet.h"
+#include "app/core/LogFacet.h"
+#include "app/lists/ListsFacet.h"
 #include "app/market/TickFacet.h"
+#include "app/news/NewsFacet.h"
+#include "app/signals/SignalFacet.h"
 #include "app/trading/AccountFacet.h"
 #include "app/trading/OrderFacet.h"
-#include "app/core/LogFacet.h"
-#include "app/UiKit.h"
+#include "app/trading/PnlFacet.h"
 #include "chart/CandleChart.h"
 #include "chart/DrawStore.h"
 #include "core/Clock.h"
 #include "core/IniFile.h"
+#include "market/Quote.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -343,11 +344,57 @@ TEST(MainWindow, RegroupedMinuteBarsCountEachMinuteOnce)
     EXPECT_EQ(ch.Bars().last().V, 20);
     w.Charts->ShowMinBars(true);  // another page arrives
     EXPECT_EQ(ch.Bars().last().V, 20);
-    w.Charts->chMin->Model().Tick(today, "090830", 102, 0, 0, 0, 0, 5);  // a live trade in the same five minutes
+    w.Charts->OnTrade(TTradeRec{"090830", 102, 0, 0, 0, 0, 5, '+'});  // a live trade in the same five minutes
     EXPECT_EQ(ch.Bars().last().V, 25);
     w.Charts->ShowMinBars(false);
     EXPECT_EQ(ch.Bars().last().V, 25);
     EXPECT_EQ(ch.Bars().last().C, 102);
     EXPECT_EQ(ch.Count(), 2);
     EXPECT_EQ(ch.Bars().first().V, 50);
+}
+
+// A chart's drawings change together with the key they are saved under: an
+// edit right after a change of stock or period never lands on another key.
+TEST(MainWindow, DrawingsSwapWithTheirKey)
+{
+    Fixture f;
+    TfrmMain& w = f.Open();
+    TChartFacet& c = *w.Charts;
+    w.SelectStock("005930");
+    c.DayChart().AddDraw(TDrawObj{QChar('H'), QString(), QString(), 70000, 0});
+    c.MinChart().AddDraw(TDrawObj{QChar('H'), QString(), QString(), 70100, 0});
+    const TDrawStore& store = *c.FDrawStore;
+    ASSERT_EQ(store.Draws("005930|D").size(), 1);
+
+    c.cbDayPer->setCurrentIndex(1);  // weeks
+    c.OnDayPerChange();
+    EXPECT_TRUE(c.DayChart().GetDraws().isEmpty());
+    c.DayChart().UndoDraw();
+    EXPECT_TRUE(store.Draws("005930|W").isEmpty());
+    EXPECT_EQ(store.Draws("005930|D").size(), 1);
+
+    w.SelectStock("000660");
+    EXPECT_TRUE(c.MinChart().GetDraws().isEmpty());
+    c.MinChart().AddDraw(TDrawObj{QChar('H'), QString(), QString(), 185000, 0});
+    EXPECT_EQ(store.Draws("005930|N").size(), 1);
+    EXPECT_DOUBLE_EQ(store.Draws("005930|N")[0].P1, 70100);
+    EXPECT_EQ(store.Draws("000660|N").size(), 1);
+
+    // Back to the first stock and to day bars: its own drawings come back.
+    w.SelectStock("005930");
+    c.cbDayPer->setCurrentIndex(0);
+    c.OnDayPerChange();
+    ASSERT_EQ(c.DayChart().GetDraws().size(), 1);
+    EXPECT_DOUBLE_EQ(c.DayChart().GetDraws()[0].P1, 70000);
+}
+
+TEST(MainWindow, AStockChangeClearsTheDayMark)
+{
+    Fixture f;
+    TfrmMain& w = f.Open();
+    w.SelectStock("005930");
+    w.Charts->MinChart().OnHoverDay("202612091000");
+    ASSERT_EQ(w.Charts->DayChart().DayMark(), "20261209");
+    w.SelectStock("000660");
+    EXPECT_TRUE(w.Charts->DayChart().DayMark().isEmpty());
 }

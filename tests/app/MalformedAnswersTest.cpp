@@ -3,16 +3,21 @@
 #include "SimWindow.h"
 #include "app/MainWindow.h"
 #include "app/chart/ChartFacet.h"
-#include "app/market/TickFacet.h"
+#include "app/core/LogFacet.h"
+#include "app/market/ProgFacet.h"
 #include "app/market/QuoteFacet.h"
+#include "app/market/StockFacet.h"
+#include "app/market/TickFacet.h"
+#include "app/trading/AccountFacet.h"
+#include "broker/XingApi.h"
 #include "chart/CandleChart.h"
 #include "chart/ChartModel.h"
 #include "market/Ticks.h"
-#include "broker/XingApi.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <functional>
 #include <random>
 
 namespace {
@@ -64,7 +69,9 @@ public:
     int GetBlockCount(const QString&) const override { return FJ.Count(); }
     int Decompress(const QString&) override { return FJ.Count(); }
     QString GetBlockData(const QString& b) const override { return FJ.Text(b); }
-    int Request(bool) override { return -1; }
+    // Every request is taken; its answer is whatever the pool gives.
+    int Request(bool) override { return ++FId; }
+    int AnswerId() const override { return FId; }
     int GetTRCountBaseSec(const QString&) const override { return 1; }
     int GetTRCountPerSec(const QString&) const override { return 1; }
     int GetTRCountLimit(const QString&) const override { return 0; }
@@ -72,6 +79,7 @@ public:
 private:
     TJunk& FJ;
     QString FRes;
+    int FId = 0;
 };
 
 class TJunkReal : public TXAReal {
@@ -108,12 +116,23 @@ TEST(MalformedAnswers, NoHandlerCrashesAndOrderIsKept)
     TJunkQuery q(junk);
     TJunkReal r(junk);
 
-    struct Q { TXAQuery* TBrokerObjects::*Member; const char* Tr; };
+    // Each query is asked for by its owner as the user's actions would (so
+    // the answer belongs to a current request), then answered with junk.
+    using B = TBrokerObjects;
+    struct Q { TXAQuery* B::*Member; const char* Tr; std::function<void()> Ask; };
     const Q queries[] = {
-        {&TBrokerObjects::qMaster, "t8430"}, {&TBrokerObjects::qPrice, "t1101"}, {&TBrokerObjects::qDay, "t8410"},
-        {&TBrokerObjects::qDayW, "t8410"},   {&TBrokerObjects::qMin, "t8412"},   {&TBrokerObjects::qProg, "t1637"},
-        {&TBrokerObjects::qProgPg, "t1637"}, {&TBrokerObjects::qTick, "t1301"},  {&TBrokerObjects::qBal, "CSPAQ12300"},
-        {&TBrokerObjects::qMiche, "t0425"},  {&TBrokerObjects::qFill, "t0425"},  {&TBrokerObjects::qTime, "t0167"},
+        {&B::qMaster, "t8430", [&] { w.Stock->ReqMaster(); }},
+        {&B::qPrice, "t1101", [&] { w.Quote->ReqPrice(); }},
+        {&B::qDay, "t8410", [&] { w.Charts->ReqDay(); }},
+        {&B::qDayW, "t8410", [&] { w.Charts->FDayPer = 1; w.Charts->ReqDayW(); }},
+        {&B::qMin, "t8412", [&] { w.Charts->StartMinBars(); }},
+        {&B::qProg, "t1637", [&] { w.Prog->ReqProg(false, true); }},
+        {&B::qProgPg, "t1637", [&] { w.Prog->ReqProg(false, false); }},
+        {&B::qTick, "t1301", [&] { w.Ticks->ReqTicks(false); }},
+        {&B::qBal, "CSPAQ12300", [&] { w.Account->ReqBal(); }},
+        {&B::qMiche, "t0425", [&] { w.Account->ReqMiche(); }},
+        {&B::qFill, "t0425", [&] { w.Account->ReqFills(); }},
+        {&B::qTime, "t0167", [&] { w.LogClock->ReqTime(); }},
     };
     struct R { TXAReal* TBrokerObjects::*Member; const char* Tr; };
     const R reals[] = {
@@ -125,9 +144,15 @@ TEST(MalformedAnswers, NoHandlerCrashesAndOrderIsKept)
         for (const Q& x : queries) {
             TXAQuery* real = w.Ctx().B.*(x.Member);
             w.Ctx().B.*(x.Member) = &q;
+            x.Ask();
+            for (int i = 0; i < 20 && w.Ctx().FQ->Count() > 0; ++i) {
+                f.clock.Advance(1100);
+                w.Ctx().FQ->Tick();
+            }
             w.OnQueryData(&q, QString::fromLatin1(x.Tr));
             w.OnQueryMsg(&q, junk.Int(0, 1) == 1, junk.Text(QString()), junk.Text(QString()));
             w.Ctx().B.*(x.Member) = real;
+            w.Charts->FDayPer = 0;
         }
         for (const R& x : reals) {
             TXAReal* real = w.Ctx().B.*(x.Member);

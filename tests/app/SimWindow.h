@@ -1,10 +1,11 @@
 #pragma once
 // The real window logged in to the simulated exchange on a test clock.
 #include "app/MainWindow.h"
-#include "app/trading/OrderFacet.h"
 #include "app/core/LogFacet.h"
+#include "app/trading/OrderFacet.h"
 #include "broker/ReqQueue.h"
 #include "core/Clock.h"
+#include "sim/SimBackend.h"
 
 #include <QApplication>
 #include <QFile>
@@ -44,6 +45,7 @@ struct SimWindow {
     {
         for (int t = 0; t < ms; t += 50) {
             clock.Advance(50);
+            Exchange().DeliverDue();
             w->Ctx().FQ->Tick();
             if ((clock.TickMs() / 50) % 20 == 0)
                 w->SecondTick();
@@ -52,6 +54,7 @@ struct SimWindow {
         }
     }
     QString Log() const { return w->LogClock->Memo->toPlainText(); }
+    TSimExchange& Exchange() { return dynamic_cast<TSimBackend&>(*w->Ctx().FBackend).Exchange(); }
     int LogCount(const QString& s) const { return Log().count(s); }
 };
 

@@ -39,10 +39,24 @@ void TLoginFacet::ShowConnected()
     SetStatus(QStringLiteral("● 접속 — 계좌 ") + MaskAcct(Ctx.FCfg.Acno), kGreen);
 }
 
-void TLoginFacet::OnChkData() { FChkDone = true; }
+// Only the answer of this attempt's check counts: a late one of an earlier
+// attempt (another account, another password) says nothing about this one.
+bool TLoginFacet::IsCurrentChk() const
+{
+    const std::optional<TReqBind> bind = Ctx.Bound(Ctx.B.qChk);
+    return bind && bind->Run == FChkSeq;
+}
+
+void TLoginFacet::OnChkData()
+{
+    if (IsCurrentChk())
+        FChkDone = true;
+}
 
 void TLoginFacet::OnChkMsg(const QString& code, const QString& msg)
 {
+    if (!IsCurrentChk())
+        return;
     FChkErr = msg + QStringLiteral("  [") + code + QStringLiteral("]");
     FChkMsgAt = Ctx.Clock().TickMs();
     Log(QStringLiteral("계좌 확인 응답 [") + code + QStringLiteral("] ") + msg);
@@ -174,7 +188,7 @@ TLoginResult TLoginFacet::TryLogin(const QString& id, const QString& pw, const Q
         return {false, QStringLiteral("계좌 확인용 Res 파일(CSPAQ12300.res)이 없습니다 — xingAPI 설치 확인")};
     }
     TAccountFacet::FillBalanceInput(Ctx.B.qChk, Ctx.FCfg);
-    if (Ctx.B.qChk->Request(false) < 0) {
+    if (Ctx.Send(Ctx.B.qChk, false, {QString(), 0, ++FChkSeq}) < 0) {
         Ctx.B.FSess->DisconnectServer();
         return {false, QStringLiteral("계좌 확인 조회를 보내지 못했습니다")};
     }

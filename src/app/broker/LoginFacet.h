@@ -38,10 +38,12 @@ public:
     bool FChkDone = false;
     QString FChkErr;
     qint64 FChkMsgAt = 0;
+    quint64 FChkSeq = 0;  // account checks sent
     bool FLoginAbandoned = false;  // the user quit the dialog
     TLoginDlg* FLoginDialog = nullptr;
     QLabel* lbStatus = nullptr;
 
 private:
+    bool IsCurrentChk() const;
     bool WaitFor(const std::function<bool()>& done, qint64 maxMs, const std::function<qint64()>& deadline = {});
 };

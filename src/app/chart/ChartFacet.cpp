@@ -62,21 +62,63 @@ qint64 TChartFacet::PrevVolOf(const QVector<TBar>& asc, const QString& today)
     return asc.size() >= 2 ? asc[asc.size() - 2].V : 0;
 }
 
+// A chart shows the current stock's own bars or nothing: until its first
+// answer has arrived it takes no trades (the minute trades are kept here and
+// joined to the history when it comes).
 double TChartFacet::OnTrade(const TTradeRec& t)
 {
     const QString today = Ctx.Today();
-    chMin->Model().Tick(today, t.Time, t.Price, t.Open, t.High, t.Low, t.Volume, t.CVolume);
-    chDay->Model().Tick(today, t.Time, t.Price, t.Open, t.High, t.Low, t.Volume, t.CVolume);
-    const double vwap = chMin->Model().TodayVwap(today);
+    AddLiveMinute(today, t);
+    if (FMinShown)
+        chMin->Model().Tick(today, t.Time, t.Price, t.Open, t.High, t.Low, t.Volume, t.CVolume);
+    if (FDayShown)
+        chDay->Model().Tick(today, t.Time, t.Price, t.Open, t.High, t.Low, t.Volume, t.CVolume);
+    const double vwap = FMinShown ? chMin->Model().TodayVwap(today) : 0;
     chDay->Model().SetExtVwap(vwap);
     return vwap;
 }
 
+// The 1-minute bar (keyed by the end of its minute) of a trade.
+void TChartFacet::AddLiveMinute(const QString& today, const TTradeRec& t)
+{
+    if (t.Price <= 0)
+        return;
+    bool ok = false;
+    const int hhmm = t.Time.left(4).toInt(&ok);
+    if (!ok || hhmm < 0)
+        return;
+    const int end = NextMinute(hhmm);
+    const QString key = today + QStringLiteral("%1").arg(end, 4, 10, QLatin1Char('0'));
+    if (!FMinCut.isEmpty() && key < FMinCut)
+        return;  // a late trade of a minute the history holds whole
+    const double px = t.Price;
+    auto it = FMinLive.find(key);
+    if (it == FMinLive.end()) {
+        TBar b;
+        b.D = key;
+        b.O = b.H = b.L = b.C = px;
+        b.V = t.CVolume;
+        FMinLive.insert(key, b);
+        return;
+    }
+    it->H = std::max(it->H, px);
+    it->L = std::min(it->L, px);
+    it->C = px;
+    it->V += t.CVolume;
+}
+
 void TChartFacet::ResetStock()
 {
+    ++FDayGen;
+    FDayGot = FDayShown = FMinShown = false;
+    FMinLive.clear();
+    FMinCut.clear();
     chDay->Model().Clear();
     chMin->Model().Clear();
     chDay->Model().SetExtVwap(0);
+    chDay->Model().SetDayMark(QString());
+    LoadDraws(chDay);
+    LoadDraws(chMin);
     UpdateChartTitles();
 }
 
@@ -91,6 +133,17 @@ void TChartFacet::ResetLoggedIn()
 
 void TChartFacet::OnMinMessage(const QString& code, const QString& msg)
 {
+    const std::optional<TReqBind> bind = Ctx.Bound(Ctx.B.qMin);
+    if (!bind || bind->Code != FMinCode || bind->Run != FMinRun)
+        return;  // about a request of an earlier load
+    if (bind->Kind == KMinMore) {
+        // An error ends that one request: the days held stay, the button returns.
+        if (!FMinMoreBusy)
+            return;
+        Log(QStringLiteral("[") + code + QStringLiteral("] 분봉 더보기: ") + msg);
+        EndMoreRequest();
+        return;
+    }
     Log(QStringLiteral("[") + code + QStringLiteral("] 분봉: ") + msg + QStringLiteral(" — 6초 뒤 다시"));
     FMinRetryAt = Ctx.Clock().TickMs() + 6000;
 }
@@ -203,16 +256,20 @@ void TChartFacet::UpdateChartTitles()
     chMin->update();
 }
 
-// Drawings belong to a stock and a chart (the day chart per period).
+// Drawings belong to a stock and a chart (the day chart per period). A chart
+// gets the drawings of its key and the key at once, so an edit is saved
+// where the drawings it changed came from.
 void TChartFacet::LoadDraws(TCandleChart* ch)
 {
     const bool minute = ch == chMin;
-    ch->Model().SetDraws(FDrawStore->Draws(TDrawStore::DrawKey(Ctx.FCode, minute, FDayPer)));
+    const QString key = TDrawStore::DrawKey(Ctx.FCode, minute, FDayPer);
+    FDrawKey[minute ? 1 : 0] = key;
+    ch->Model().SetDraws(FDrawStore->Draws(key));
 }
 
 void TChartFacet::SaveDraws(TCandleChart* ch)
 {
-    const QString key = TDrawStore::DrawKey(Ctx.FCode, ch == chMin, FDayPer);
+    const QString key = FDrawKey[ch == chMin ? 1 : 0];
     if (key.isEmpty())
         return;
     const QString err = FDrawStore->SaveDraws(key, ch->Model().GetDraws());
@@ -229,9 +286,12 @@ void TChartFacet::OnDayPerChange()
         return;
     if (FDayPer > 0) {
         chDay->Model().Clear();
+        FDayShown = false;  // nothing until the week or month bars come
+        LoadDraws(chDay);
         ReqDayW();
     } else {
         chDay->Model().SetBars(DayRows ? DayRows() : QVector<TBar>());
+        FDayShown = FDayGot;
         LoadDraws(chDay);
     }
 }
@@ -293,19 +353,29 @@ void TChartFacet::MinMore()
 
 void TChartFacet::SendMinDay(const QString& code, const QString& edate)
 {
-    Ctx.FQ->Add(QStringLiteral("t8412"), [this, code, edate] {
+    const TReqBind bind{code, FMinPer, FMinRun, KMinMore};
+    Ctx.FQ->Add(QStringLiteral("t8412"), [this, code, edate, bind] {
+        if (bind.Run != FMinRun)
+            return;  // the minute load started over since
         if (!Ctx.SetQueryRes(Ctx.B.qMin, QStringLiteral("t8412"))) {
-            FMinMoreBusy = false;
-            FMinMoreReadyAt = Ctx.Clock().TickMs() + 3000;
+            EndMoreRequest();
             return;
         }
         FillMinInput(code, QStringLiteral("1"), edate, QString(), QString());
-        if (Ctx.B.qMin->Request(false) < 0) {
+        if (Ctx.Send(Ctx.B.qMin, false, bind) < 0) {
             Log(QStringLiteral("!! 분봉 더보기 요청 실패"));
-            FMinMoreBusy = false;
-            FMinMoreReadyAt = Ctx.Clock().TickMs() + 3000;
+            EndMoreRequest();
         }
     });
+}
+
+// A more-history request that will bring nothing: the button comes back
+// after three seconds, the days held stay.
+void TChartFacet::EndMoreRequest()
+{
+    FMinMoreBusy = false;
+    FMinMoreReadyAt = Ctx.Clock().TickMs() + 3000;
+    UpdateMinMoreButton();
 }
 
 void TChartFacet::OnMinMoreData(int records)
@@ -365,17 +435,23 @@ void TChartFacet::StartMinBars()
     FMinMoreOld.clear();
     FMinCtsD.clear();
     FMinCtsT.clear();
+    ++FMinRun;
+    FMinShown = false;
+    FMinCut.clear();
+    if (btnMinMore)
+        UpdateMinMoreButton();
     SendMinPage(FMinCode, QString(), false, QString());
 }
 
 void TChartFacet::SendMinPage(const QString& code, const QString& ctsDate, bool next, const QString& ctsTime)
 {
-    const QString today = Ctx.Clock().Now().toString(QStringLiteral("yyyyMMdd"));
-    Ctx.FQ->Add(QStringLiteral("t8412"), [this, code, ctsDate, next, ctsTime, today] {
+    const QString today = Ctx.Today();
+    const TReqBind bind{code, FMinPer, FMinRun, KMinPage};
+    Ctx.FQ->Add(QStringLiteral("t8412"), [this, code, ctsDate, next, ctsTime, today, bind] {
         if (!Ctx.SetQueryRes(Ctx.B.qMin, QStringLiteral("t8412")))
             return;
         FillMinInput(code, QStringLiteral("3"), today, ctsDate, ctsTime);
-        if (Ctx.B.qMin->Request(next) < 0) {
+        if (Ctx.Send(Ctx.B.qMin, next, bind) < 0) {
             Log(QStringLiteral("!! t8412 분봉 요청 실패 — 6초 뒤 다시"));
             FMinRetryAt = Ctx.Clock().TickMs() + 6000;
         }
@@ -384,6 +460,14 @@ void TChartFacet::SendMinPage(const QString& code, const QString& ctsDate, bool 
 
 void TChartFacet::OnMinData()
 {
+    // A page of another stock, another period or a load since started over
+    // changes nothing.
+    const std::optional<TReqBind> bind = Ctx.Bound(Ctx.B.qMin);
+    if (!bind || bind->Code != FMinCode || bind->Run != FMinRun)
+        return;
+    const bool more = bind->Kind == KMinMore;
+    if (more && !FMinMoreBusy)
+        return;
     const QString head = QStringLiteral("t8412OutBlock");
     QString code = Ctx.B.qMin->GetFieldData(head, QStringLiteral("shcode"), 0).trimmed();
     if (code.size() > 6)
@@ -407,9 +491,18 @@ void TChartFacet::OnMinData()
         bar.V = qRound64(ParseNum(get("jdiff_vol")));
         FMinAcc.append(bar);
     }
-    if (FMinMoreBusy) {
+    if (more) {
         OnMinMoreData(n);
         return;
+    }
+    // The history now holds every trade up to its newest minute: live
+    // minutes before it go, that minute keeps only what came after.
+    QString latest;
+    for (const TBar& bar : FMinAcc)
+        latest = std::max(latest, bar.D);
+    if (latest > FMinCut) {
+        FMinLive.erase(FMinLive.begin(), FMinLive.upperBound(latest));
+        FMinCut = latest;
     }
     FMinPage += 1;
     FMinCtsD = Ctx.B.qMin->GetFieldData(head, QStringLiteral("cts_date"), 0).trimmed();
@@ -424,52 +517,48 @@ void TChartFacet::OnMinData()
     for (const QString& d : days)
         if (d < today)
             prev = d;
-    const bool more = n > 0 && !FMinCtsD.isEmpty() && days.size() < FMinDays + 1 && FMinPage < FMinDays + 4;
-    if (more)
+    const bool paging = n > 0 && !FMinCtsD.isEmpty() && days.size() < FMinDays + 1 && FMinPage < FMinDays + 4;
+    if (paging)
         SendMinPage(FMinCode, FMinCtsD, true, FMinCtsT);
     if (prev > FPrevDate)
         FPrevDate = prev;
-    ShowMinBars(more);
+    ShowMinBars(paging);
 }
 
 void TChartFacet::ShowMinBars(bool paging)
 {
-    const QString today = Ctx.Clock().Now().toString(QStringLiteral("yyyyMMdd"));
-    QVector<TBar> kept;
+    const QString today = Ctx.Today();
+    QMap<QString, TBar> minutes;  // by key: a minute a page repeats counts once
     QSet<QString> daySet;
-    QString latest;
     for (const TBar& bar : FMinAcc) {
         if (bar.D.left(8) == today && bar.V == 0)
             continue;
-        kept.append(bar);
+        minutes.insert(bar.D, bar);
         daySet.insert(bar.D.left(8));
     }
-    for (const TBar& bar : FMinAcc)
-        latest = qMax(latest, bar.D);
     QStringList days(daySet.begin(), daySet.end());
     days.sort();
     const QString from = days.isEmpty() ? QString() : days[qMax(days.size() - FMinDays, 0)];
-    QVector<TBar> shown;
-    for (const TBar& bar : kept)
-        if (bar.D.left(8) >= from)
-            shown.append(bar);
-    TChartModel& chart = MinChart();
-    if (latest.left(8) == today) {
-        const QVector<TBar> live = chart.BarsAfter(latest);
-        // The chart's first bar after `latest` may hold history minutes of
-        // its own period already (grouped by an earlier show, with trades
-        // added since): it replaces those minutes instead of adding to them.
-        if (!live.isEmpty()) {
-            const QString g = live.first().D;
-            shown.erase(std::remove_if(shown.begin(), shown.end(),
-                                       [&](const TBar& b) { return MinGroupKey(b.D, FMinPer) >= g; }),
-                        shown.end());
+    minutes.erase(minutes.begin(), minutes.lowerBound(from));
+    // Live trades join the history minute by minute: a minute the history
+    // holds gets what traded after the history was taken.
+    for (auto it = FMinLive.cbegin(); it != FMinLive.cend(); ++it) {
+        const TBar& live = it.value();
+        auto h = minutes.find(it.key());
+        if (h == minutes.end()) {
+            minutes.insert(it.key(), live);
+            continue;
         }
-        shown += live;
+        h->H = std::max(h->H, live.H);
+        h->L = std::min(h->L, live.L);
+        h->C = live.C;
+        h->V += live.V;
     }
-    shown = SortBars(shown);
+    TChartModel& chart = MinChart();
+    const QVector<TBar> shown = minutes.values().toVector();
     chart.SetPeriod(FMinPer);
     chart.SetBars(GroupMinBars(shown, FMinPer));
+    FMinShown = true;
     LoadDraws(chMin);
     if (!paging) {
         if (FMinMoreAsk && !from.isEmpty()) {
@@ -500,11 +589,13 @@ void TChartFacet::ShowMinBars(bool paging)
 // ---- day bars ----
 
 // One t8410 request of the current stock: "2" day, "3" week, "4" month bars.
-void TChartFacet::QueueDayBars(TXAQuery* q, const QString& gubun, const QString& failText)
+void TChartFacet::QueueDayBars(TXAQuery* TBrokerObjects::*query, const QString& gubun, const QString& failText)
 {
     const QString code = Ctx.FCode;
     const QString today = Ctx.Today();
-    Ctx.FQ->Add(QStringLiteral("t8410"), [this, q, code, gubun, today, failText] {
+    const TReqBind bind{code, query == &TBrokerObjects::qDayW ? FDayPer : 0, FDayGen};
+    Ctx.FQ->Add(QStringLiteral("t8410"), [this, query, code, gubun, today, failText, bind] {
+        TXAQuery* q = Ctx.B.*query;
         if (!Ctx.SetQueryRes(q, QStringLiteral("t8410")))
             return;
         const QString b = QStringLiteral("t8410InBlock");
@@ -516,7 +607,7 @@ void TChartFacet::QueueDayBars(TXAQuery* q, const QString& gubun, const QString&
         q->SetFieldData(b, QStringLiteral("cts_date"), 0, QString());
         q->SetFieldData(b, QStringLiteral("comp_yn"), 0, QStringLiteral("N"));
         q->SetFieldData(b, QStringLiteral("sujung"), 0, QStringLiteral("Y"));
-        if (q->Request(false) < 0)
+        if (Ctx.Send(q, false, bind) < 0)
             Log(failText);
     });
 }
@@ -546,15 +637,24 @@ void TChartFacet::ReqDayW()
 {
     if (!Ctx.FLogged || Ctx.FCode.isEmpty() || FDayPer < 1)
         return;
-    QueueDayBars(Ctx.B.qDayW, FDayPer == 1 ? QStringLiteral("3") : QStringLiteral("4"),
+    QueueDayBars(&TBrokerObjects::qDayW, FDayPer == 1 ? QStringLiteral("3") : QStringLiteral("4"),
                  QStringLiteral("!! t8410 주봉 · 월봉 요청 실패"));
+}
+
+// The answer on q was asked for this stock, this day-chart period and since
+// the stock was chosen.
+bool TChartFacet::DayAnswerIsCurrent(TXAQuery* q, bool periodBound) const
+{
+    const std::optional<TReqBind> bind = Ctx.Bound(q);
+    return bind && bind->Code == Ctx.FCode && bind->Run == FDayGen && (!periodBound || bind->Per == FDayPer);
 }
 
 void TChartFacet::OnDayWData()
 {
-    if (FDayPer == 0)
+    if (FDayPer == 0 || !DayAnswerIsCurrent(Ctx.B.qDayW, true))
         return;
     chDay->Model().SetBars(SortBars(ReadDayBars(Ctx.B.qDayW, false)));
+    FDayShown = true;
     LoadDraws(chDay);
 }
 
@@ -562,21 +662,25 @@ void TChartFacet::ReqDay()
 {
     if (!Ctx.FLogged || Ctx.FCode.isEmpty())
         return;
-    QueueDayBars(Ctx.B.qDay, QStringLiteral("2"), QStringLiteral("!! t8410 일봉 요청 실패"));
+    QueueDayBars(&TBrokerObjects::qDay, QStringLiteral("2"), QStringLiteral("!! t8410 일봉 요청 실패"));
     if (FDayPer > 0)
         ReqDayW();
 }
 
 std::optional<QVector<TBar>> TChartFacet::OnDayData()
 {
+    if (!DayAnswerIsCurrent(Ctx.B.qDay, false))
+        return std::nullopt;
     const QString today = Ctx.Today();
     QVector<TBar> bars;
     for (const TBar& bar : ReadDayBars(Ctx.B.qDay, true))
         if (!(bar.D == today && bar.V == 0))  // today's empty bar before the open
             bars.append(bar);
     bars = SortBars(bars);
+    FDayGot = true;
     if (FDayPer == 0) {
         chDay->Model().SetBars(bars);
+        FDayShown = true;
         LoadDraws(chDay);
     }
     return bars;

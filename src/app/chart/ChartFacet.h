@@ -7,6 +7,7 @@
 #include "app/Facet.h"
 #include "chart/Bar.h"
 
+#include <QMap>
 #include <QVector>
 #include <functional>
 #include <memory>
@@ -93,6 +94,18 @@ public:
     QString FMinMoreOld;
     qint64 FMinMoreReadyAt = 0;
     int FMinMoreCnt = 0;
+    // Runs of requests: a new stock starts a day run, every minute load a
+    // minute run; an answer of an earlier run changes nothing.
+    quint64 FDayGen = 0, FMinRun = 0;
+    bool FDayGot = false;    // the day bars of this stock arrived
+    bool FDayShown = false;  // the day chart holds this stock's bars of its period
+    bool FMinShown = false;  // the minute chart holds this run's history
+    // Live trades by minute (keys as the bars'), kept from the newest minute
+    // the history held when it arrived (FMinCut) onwards, so a rebuild of the
+    // chart counts each minute once whatever its period.
+    QMap<QString, TBar> FMinLive;
+    QString FMinCut;
+    QString FDrawKey[2];  // drawings store keys of the day and the minute chart
 
     TCandleChart* chDay = nullptr;
     TCandleChart* chMin = nullptr;
@@ -105,9 +118,14 @@ public:
 
 private:
     TCandleChart* BuildChart(const QString& title, bool minute);
-    void QueueDayBars(TXAQuery* q, const QString& gubun, const QString& failText);
+    void QueueDayBars(TXAQuery* TBrokerObjects::*query, const QString& gubun, const QString& failText);
+    bool DayAnswerIsCurrent(TXAQuery* q, bool periodBound) const;
+    void AddLiveMinute(const QString& today, const TTradeRec& t);
+    // What a minute request is: a page of the current run or one more day.
+    enum TMinKind { KMinPage = 0, KMinMore = 1 };
     QVector<TBar> ReadDayBars(TXAQuery* q, bool value) const;
     void FillMinInput(const QString& code, const QString& nday, const QString& edate, const QString& ctsDate,
                       const QString& ctsTime);
     void OnMinMoreData(int records);
+    void EndMoreRequest();
 };

@@ -91,7 +91,7 @@ void TLogFacet::ReqTime()
             return;
         q->SetFieldData(QStringLiteral("t0167InBlock"), QStringLiteral("id"), 0, QString());
         Ctx.ServerClock().MarkSent();
-        if (q->Request(false) < 0)
+        if (Ctx.Send(q, false, {QString(), 0, ++FTimeSeq}) < 0)
             TFacet::Log(QStringLiteral("!! 서버 시각 조회 실패"));
     });
 }
@@ -100,6 +100,11 @@ void TLogFacet::OnTimeData()
 {
     const QString b = QStringLiteral("t0167OutBlock");
     TXAQuery* q = Ctx.B.qTime;
+    // The offset is taken from the answer of the latest request: its send
+    // time is the one the clock marked.
+    const std::optional<TReqBind> bind = Ctx.Bound(q);
+    if (!bind || bind->Run != FTimeSeq)
+        return;
     Log(Ctx.ServerClock().OnTimeData(q->GetFieldData(b, QStringLiteral("dt"), 0),
                                      q->GetFieldData(b, QStringLiteral("time"), 0)));
 }

@@ -36,5 +36,6 @@ public:
 
 private:
     std::unique_ptr<TLogPanel> FLog;
+    quint64 FTimeSeq = 0;  // time requests sent
     QString FLastClockText;
 };

@@ -56,6 +56,7 @@ void TProgFacet::FitProgColumns()
 
 void TProgFacet::ResetStock()
 {
+    ++FProgRun;
     FProg.SelectStock();
     ShowProg();
     gProg->scrollToTop();
@@ -85,7 +86,8 @@ void TProgFacet::ReqProg(bool next, bool refresh)
     }
     FProg.Queued(next, refresh, Ctx.Clock().TickMs());
     const QString code = Ctx.FCode;
-    Ctx.FQ->Add(QStringLiteral("t1637"), [this, code, next, refresh] {
+    const quint64 run = FProgRun;
+    Ctx.FQ->Add(QStringLiteral("t1637"), [this, code, next, refresh, run] {
         TXAQuery* q = refresh ? Ctx.B.qProg : Ctx.B.qProgPg;
         if (!Ctx.SetQueryRes(q, QStringLiteral("t1637"))) {
             FProg.SendFailed(refresh);
@@ -95,7 +97,7 @@ void TProgFacet::ReqProg(bool next, bool refresh)
         for (const auto& [field, value] : r.Inputs)
             q->SetFieldData(QStringLiteral("t1637InBlock"), field, 0, value);
         FProg.Sent(r);
-        if (q->Request(r.Continuation) < 0) {
+        if (Ctx.Send(q, r.Continuation, {code, 0, run}) < 0) {
             Log(TProgState::SendFailedMessage());
             FProg.SendFailed(refresh);
         }
@@ -104,6 +106,10 @@ void TProgFacet::ReqProg(bool next, bool refresh)
 
 void TProgFacet::OnProgData(TXAQuery* q)
 {
+    // Answers of another stock (or of this one before it was chosen again) change nothing.
+    const std::optional<TReqBind> bind = Ctx.Bound(q);
+    if (!bind || bind->Code != Ctx.FCode || bind->Run != FProgRun)
+        return;
     const int visible = gProg->viewport()->height() / qMax(1, gProg->verticalHeader()->defaultSectionSize());
     const TProgOutcome o = FProg.OnAnswer(*q, q == Ctx.B.qProgPg, visible);
     for (const QString& line : o.Logs)

@@ -31,6 +31,7 @@ public:
     TProgState FProg;
     TResFields FProgIn, FProgFld;
     QTimer FProgTimer;
+    quint64 FProgRun = 0;  // stock changes: answers of an earlier run are dropped
     QWidget* pnlProg = nullptr;
     QTableWidget* gProg = nullptr;
 

@@ -49,7 +49,7 @@ void TQuoteFacet::ReqPrice()
         if (!Ctx.SetQueryRes(q, QStringLiteral("t1101")))
             return;
         q->SetFieldData(QStringLiteral("t1101InBlock"), QStringLiteral("shcode"), 0, code);
-        if (q->Request(false) < 0)
+        if (Ctx.Send(q, false, {code}) < 0)
             Log(QStringLiteral("!! t1101 현재가 요청 실패"));
     });
 }
@@ -59,6 +59,9 @@ bool TQuoteFacet::OnPriceData()
     // A late answer for the stock shown before must not lend its prices to
     // this one's ladder.
     TXAQuery* q = Ctx.B.qPrice;
+    const std::optional<TReqBind> bind = Ctx.Bound(q);
+    if (!bind || bind->Code != Ctx.FCode)
+        return false;
     const QString code = q->GetFieldData(QStringLiteral("t1101OutBlock"), QStringLiteral("shcode"), 0).trimmed();
     if (!code.isEmpty() && code != Ctx.FCode)
         return false;

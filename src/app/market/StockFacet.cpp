@@ -106,7 +106,7 @@ void TStockFacet::ReqMaster()
         if (!Ctx.SetQueryRes(q, QStringLiteral("t8430")))
             return;
         q->SetFieldData(QStringLiteral("t8430InBlock"), QStringLiteral("gubun"), 0, QStringLiteral("0"));
-        if (q->Request(false) < 0)
+        if (Ctx.Send(q, false, {}) < 0)
             Log(QStringLiteral("!! t8430 종목목록 요청 실패"));
     });
 }
@@ -114,6 +114,8 @@ void TStockFacet::ReqMaster()
 void TStockFacet::OnMasterData()
 {
     TXAQuery* q = Ctx.B.qMaster;
+    if (!Ctx.Bound(q))
+        return;  // not an answer to our request
     const QString b = QStringLiteral("t8430OutBlock");
     const int n = q->GetBlockCount(b);
     FMaster.clear();

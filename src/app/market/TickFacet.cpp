@@ -62,6 +62,7 @@ void TTickFacet::SetPrevClose(int prevClose) { FTickModel->PrevClose = prevClose
 
 void TTickFacet::ResetTicks()
 {
+    ++FTickRun;
     FTicks.Clear();
     FTickCts.clear();
     FTickMore = FTickBusy = false;
@@ -85,8 +86,9 @@ void TTickFacet::ReqTicks(bool next)
         return;
     const QString code = Ctx.FCode;
     const QString cts = next ? FTickCts : QString();
+    const quint64 run = FTickRun;
     FTickBusy = true;
-    Ctx.FQ->Add(QStringLiteral("t1301"), [this, code, cts, next] {
+    Ctx.FQ->Add(QStringLiteral("t1301"), [this, code, cts, next, run] {
         TXAQuery* q = Ctx.B.qTick;
         if (!Ctx.SetQueryRes(q, QStringLiteral("t1301"))) {
             FTickBusy = false;
@@ -98,8 +100,7 @@ void TTickFacet::ReqTicks(bool next)
         q->SetFieldData(b, QStringLiteral("starttime"), 0, QString());
         q->SetFieldData(b, QStringLiteral("endtime"), 0, QString());
         q->SetFieldData(b, QStringLiteral("cts_time"), 0, cts);
-        FTickNext = next;
-        if (q->Request(next) < 0) {
+        if (Ctx.Send(q, next, {code, 0, run, next ? 1 : 0}) < 0) {
             Log(QStringLiteral("!! t1301 체결내역 요청 실패"));
             FTickBusy = false;
         }
@@ -109,6 +110,11 @@ void TTickFacet::ReqTicks(bool next)
 void TTickFacet::OnTickData()
 {
     TXAQuery* q = Ctx.B.qTick;
+    // A page of another stock or of a list since started over changes nothing.
+    const std::optional<TReqBind> bind = Ctx.Bound(q);
+    if (!bind || bind->Code != Ctx.FCode || bind->Run != FTickRun)
+        return;
+    FTickNext = bind->Kind == 1;
     FTickBusy = false;
     if (FTickFld.isEmpty())
         FTickFld = LoadResFields(Ctx.FCfg.ResPath + QStringLiteral("t1301.res"), QStringLiteral("t1301OutBlock1"));

@@ -45,6 +45,7 @@ public:
     TTickList FTicks;
     QString FTickCts;
     bool FTickMore = false, FTickBusy = false, FTickNext = false;
+    quint64 FTickRun = 0;  // the list started over (a new stock, a reload): older pages are dropped
     TResFields FTickFld;
     QLabel* lbTkFrom = nullptr;
     QTableView* gTick = nullptr;

@@ -167,13 +167,26 @@ void TAccountFacet::ReqMiche()
         Ctx.B.qMiche->SetFieldData(b, QStringLiteral("medosu"), 0, QStringLiteral("0"));
         Ctx.B.qMiche->SetFieldData(b, QStringLiteral("sortgb"), 0, QStringLiteral("1"));
         Ctx.B.qMiche->SetFieldData(b, QStringLiteral("cts_ordno"), 0, QString());
-        if (Ctx.B.qMiche->Request(false) < 0)
+        if (Ctx.Send(Ctx.B.qMiche, false, {QString(), 0, ++FMicheSent}) < 0)
             Log(QStringLiteral("!! 미체결 조회 실패"));
     });
 }
 
+// Account-wide answers come in the order they were asked; one older than
+// what is shown would bring back orders already gone.
+bool TAccountFacet::Newer(TXAQuery* q, quint64& applied) const
+{
+    const std::optional<TReqBind> bind = Ctx.Bound(q);
+    if (!bind || bind->Run <= applied)
+        return false;
+    applied = bind->Run;
+    return true;
+}
+
 void TAccountFacet::OnMicheData()
 {
+    if (!Newer(Ctx.B.qMiche, FMicheShown))
+        return;
     FMiche = ParseMiche(*Ctx.B.qMiche, [this](const QString& c) { return Ctx.NameOf(c); });
     if (pcBM)
         pcBM->setTabText(pcBM->indexOf(gMiche->parentWidget()), MicheTabCaption(FMiche.size()));
@@ -231,7 +244,7 @@ void TAccountFacet::QueueCancelOne(const TMicheRow& row)
         Ctx.B.qCxl->SetFieldData(b, QStringLiteral("InptPwd"), 0, Ctx.FCfg.AcPw);
         Ctx.B.qCxl->SetFieldData(b, QStringLiteral("IsuNo"), 0, row.Code);
         Ctx.B.qCxl->SetFieldData(b, QStringLiteral("OrdQty"), 0, QString::number(row.Rem));
-        if (Ctx.B.qCxl->Request(false) < 0)
+        if (Ctx.Send(Ctx.B.qCxl, false, {row.Code}) < 0)
             Log(QStringLiteral("!! 취소 전송 실패 #") + row.OrdNo);
         else
             Ding(700, 90);
@@ -254,7 +267,7 @@ void TAccountFacet::QueueModifyOne(const TMicheRow& row, int newPrice)
         Ctx.B.qMod->SetFieldData(b, QStringLiteral("OrdprcPtnCode"), 0, QStringLiteral("00"));
         Ctx.B.qMod->SetFieldData(b, QStringLiteral("OrdCndiTpCode"), 0, QStringLiteral("0"));
         Ctx.B.qMod->SetFieldData(b, QStringLiteral("OrdPrc"), 0, QString::number(newPrice));
-        if (Ctx.B.qMod->Request(false) < 0)
+        if (Ctx.Send(Ctx.B.qMod, false, {row.Code}) < 0)
             Log(QStringLiteral("!! 정정 전송 실패 #") + row.OrdNo);
         else
             Ding(1000, 90);
@@ -310,13 +323,15 @@ void TAccountFacet::ReqBal()
         if (!Ctx.SetQueryRes(Ctx.B.qBal, QStringLiteral("CSPAQ12300")))
             return;
         FillBalanceInput(Ctx.B.qBal, Ctx.FCfg);
-        if (Ctx.B.qBal->Request(false) < 0)
+        if (Ctx.Send(Ctx.B.qBal, false, {QString(), 0, ++FBalSent}) < 0)
             Log(QStringLiteral("!! 잔고 요청 실패"));
     });
 }
 
 void TAccountFacet::OnBalData()
 {
+    if (!Newer(Ctx.B.qBal, FBalShown))
+        return;
     const QVector<TBalRow> rows = ParseBalance(*Ctx.B.qBal, FHolds);
     SetRows(gBal, rows.size());
     for (int i = 0; i < rows.size(); ++i) {
@@ -349,13 +364,17 @@ void TAccountFacet::ReqFills()
         Ctx.B.qFill->SetFieldData(b, QStringLiteral("medosu"), 0, QStringLiteral("0"));
         Ctx.B.qFill->SetFieldData(b, QStringLiteral("sortgb"), 0, QStringLiteral("1"));
         Ctx.B.qFill->SetFieldData(b, QStringLiteral("cts_ordno"), 0, QString());
-        if (Ctx.B.qFill->Request(false) < 0)
+        if (Ctx.Send(Ctx.B.qFill, false, {code, 0, ++FFillSent}) < 0)
             Log(QStringLiteral("!! 체결 내역 조회 실패"));
     });
 }
 
 void TAccountFacet::OnFillsData()
 {
+    // Fills of the stock shown before must not mark this one's chart.
+    const std::optional<TReqBind> bind = Ctx.Bound(Ctx.B.qFill);
+    if (!bind || bind->Code != Ctx.FCode || !Newer(Ctx.B.qFill, FFillShown))
+        return;
     FFills = ParseFills(*Ctx.B.qFill, Ctx.FCode, Ctx.Clock().Now().toString(QStringLiteral("yyyyMMdd")));
     QVector<TFillMark> marks;
     for (const TFillAt& f : FFills)

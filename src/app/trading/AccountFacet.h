@@ -54,6 +54,10 @@ public:
     // One second passed: the balance and fills after a burst of fills.
     void SecondTick();
 
+private:
+    bool Newer(TXAQuery* q, quint64& applied) const;
+
+public:
     // Where the account shows: the ladder (through the order facet), the
     // charts' holding line and fill marks.
     TOrderFacet* Order = nullptr;
@@ -67,6 +71,8 @@ public:
     bool FAcctDirty = false;
     qint64 FAcctDirtyAt = 0;
     QTimer FMicheTimer;
+    // Requests sent and the newest whose answer is shown, per query.
+    quint64 FMicheSent = 0, FMicheShown = 0, FBalSent = 0, FBalShown = 0, FFillSent = 0, FFillShown = 0;
     TTabSet* pcBM = nullptr;
     QPushButton* btnBal = nullptr;
     QTableWidget *gBal = nullptr, *gMiche = nullptr;

@@ -226,7 +226,7 @@ void TOrderFacet::SendOrder(const QString& side, int price)
         q->SetFieldData(b, QStringLiteral("MgntrnCode"), 0, QStringLiteral("000"));
         q->SetFieldData(b, QStringLiteral("OrdCndiTpCode"), 0, QStringLiteral("0"));
         q->SetFieldData(b, QStringLiteral("MbrNo"), 0, QStringLiteral("KRX"));
-        if (q->Request(false) < 0)
+        if (Ctx.Send(q, false, {code}) < 0)
             Log(QStringLiteral("!! 주문 전송 실패"));
         else
             Ding(1400, 90);
