@@ -39,6 +39,7 @@
 #include <QTableView>
 #include <QTableWidget>
 #include <QWheelEvent>
+#include <QComboBox>
 
 TfrmMain::TfrmMain(const TStartOptions& opt)
 {
@@ -183,21 +184,36 @@ bool TfrmMain::eventFilter(QObject* obj, QEvent* e)
     return QMainWindow::eventFilter(obj, e);
 }
 
+// The wheel acts on the control under the pointer, not on the focused one.
+// Only the wheel of the window system is routed here: an event a widget
+// passes on itself (a scroll area to its scroll bar) or one this handler
+// forwards goes its way untouched, so nothing ever comes back here.
 bool TfrmMain::MouseWheelHandler(QObject* obj, QWheelEvent* e)
 {
-    // The wheel acts on the control under the pointer, not on the focused one.
+    auto* receiver = qobject_cast<QWidget*>(obj);
+    if (FInWheel || !e->spontaneous() || !receiver)
+        return false;
     QWidget* target = QApplication::widgetAt(e->globalPosition().toPoint());
-    if (!target || target->window() != this)
+    if (!target)
+        target = receiver;  // no screen position to go by: the widget Qt chose
+    if (target->window() != this)
         return false;
     QTableView* grid = nullptr;
-    for (QWidget* w = target; w && w != this; w = w->parentWidget())
-        if ((grid = qobject_cast<QTableView*>(w)))
-            break;
+    for (QWidget* w = target; w && w != this; w = w->parentWidget()) {
+        // A selector changes only by a choice the user makes in it: the wheel
+        // over it (a period, a board) would restart downloads by accident.
+        if (qobject_cast<QComboBox*>(w))
+            return true;
+        if (!grid)
+            grid = qobject_cast<QTableView*>(w);
+    }
     if (!grid) {
-        if (obj != target && qobject_cast<QWidget*>(obj) && target != this) {
+        if (receiver != target && !receiver->isAncestorOf(target) && target != this) {
             QWheelEvent fwd(target->mapFromGlobal(e->globalPosition()), e->globalPosition(), e->pixelDelta(),
                             e->angleDelta(), e->buttons(), e->modifiers(), e->phase(), e->inverted());
+            FInWheel = true;
             QCoreApplication::sendEvent(target, &fwd);
+            FInWheel = false;
             return true;
         }
         return false;

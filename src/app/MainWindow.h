@@ -168,4 +168,5 @@ private:
     bool FClosing = false;
     bool FLinking = false;
     bool FHooked = false;
+    bool FInWheel = false;  // a wheel event is being forwarded
 };
