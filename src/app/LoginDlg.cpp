@@ -145,6 +145,10 @@ void TLoginDlg::SetBusy(bool busy)
 
 void TLoginDlg::Go()
 {
+    if (FDone) {
+        accept();
+        return;
+    }
     lbErr->clear();
     if (E[EId]->text().trimmed().isEmpty() || E[EPw]->text().isEmpty() || E[EAcno]->text().trimmed().isEmpty()) {
         lbErr->setText(QStringLiteral("아이디 · 비밀번호 · 계좌번호는 꼭 적어야 합니다."));
@@ -163,11 +167,26 @@ void TLoginDlg::Go()
                           : TLoginResult{false, QStringLiteral("로그인 기능이 없습니다")};
     SetBusy(false);
     SetColor(lbErr, QColor(208, 0, 0));
+    if (r.Ok && !r.SaveErr.isEmpty()) {
+        // Logged in with what was typed, but the next start will not know it.
+        FDone = true;
+        for (QLineEdit* e : E)
+            e->setEnabled(false);
+        btnQuit->hide();
+        btnGo->setText(QStringLiteral("확인"));
+        SetColor(lbErr, QColor(192, 96, 0));
+        lbErr->setText(QStringLiteral("로그인했습니다. 입력한 정보를 hts.ini 에 저장하지 못했습니다 — 다음 실행 때 다시 입력해야 합니다.\n") +
+                       r.SaveErr);
+        btnGo->setFocus();
+        return;
+    }
     if (r.Ok) {
         lbErr->clear();
         accept();
         return;
     }
+    if (!r.SaveErr.isEmpty())
+        r.Err += QStringLiteral("  (입력한 정보도 hts.ini 에 저장하지 못했습니다: ") + r.SaveErr + QLatin1Char(')');
     if (AppEnding && AppEnding()) {
         QDialog::reject();
         return;

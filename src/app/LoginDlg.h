@@ -14,6 +14,7 @@ class QPushButton;
 struct TLoginResult {
     bool Ok = false;
     QString Err;
+    QString SaveErr;  // what was typed could not be saved (the login used it all the same)
 };
 using TLoginTry = std::function<TLoginResult(const QString& id, const QString& pw, const QString& cert,
                                              const QString& acno, const QString& acpw)>;
@@ -51,4 +52,5 @@ private:
     QPushButton* btnQuit = nullptr;
     TLoginTry FTry;
     bool FBusy = false;
+    bool FDone = false;  // logged in; the dialog stays to say what could not be saved
 };

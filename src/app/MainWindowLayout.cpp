@@ -66,12 +66,12 @@ void TfrmMain::ApplyPendingPanes()
 
 void TfrmMain::LoadLayout()
 {
-    if (!QFileInfo::exists(Ctx().FIniPath)) {
-        FFirstRun = true;
-        setWindowState(windowState() | Qt::WindowMaximized);
-        return;
-    }
-    TIniFile ini(Ctx().FIniPath);
+    // No file reads as an empty one: every default, and the rules that hold
+    // on every run (the order column's top never hides its sell strip).
+    const bool exists = QFileInfo::exists(Ctx().FIniPath);
+    TIniFile ini;
+    if (exists)
+        ini.Load(Ctx().FIniPath);
     FIniNotUtf8 = ini.HadInvalidText();
     if (ini.ReadInteger(L, QStringLiteral("W"), 0) < 1) {
         FFirstRun = true;

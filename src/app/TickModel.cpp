@@ -31,7 +31,7 @@ QVariant TTickModel::data(const QModelIndex& idx, int role) const
         if (c == 1)
             return FmtNum(t.P);
         if (c == 3)
-            return FmtNum(double(t.V));
+            return FmtNum(t.V);
         if (PrevClose < 1)
             return QString();
         return FormatFloat(QStringLiteral("+0.00;-0.00;0.00"), (double(t.P) / PrevClose - 1) * 100) +

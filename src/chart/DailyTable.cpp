@@ -61,7 +61,7 @@ TDailyCell TDailyTable::Cell(int k, int col) const
     case 2:
         return {FormatFloat("+0.00;-0.00;0.00", chg) + '%', signColor};
     case 3:
-        return {FmtNum(double(r.V)), kText};
+        return {FmtNum(r.V), kText};
     case 4: {
         if (FAvg20[k] <= 0)
             return {QStringLiteral("—"), kText};

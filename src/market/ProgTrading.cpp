@@ -353,25 +353,25 @@ TProgCell TProgState::Cell(int gridRow, int col) const
         c.Color = rowCol;
         break;
     case 4:
-        c.Text = FmtNum(double(r.V));
+        c.Text = FmtNum(r.V);
         break;
     case 5:
         if (r.HasDelta) {
-            c.Text = (r.Delta > 0 ? QStringLiteral("+") : QString()) + FmtNum(double(r.Delta));
+            c.Text = (r.Delta > 0 ? QStringLiteral("+") : QString()) + FmtNum(r.Delta);
             c.Color = r.Delta > 0 ? kUp : r.Delta < 0 ? kDown : QColor(0x90, 0x90, 0x90);
             c.Bold = r.Delta != 0;
         }
         break;
     case 6:
-        c.Text = FmtNum(double(r.Net));
+        c.Text = FmtNum(r.Net);
         c.Color = BySign(r.Net);
         break;
     case 7:
-        c.Text = FmtNum(double(r.Sell));
+        c.Text = FmtNum(r.Sell);
         c.Color = kDown;
         break;
     case 8:
-        c.Text = FmtNum(double(r.Buy));
+        c.Text = FmtNum(r.Buy);
         c.Color = kUp;
         break;
     }

@@ -92,7 +92,7 @@ TQuoteHeader MakeQuoteHeader(const THogaData& h, const TDayOHL& d, qint64 prevVo
     q.PxColor = diff > 0 ? kRise : diff < 0 ? kFall : kFlat;
     const QString sign = diff > 0 ? QStringLiteral("+") : QString();
     q.Px = FmtNum(h.Price);
-    q.Chg = QStringLiteral("%1%2  (%3%)").arg(sign, FmtNum(double(diff)),
+    q.Chg = QStringLiteral("%1%2  (%3%)").arg(sign, FmtNum(diff),
                                               FormatFloat(QStringLiteral("+0.00;-0.00;0.00"), pct));
     if (d.Open >= 1) {
         const double r = (double(h.Price) / d.Open - 1.0) * 100.0;
@@ -101,11 +101,11 @@ TQuoteHeader MakeQuoteHeader(const THogaData& h, const TDayOHL& d, qint64 prevVo
     }
     if (prevVol > 0) {
         q.Vol = QStringLiteral("거래량 %1   전일 %2   전일比 %3%")
-                    .arg(FmtNum(double(h.Volume)), FmtNum(double(prevVol)),
+                    .arg(FmtNum(h.Volume), FmtNum(prevVol),
                          FormatFloat(QStringLiteral("0.0"), double(h.Volume) / double(prevVol) * 100.0));
         q.VolColor = h.Volume < prevVol ? kFall : kRise;
     } else {
-        q.Vol = QStringLiteral("거래량 ") + FmtNum(double(h.Volume));
+        q.Vol = QStringLiteral("거래량 ") + FmtNum(h.Volume);
         q.VolColor = kGrey;
     }
     return q;

@@ -89,7 +89,7 @@ QStringList CancelConfirmLines(const QVector<TMicheRow>& rows)
     const QString side = rows.first().Side != QStringLiteral("2") ? QStringLiteral("매도") : QStringLiteral("매수");
     const QString px = many ? QStringLiteral("여러 가격") : FmtNum(rows.first().Price) + QStringLiteral("원");
     return {QStringLiteral("%1  %2  %3").arg(rows.first().Name, side, px),
-            QStringLiteral("미체결 %1건 %2주 취소할까요?").arg(rows.size()).arg(FmtNum(double(total)))};
+            QStringLiteral("미체결 %1건 %2주 취소할까요?").arg(rows.size()).arg(FmtNum(total))};
 }
 
 QVector<TBalRow> ParseBalance(const TXAQuery& q, QHash<QString, THold>& holds)
@@ -104,7 +104,7 @@ QVector<TBalRow> ParseBalance(const TXAQuery& q, QHash<QString, THold>& holds)
         r.Code = get("IsuNo").trimmed().mid(1, 6);
         r.Name = get("IsuNm").trimmed();
         const qint64 qty = ParseInt(get("BnsBaseBalQty"));
-        r.Qty = FmtNum(double(qty));
+        r.Qty = FmtNum(qty);
         QString avg = get("AvrUprc").trimmed();
         if (ParseNum(avg) == 0)
             avg = get("BuyPrc").trimmed();

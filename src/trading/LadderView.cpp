@@ -180,7 +180,7 @@ QString TLadderView::HeaderText() const
 {
     if (!FDragMy)
         return FM.FHoldQty > 0 ? QStringLiteral("손익 (%1주·수수료 %2%)")
-                                     .arg(FmtNum(double(FM.FHoldQty)), FormatFloat(QStringLiteral("0.##"), FM.FFee))
+                                     .arg(FmtNum(FM.FHoldQty), FormatFloat(QStringLiteral("0.##"), FM.FFee))
                                : QStringLiteral("손익");
     if (FDragOut)
         return QStringLiteral("놓으면 ") + FmtNum(FDownPrice) + QStringLiteral(" 미체결 취소");
@@ -271,21 +271,21 @@ void TLadderView::PaintRow(QPainter& g, const TLadderGeom& geo, int top, int p, 
         if (row.TkSell > 0) {
             const int w = std::max(1, int(std::lround(double(c1 - c0 - 2) * row.TkSell / maxTk)));
             g.fillRect(QRect(c1 - 1 - w, top + 3, w, R - 6), QColor(194, 220, 245));
-            Text(g, cell(kColMySell), FmtNum(double(row.TkSell)), TAlign::Right, QColor(64, 120, 184), false);
+            Text(g, cell(kColMySell), FmtNum(row.TkSell), TAlign::Right, QColor(64, 120, 184), false);
         }
         if (row.TkBuy > 0) {
             const int w = std::max(1, int(std::lround(double(geo.W - c5 - 2) * row.TkBuy / maxTk)));
             g.fillRect(QRect(c5 + 1, top + 3, w, R - 6), QColor(250, 212, 212));
-            Text(g, cell(kColMyBuy), FmtNum(double(row.TkBuy)), TAlign::Left, QColor(200, 96, 80), false);
+            Text(g, cell(kColMyBuy), FmtNum(row.TkBuy), TAlign::Left, QColor(200, 96, 80), false);
         }
     }
 
     // Own orders (drawn on invalid rows as well).
     if (row.MySell > 0)
-        Text(g, cell(kColMySell), FmtNum(double(row.MySell)), showTk ? TAlign::Left : TAlign::Center,
+        Text(g, cell(kColMySell), FmtNum(row.MySell), showTk ? TAlign::Left : TAlign::Center,
              QColor(0, 48, 128), true);
     if (row.MyBuy > 0)
-        Text(g, QRect(c5, top, geo.W - c5, R), FmtNum(double(row.MyBuy)), showTk ? TAlign::Right : TAlign::Center,
+        Text(g, QRect(c5, top, geo.W - c5, R), FmtNum(row.MyBuy), showTk ? TAlign::Right : TAlign::Center,
              QColor(144, 16, 16), true);
 
     if (!row.Valid) {
@@ -302,9 +302,9 @@ void TLadderView::PaintRow(QPainter& g, const TLadderGeom& geo, int top, int p, 
 
     // Remaining quantities.
     if (row.AskQ > 0)
-        Text(g, cell(kColAsk), FmtNum(double(row.AskQ)), TAlign::Right, QColor(16, 16, 16), true);
+        Text(g, cell(kColAsk), FmtNum(row.AskQ), TAlign::Right, QColor(16, 16, 16), true);
     if (row.BidQ > 0)
-        Text(g, cell(kColBid), FmtNum(double(row.BidQ)), TAlign::Left, QColor(16, 16, 16), true);
+        Text(g, cell(kColBid), FmtNum(row.BidQ), TAlign::Left, QColor(16, 16, 16), true);
 
     // Price cell with its day mark, percent.
     const QRect pc = cell(kColPrice);

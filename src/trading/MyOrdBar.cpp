@@ -55,7 +55,7 @@ TMyOrdSummary TMyOrdBar::Summary(const QString& side) const
             else if (p < bottom)
                 ++s.Down;
         }
-    s.Text = QStringLiteral("%1 미체결 %2주 · %3곳").arg(name, FmtNum(double(total))).arg(int(my.size()));
+    s.Text = QStringLiteral("%1 미체결 %2주 · %3곳").arg(name, FmtNum(total)).arg(int(my.size()));
     if (s.Up > 0)
         s.Text += QStringLiteral("  ▲%1").arg(s.Up);
     if (s.Down > 0)

@@ -14,7 +14,7 @@ qint64 ReadCount(const QString& s)
     return ok ? v : 0;
 }
 
-QString N(qint64 v) { return FmtNum(double(v)); }
+QString N(qint64 v) { return FmtNum(v); }
 }
 
 qint64 PendingSells(const QVector<TMicheRow>& miche, const QString& code)

@@ -253,3 +253,37 @@ TEST(MinuteBars, MoreHistoryOneDayAtATime)
     EXPECT_GT(w.Charts->chMin->Model().Count(), before);
     EXPECT_EQ(w.Charts->btnMinMore->text(), QStringLiteral("◀ 더보기 (1)"));
 }
+
+// hts.ini cannot take what was typed (a file saved as CP949 is never written
+// back): the login uses what was typed, not the file's older values, and the
+// dialog says the data was not saved.
+TEST(Login, TypedDataLogsInWhenItCannotBeSaved)
+{
+    LoginFixture f;
+    {
+        QFile ini(f.dir.path() + "/hts.ini");
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("; \xb0\xa1\xb3\xaa\n");  // CP949 text: not UTF-8
+        ini.write(("[LOGIN]\nID=demo\nPW=old-password\n[ACCOUNT]\nACNO=55501234599\nACPW=0000\n" + kSimKeys).toUtf8());
+    }
+    QString shown;
+    bool okButton = false;
+    WhenDialog([&](TLoginDlg* d) {
+        d->Edit(TLoginDlg::EPw)->setText("demo1234");
+        d->Edit(TLoginDlg::EAcno)->setText("55501234501");
+        d->Go();
+        shown = d->ErrLabel()->text();
+        okButton = d->GoButton()->text() == QStringLiteral("확인");
+        d->Go();
+    });
+    TfrmMain& w = f.Open(true);
+    ASSERT_TRUE(w.Ctx().FLogged) << shown.toStdString();
+    EXPECT_EQ(w.Ctx().FCfg.Acno, "55501234501");
+    EXPECT_EQ(w.Login->lbStatus->text(), QStringLiteral("● 접속 — 계좌 ********501"));
+    EXPECT_TRUE(shown.contains(QStringLiteral("저장하지 못했습니다"))) << shown.toStdString();
+    EXPECT_TRUE(okButton);
+    EXPECT_FALSE(w.LoginAbandoned());
+    // The file is as it was.
+    TIniFile back(f.dir.path() + "/hts.ini");
+    EXPECT_EQ(back.ReadString("ACCOUNT", "ACNO", ""), "55501234599");
+}

@@ -398,3 +398,21 @@ TEST(MainWindow, AStockChangeClearsTheDayMark)
     w.SelectStock("000660");
     EXPECT_TRUE(w.Charts->DayChart().DayMark().isEmpty());
 }
+
+// The order column's top holds the buy and the sell strip on every run, the
+// first one (no hts.ini) too.
+TEST(Layout, OrderTopShowsBothStripsOnTheFirstRun)
+{
+    for (bool withIni : {false, true}) {
+        Fixture f;
+        if (withIni)
+            f.WriteIni("[LAYOUT]\nW=1500\nH=900\nX=0\nY=0\nORDH3=60\n");
+        TfrmMain& w = f.Open();
+        w.resize(1600, 950);
+        w.show();
+        QTest::qWait(20);
+        EXPECT_GE(w.spOrd->sizes().first(), Scaled(158)) << withIni;
+        const QWidget* sell = w.Order->pnlSellQ;
+        EXPECT_LE(sell->geometry().bottom(), w.pnlOrdTop->height()) << withIni;
+    }
+}

@@ -47,3 +47,16 @@ TEST(QuoteHeader, NoPriceShowsOnlyTheName)
     EXPECT_EQ(q.Name, "SK하이닉스  000660");
     EXPECT_TRUE(q.Px.isEmpty() && q.Chg.isEmpty() && q.Vol.isEmpty() && q.Open.isEmpty());
 }
+
+// Volumes are 64-bit integers and print to the last digit.
+TEST(QuoteHeader, LargeVolumesPrintExactly)
+{
+    THogaData h;
+    h.Code = "005930";
+    h.Name = "삼성전자";
+    h.Price = 70000;
+    h.PrevClose = 69000;
+    h.Volume = 1234567890123457;
+    const TQuoteHeader q = MakeQuoteHeader(h, {}, 0);
+    EXPECT_TRUE(q.Vol.contains("1,234,567,890,123,457")) << q.Vol.toStdString();
+}

@@ -113,6 +113,7 @@ void TLoginFacet::StartupLogin()
 TLoginResult TLoginFacet::TryLogin(const QString& id, const QString& pw, const QString& cert, const QString& acno,
                                 const QString& acpw, bool save)
 {
+    QString saveErr;
     if (save) {
         TIniFile ini(Ctx.FIniPath);
         ini.WriteString(QStringLiteral("LOGIN"), QStringLiteral("ID"), id);
@@ -124,28 +125,38 @@ TLoginResult TLoginFacet::TryLogin(const QString& id, const QString& pw, const Q
             ini.WriteString(QStringLiteral("LOGIN"), QStringLiteral("HOST"), kDefaultHost);
         if (ini.ReadInteger(QStringLiteral("LOGIN"), QStringLiteral("PORT"), 0) == 0)
             ini.WriteInteger(QStringLiteral("LOGIN"), QStringLiteral("PORT"), kDefaultPort);
-        QString werr;
-        if (!ini.UpdateFile(&werr))
-            Log(QStringLiteral("!! hts.ini 저장 실패: ") + werr);
+        if (!ini.UpdateFile(&saveErr))
+            Log(QStringLiteral("!! hts.ini 저장 실패: ") + saveErr);
     }
     TConfig cfg;
     QString err;
-    if (!LoadConfig(Ctx.FIniPath, cfg, err, Ctx.FExeDir + QStringLiteral("Res/")))
+    const bool loaded = LoadConfig(Ctx.FIniPath, cfg, err, Ctx.FExeDir + QStringLiteral("Res/"));
+    if (save) {
+        // What was typed is this login's, whether or not the file took it:
+        // the file's older values would log in to another account.
+        cfg.ID = id.trimmed();
+        cfg.PW = pw;
+        cfg.CertPW = cert;
+        cfg.Acno = acno.trimmed();
+        cfg.AcPw = acpw;
+    } else if (!loaded) {
         return {false, err};
+    }
     Ctx.FCfg = cfg;
+    auto result = [&saveErr](bool ok, const QString& e) { return TLoginResult{ok, e, saveErr}; };
     Ctx.FCfgOk = true;
     if (!QFileInfo::exists(Ctx.FCfg.ResPath + QStringLiteral("t1101.res")))
-        return {false, QStringLiteral("xingAPI 가 설치돼 있지 않거나 Res 폴더를 못 찾았습니다 (") + Ctx.FCfg.ResPath +
-                           QStringLiteral(")")};
+        return result(false, QStringLiteral("xingAPI 가 설치돼 있지 않거나 Res 폴더를 못 찾았습니다 (") + Ctx.FCfg.ResPath +
+                           QStringLiteral(")"));
     Ctx.B.FSess->DisconnectServer();
     // Only the simulated exchange is built in; other hosts cannot be reached.
     if (!IsSimHost(Ctx.FCfg.Host) || !Ctx.B.FSess->ConnectServer(Ctx.FCfg.Host, Ctx.FCfg.Port))
-        return {false, QStringLiteral("LS 서버에 연결하지 못했습니다 (인터넷 · 방화벽 확인)")};
+        return result(false, QStringLiteral("LS 서버에 연결하지 못했습니다 (인터넷 · 방화벽 확인)"));
     FLoginDone = false;
     FInTry = true;
     if (!Ctx.B.FSess->Login(Ctx.FCfg.ID, Ctx.FCfg.PW, Ctx.FCfg.CertPW, Ctx.FCfg.SvrType, false)) {
         FInTry = false;
-        return {false, QStringLiteral("로그인 요청을 보내지 못했습니다 (공동인증서 확인)")};
+        return result(false, QStringLiteral("로그인 요청을 보내지 못했습니다 (공동인증서 확인)"));
     }
     SetStatus(QStringLiteral("로그인 중..."), kGrey);
     Log(QStringLiteral("로그인 요청..."));
@@ -153,10 +164,10 @@ TLoginResult TLoginFacet::TryLogin(const QString& id, const QString& pw, const Q
     FInTry = false;
     if (!FLoginDone) {
         Ctx.B.FSess->DisconnectServer();
-        return {false, QStringLiteral("LS 서버 응답이 없습니다 (30초)")};
+        return result(false, QStringLiteral("LS 서버 응답이 없습니다 (30초)"));
     }
     if (FLoginCode != QStringLiteral("0000"))
-        return {false, FLoginMsg.trimmed() + QStringLiteral("  [") + FLoginCode + QStringLiteral("]")};
+        return result(false, FLoginMsg.trimmed() + QStringLiteral("  [") + FLoginCode + QStringLiteral("]"));
 
     // The account must belong to this user.
     QStringList shown;
@@ -176,7 +187,7 @@ TLoginResult TLoginFacet::TryLogin(const QString& id, const QString& pw, const Q
             .arg(MaskAcct(Ctx.FCfg.Acno), shown.isEmpty() ? QStringLiteral("(목록 없음)") : list));
     if (!shown.isEmpty() && !found) {
         Ctx.B.FSess->DisconnectServer();
-        return {false, QStringLiteral("계좌번호가 이 아이디의 계좌가 아닙니다. 이 아이디 계좌: ") + list};
+        return result(false, QStringLiteral("계좌번호가 이 아이디의 계좌가 아닙니다. 이 아이디 계좌: ") + list);
     }
 
     // The account check, sent at once: a wrong account password is caught here.
@@ -185,24 +196,24 @@ TLoginResult TLoginFacet::TryLogin(const QString& id, const QString& pw, const Q
     FChkMsgAt = 0;
     if (!Ctx.SetQueryRes(Ctx.B.qChk, QStringLiteral("CSPAQ12300"))) {
         Ctx.B.FSess->DisconnectServer();
-        return {false, QStringLiteral("계좌 확인용 Res 파일(CSPAQ12300.res)이 없습니다 — xingAPI 설치 확인")};
+        return result(false, QStringLiteral("계좌 확인용 Res 파일(CSPAQ12300.res)이 없습니다 — xingAPI 설치 확인"));
     }
     TAccountFacet::FillBalanceInput(Ctx.B.qChk, Ctx.FCfg);
     if (Ctx.Send(Ctx.B.qChk, false, {QString(), 0, ++FChkSeq}) < 0) {
         Ctx.B.FSess->DisconnectServer();
-        return {false, QStringLiteral("계좌 확인 조회를 보내지 못했습니다")};
+        return result(false, QStringLiteral("계좌 확인 조회를 보내지 못했습니다"));
     }
     WaitFor([this] { return FChkDone; }, 10000, [this] { return FChkMsgAt > 0 ? FChkMsgAt + 1500 : 0; });
     if (!FChkDone) {
         Ctx.B.FSess->DisconnectServer();
         if (FChkMsgAt > 0)
-            return {false, QStringLiteral("계좌번호 · 계좌 비밀번호를 확인하세요 — ") + FChkErr};
-        return {false, QStringLiteral("계좌 확인 응답이 없습니다 (10초) — 계좌번호 · 계좌 비밀번호를 확인하세요")};
+            return result(false, QStringLiteral("계좌번호 · 계좌 비밀번호를 확인하세요 — ") + FChkErr);
+        return result(false, QStringLiteral("계좌 확인 응답이 없습니다 (10초) — 계좌번호 · 계좌 비밀번호를 확인하세요"));
     }
     Log(QStringLiteral("계좌 확인 OK: ") + MaskAcct(Ctx.FCfg.Acno));
     if (OnLoggedIn)
         OnLoggedIn(FLoginMsg);
-    return {true, QString()};
+    return result(true, QString());
 }
 
 void TLoginFacet::OnSessLogin(const QString& code, const QString& msg)
