@@ -416,3 +416,43 @@ TEST(Layout, OrderTopShowsBothStripsOnTheFirstRun)
         EXPECT_LE(sell->geometry().bottom(), w.pnlOrdTop->height()) << withIni;
     }
 }
+
+// The ladder's hint takes only the room its strip has left: shortened with
+// "…" or left out (its strip's tooltip holds it), never cut by the edge; on
+// a wide ladder it reads in full.
+TEST(Layout, LadderHintFitsItsStrip)
+{
+    Fixture f;
+    TfrmMain& w = f.Open();
+    const QString hint = QStringLiteral("매도·매수 칸 더블클릭: 주문 · 호가 우클릭: 가운데로");
+    for (int width : {1600, 2400}) {
+        w.resize(width, 950);
+        w.show();
+        QTest::qWait(20);
+        const QLabel* l = w.Order->lbHint;
+        const QWidget* strip = l->parentWidget();
+        EXPECT_EQ(strip->toolTip(), hint);
+        if (l->isVisible()) {
+            EXPECT_LE(l->geometry().right(), strip->width()) << width;
+            EXPECT_TRUE(l->text() == hint || l->text().endsWith(QStringLiteral("…"))) << l->text().toStdString();
+        }
+        if (width == 2400)
+            EXPECT_EQ(l->text(), hint);
+    }
+}
+
+// A draws.json that cannot be read is set aside and the start-up log says so.
+TEST(MainWindow, DamagedDrawingsFileIsReportedAtStart)
+{
+    Fixture f;
+    QFile d(f.dir.path() + "/draws.json");
+    ASSERT_TRUE(d.open(QIODevice::WriteOnly));
+    d.write("{\"005930|D\": [ {\"k\": \"H\", ");
+    d.close();
+    f.Open();
+    bool logged = false;
+    for (const QString& l : f.Lines())
+        logged = logged || l.contains(QStringLiteral("!! draws.json 을 읽을 수 없어"));
+    EXPECT_TRUE(logged) << f.Lines().join('\n').toStdString();
+    EXPECT_FALSE(QDir(f.dir.path()).entryList({"draws.json.bad-*"}).isEmpty());
+}

@@ -21,6 +21,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 const QString U = QStringLiteral("UI");
@@ -48,8 +49,22 @@ void TOrderFacet::BuildLadder(QWidget* strip, QWidget* area, QVBoxLayout* v)
     edFee->setFont(AppFont(9));
     edFee->setAlignment(Qt::AlignRight);
     Place(edFee, 508, 4, 50, 24);
-    lbHint = MakeLabel(strip, 562, 8, QStringLiteral("%   매도·매수 칸 더블클릭: 주문 · 호가 우클릭: 가운데로"),
-                       QColor(128, 128, 128));
+    QLabel* pct = MakeLabel(strip, 562, 8, QStringLiteral("%"), QColor(128, 128, 128));
+    // The hint takes what is left of the strip: shortened with "…" when the
+    // column is narrow, whole in its tooltip.
+    const QString hint = QStringLiteral("매도·매수 칸 더블클릭: 주문 · 호가 우클릭: 가운데로");
+    lbHint = MakeLabel(strip, 562, 8, hint, QColor(128, 128, 128));
+    lbHint->setToolTip(hint);
+    strip->setToolTip(hint);
+    OnResize(strip, [this, strip, pct, hint] {
+        const int left = pct->x() + pct->width() + Scaled(12);
+        const int room = strip->width() - left - Scaled(4);
+        const QString shown = lbHint->fontMetrics().elidedText(hint, Qt::ElideRight, std::max(room, 0));
+        lbHint->setVisible(room > Scaled(40));
+        lbHint->setText(shown);
+        lbHint->adjustSize();
+        lbHint->move(left, lbHint->y());
+    });
 
     barMyOrd = new TMyOrdBar(area);
     barMyOrd->SetScale(Scaled);
