@@ -119,6 +119,8 @@ TfrmMain::~TfrmMain()
     if (FHooked)
         qApp->removeEventFilter(this);
     FCtx->FQ->Clear();  // pending requests are dropped unrun
+    FCtx->LogSink = nullptr;  // the facets go before the context
+    FCtx->NameSource = nullptr;
     // The widgets go while the facets whose data they show still exist.
     qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
     FBoardTimer.stop();

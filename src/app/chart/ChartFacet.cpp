@@ -88,7 +88,11 @@ void TChartFacet::AddLiveMinute(const QString& today, const TTradeRec& t)
     if (!ok || hhmm < 0)
         return;
     const int end = NextMinute(hhmm);
-    const QString key = today + QStringLiteral("%1").arg(end, 4, 10, QLatin1Char('0'));
+    QString key;
+    key.reserve(12);
+    key += today;
+    for (int div : {1000, 100, 10, 1})
+        key += QChar(u'0' + end / div % 10);
     if (!FMinCut.isEmpty() && key < FMinCut)
         return;  // a late trade of a minute the history holds whole
     const double px = t.Price;
