@@ -19,8 +19,8 @@ QVariant TTickModel::headerData(int section, Qt::Orientation o, int role) const
 
 QVariant TTickModel::data(const QModelIndex& idx, int role) const
 {
-    const int r = idx.row();
-    if (r < 0 || r >= FTicks.Count())
+    const int r = ListRow(idx.row());
+    if (idx.row() < 0 || r >= FTicks.Count())
         return {};
     const TTickRow& t = FTicks.Rows()[r];
     const int c = idx.column();

@@ -99,6 +99,22 @@ protected:
     void mouseReleaseEvent(QMouseEvent* e) override;
 };
 
+// Runs `fn` once in the next frame however often Request is called before:
+// a view fed by a busy feed lays out its texts at most once a frame.
+class TFrameUpdate {
+public:
+    TFrameUpdate(QObject* owner, std::function<void()> fn);
+    void Request();
+    // Runs it now when requested (a test, or a view about to be read).
+    void Flush();
+    bool Pending() const;
+    static constexpr int KFrameMs = 16;
+
+private:
+    class QTimer* FTimer;
+    std::function<void()> FFn;
+};
+
 // Calls `fn` on every resize of `w` (the watcher lives as long as `w`).
 void OnResize(QWidget* w, std::function<void()> fn);
 

@@ -10,8 +10,42 @@
 #include <string>
 #include <vector>
 
+namespace {
+// A plain whole number (spaces around, one leading sign, up to 18 digits):
+// what the broker sends for prices and quantities, read without the general
+// parser. False for anything else (decimals, exponents, text, longer numbers).
+bool PlainInt(const QString& s, qint64* out)
+{
+    const QChar* p = s.constData();
+    const QChar* e = p + s.size();
+    while (p < e && p->isSpace())
+        ++p;
+    while (e > p && (e - 1)->isSpace())
+        --e;
+    bool neg = false;
+    if (p < e && (*p == u'+' || *p == u'-')) {
+        neg = *p == u'-';
+        ++p;
+    }
+    if (p == e || e - p > 18)
+        return false;
+    qint64 v = 0;
+    for (; p < e; ++p) {
+        const char16_t c = p->unicode();
+        if (c < u'0' || c > u'9')
+            return false;
+        v = v * 10 + (c - u'0');
+    }
+    *out = neg ? -v : v;
+    return true;
+}
+}  // namespace
+
 double ParseNum(const QString& s)
 {
+    qint64 whole = 0;
+    if (PlainInt(s, &whole))
+        return double(whole);
     QString t = s.trimmed();
     if (t.startsWith(QLatin1Char('+')))
         t.remove(0, 1);
@@ -26,6 +60,9 @@ double ParseNum(const QString& s)
 
 qint64 ParseInt(const QString& s)
 {
+    qint64 whole = 0;
+    if (PlainInt(s, &whole))
+        return whole;
     const double r = std::nearbyint(ParseNum(s)); // default rounding: half to even
     // 2^63 is exactly representable; anything at or beyond it does not fit.
     constexpr double kLimit = 9223372036854775808.0;

@@ -70,6 +70,15 @@ const TTickRow& TTickList::AddReal(const QString& chetime, int price, qint64 vol
     return FTicks.first();
 }
 
+void TTickList::DropOldest(const TTickSink& sums)
+{
+    if (FTicks.isEmpty())
+        return;
+    const TTickRow old = FTicks.takeLast();
+    if (old.Sd != 0 && sums)
+        sums(old.Sd, old.P, -old.V);
+}
+
 void TTickList::Clear()
 {
     FTicks.clear();

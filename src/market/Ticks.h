@@ -38,6 +38,8 @@ public:
     const TTickRow& AddReal(const QString& chetime, int price, qint64 vol, const QString& cgubun,
                             const TTickSink& sums);
     void Clear();
+    // Drops the oldest row, taking it out of the sums (a full list makes room).
+    void DropOldest(const TTickSink& sums);
     // Replays every classified tick into the sums (after the caller cleared them).
     void RebuildSums(const TTickSink& sums);
     QString SumsLabel() const;

@@ -78,27 +78,26 @@ bool TQuoteFacet::OnTradeReal(TXAReal* r, TTradeRec* out)
     return true;
 }
 
-bool TQuoteFacet::OnBookReal(TXAReal* r)
-{
-    if (!ApplyBookReal(*r, FHoga))
-        return false;
-    UpdateQuoteHeader();
-    return true;
-}
+// A book record changes nothing the header shows.
+bool TQuoteFacet::OnBookReal(TXAReal* r) { return ApplyBookReal(*r, FHoga); }
 
-void TQuoteFacet::UpdateQuoteHeader()
+void TQuoteFacet::UpdateQuoteHeader() { FHeaderFrame.Request(); }
+
+void TQuoteFacet::PaintHeader()
 {
     if (!lbOrdName)
         return;
     const TQuoteHeader q = MakeQuoteHeader(FHoga, FDay, FPrevVol);
     auto set = [](QLabel* l, const QString& text, const QColor& c) {
-        l->setText(text);
-        if (c.isValid()) {
+        if (c.isValid() && l->palette().color(QPalette::WindowText) != c) {
             QPalette p = l->palette();
             p.setColor(QPalette::WindowText, c);
             l->setPalette(p);
         }
-        l->adjustSize();
+        if (l->text() != text) {
+            l->setText(text);
+            l->adjustSize();
+        }
     };
     set(lbOrdName, q.Name, QColor());
     set(lbOrdPx, q.Px, q.PxColor);

@@ -2,6 +2,7 @@
 // The current stock's quote and ten-level book: the t1101 answer, the trade
 // and book feeds, and the header labels at the top of the order column.
 #include "app/Facet.h"
+#include "app/UiKit.h"
 #include "market/Quote.h"
 
 class QLabel;
@@ -28,10 +29,14 @@ public:
     bool OnTradeReal(TXAReal* r, TTradeRec* out);
     // A book record; false when it was not for the current stock.
     bool OnBookReal(TXAReal* r);
+    // The header shows the quote as of the next frame (a busy feed lays its
+    // labels out once a frame, and only those whose text changed).
     void UpdateQuoteHeader();
+    void PaintHeader();
 
     THogaData FHoga;
     TDayOHL FDay;
     qint64 FPrevVol = 0;
     QLabel *lbOrdName = nullptr, *lbOrdPx = nullptr, *lbOrdChg = nullptr, *lbOrdVol = nullptr, *lbOrdOpen = nullptr;
+    TFrameUpdate FHeaderFrame{this, [this] { PaintHeader(); }};
 };

@@ -34,8 +34,8 @@ void TTickFacet::BuildTickPage(TTabSet* tabs)
     DrawGridCells(gTick, 6, 8);
     gTick->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
     connect(gTick, &QTableView::clicked, this, [this](const QModelIndex& i) {
-        if (i.row() < FTicks.Count()) {
-            FTickModel->SelTick = i.row() - FTicks.Inserted();
+        if (FTickModel->ListRow(i.row()) < FTicks.Count()) {
+            FTickModel->SelTick = FTickModel->ListRow(i.row()) - FTicks.Inserted();
             FTickModel->HasSel = true;
             gTick->viewport()->update();
         }
@@ -62,6 +62,7 @@ void TTickFacet::SetPrevClose(int prevClose) { FTickModel->PrevClose = prevClose
 
 void TTickFacet::ResetTicks()
 {
+    FGridFrame.Flush();
     ++FTickRun;
     FTicks.Clear();
     FTickCts.clear();
@@ -74,9 +75,14 @@ void TTickFacet::ResetTicks()
     ShowTickSums();
 }
 
-void TTickFacet::ShowTickSums()
+void TTickFacet::ShowTickSums() { FSumsFrame.Request(); }
+
+void TTickFacet::PaintSums()
 {
-    lbTkFrom->setText(FTicks.SumsLabel());
+    const QString text = FTicks.SumsLabel();
+    if (lbTkFrom->text() == text)
+        return;
+    lbTkFrom->setText(text);
     lbTkFrom->adjustSize();
 }
 
@@ -143,6 +149,7 @@ void TTickFacet::OnTickData()
     }
     if (!FTickNext)
         FTickModel->ClearSel();
+    FGridFrame.Flush();
     FTicks.ApplyPage(recs, !FTickNext);
     // A full list takes no older pages: their rows would be dropped.
     if (FTicks.Count() >= kMaxTicks)
@@ -171,19 +178,31 @@ void TTickFacet::ReloadTicks()
     Log(QStringLiteral("체결 새로 받음 — 사다리 체결 합계 처음부터"));
 }
 
+// A trade of the current stock: on top of the list and into the ladder's
+// sums now; the grid shows the frame's new rows at once.
 void TTickFacet::AddTrade(const TTradeRec& t)
 {
     const int counted = FTicks.SumCount();
-    const int top = gTick->rowAt(0);
-    FTickModel->InsertOnTop([&] {
-        FTicks.AddReal(t.Time, t.Price, t.CVolume, QString(QLatin1Char(t.Side ? t.Side : ' ')),
-                       [this](int sd, int p, qint64 v) { Ladder->AddTk(sd, p, v); });
-    });
+    const TTickSink sums = [this](int sd, int p, qint64 v) { Ladder->AddTk(sd, p, v); };
+    const bool full = FTicks.Count() >= kMaxTicks;
+    if (full)
+        FTicks.DropOldest(sums);  // a full list makes room at the bottom
+    FTicks.AddReal(t.Time, t.Price, t.CVolume, QString(QLatin1Char(t.Side ? t.Side : ' ')), sums);
+    FTickModel->AddLive(full);
+    FGridFrame.Request();
     if (FTicks.SumCount() != counted)
         ShowTickSums();
     Ladder->update();
-    if (top > 0)
-        gTick->scrollTo(FTickModel->index(top + 1, 0), QAbstractItemView::PositionAtTop);
+}
+
+// The frame's new trades reach the grid: one insertion; a grid scrolled into
+// the past stays on the rows it showed.
+void TTickFacet::SyncGrid()
+{
+    const int top = gTick->rowAt(0);
+    const int added = FTickModel->Sync();
+    if (top > 0 && added > 0)
+        gTick->scrollTo(FTickModel->index(top + added, 0), QAbstractItemView::PositionAtTop);
 }
 
 // The tick columns grow (never below their initial widths) to fit a time, a

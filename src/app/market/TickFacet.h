@@ -3,6 +3,7 @@
 // top, the tick grid and the ladder's sell and buy tick sums with their
 // label over the order column.
 #include "app/Facet.h"
+#include "app/UiKit.h"
 #include "broker/ResLayout.h"
 #include "market/Quote.h"
 #include "market/Ticks.h"
@@ -28,7 +29,10 @@ public:
     // The centre of the ladder was double-clicked: the ticks and sums start over.
     void ReloadTicks();
     void ResetTicks();
+    // The sums label as of the next frame.
     void ShowTickSums();
+    void PaintSums();
+    void SyncGrid();
     // A trade of the current stock: a new row on top and the ladder's sums.
     void AddTrade(const TTradeRec& t);
     // The quote's previous close, for the grid's colours.
@@ -50,6 +54,8 @@ public:
     QLabel* lbTkFrom = nullptr;
     QTableView* gTick = nullptr;
     TTickModel* FTickModel = nullptr;
+    TFrameUpdate FSumsFrame{this, [this] { PaintSums(); }};
+    TFrameUpdate FGridFrame{this, [this] { SyncGrid(); }};
 
 private:
     void FitTickColumns();

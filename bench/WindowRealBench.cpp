@@ -1,0 +1,134 @@
+// Cost of one real-time record of the current stock through the window's
+// real handler: the simulated exchange delivers a prepared trade (S3_) or
+// book (H1_) record to the logged-in window, whose OnRealData updates the
+// quote, the ladder, both charts, the tick list and marks what shows them for
+// repaint. Paints are not part of it (they run at most once per frame, after
+// a burst, from the event loop). Per record, median of repetitions of bursts
+// of 2,000 records of a busy stock.
+#include "app/MainWindow.h"
+#include "broker/ReqQueue.h"
+#include "core/Clock.h"
+#include "sim/SimBackend.h"
+#include "sim/StockSim.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr int kBurst = 2000;
+
+struct TWindowRig {
+    QTemporaryDir Dir;
+    TTestClock Clock{QDateTime(QDate(2026, 12, 10), QTime(9, 0, 30))};
+    std::unique_ptr<TfrmMain> W;
+
+    TWindowRig()
+    {
+        QFile f(Dir.path() + "/hts.ini");
+        f.open(QIODevice::WriteOnly);
+        f.write(("[LOGIN]\nID=demo\nPW=demo1234\nHOST=sim\n[ACCOUNT]\nACNO=55501234501\nACPW=0000\n"
+                 "[LAYOUT]\nX=0\nY=0\nW=1600\nH=950\n[UI]\nLASTCODE=005930\n[SIM]\nDELAY=0\nPUMP=0\nALWAYSOPEN=1\n"
+                 "STATE=\n[XING]\nRES=" + QString(KESTREL_RES_DIR) + "\n")
+                    .toUtf8());
+        f.close();
+        TStartOptions o;
+        o.ExeDir = Dir.path();
+        o.Clock = &Clock;
+        W = std::make_unique<TfrmMain>(o);
+        W->resize(1600, 950);
+        W->show();
+        // Every start-up answer in: quote, ticks, bars, program trading.
+        for (int t = 0; t < 8000; t += 50) {
+            Clock.Advance(50);
+            Exchange().DeliverDue();
+            W->Ctx().FQ->Tick();
+            QApplication::processEvents();
+        }
+    }
+    TSimExchange& Exchange() { return dynamic_cast<TSimBackend&>(*W->Ctx().FBackend).Exchange(); }
+};
+
+TWindowRig& Rig()
+{
+    static TWindowRig rig;
+    return rig;
+}
+
+// A busy stock's records, as the market sends them: trades or books.
+std::vector<TSimRealRecord> MakeRecords(TSimExchange& ex, TSimRealKind kind)
+{
+    const QString code = QStringLiteral("005930");
+    const TSimDayInfo info = ex.Engine().DayInfo(code);
+    TDayPlan plan;
+    plan.Date = info.Date;
+    plan.PrevClose = info.PrevClose;
+    plan.TradesPerSec = 50;
+    plan.Seed = 7;
+    TStockSim sim(plan);
+    std::vector<TSimRealRecord> recs;
+    while (int(recs.size()) < kBurst && !sim.Closed()) {
+        sim.Step(1000, [&](const TSimTrade* t) {
+            TSimRealRecord r;
+            r.Kind = kind;
+            r.Code = code;
+            r.PrevClose = info.PrevClose;
+            r.UpLimit = info.UpLimit;
+            r.DnLimit = info.DnLimit;
+            r.Volume = sim.Volume();
+            if (kind == TSimRealKind::Trade) {
+                if (!t)
+                    return;
+                r.Trade = *t;
+            } else {
+                r.Book = sim.Book();
+            }
+            recs.push_back(std::move(r));
+        });
+    }
+    recs.resize(qMin<size_t>(recs.size(), kBurst));
+    return recs;
+}
+
+void Burst(benchmark::State& state, TSimRealKind kind)
+{
+    TWindowRig& rig = Rig();
+    TSimExchange& ex = rig.Exchange();
+    const std::vector<TSimRealRecord> recs = MakeRecords(ex, kind);
+    qint64 records = 0;
+    for (auto _ : state) {
+        for (const TSimRealRecord& r : recs)
+            ex.Enqueue(r);
+        records += ex.Flush();
+        state.PauseTiming();
+        QApplication::processEvents();  // the frame after the burst: paints, outside the timing
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(records);
+    state.counters["us/record"] = benchmark::Counter(double(records) * 1e-6,
+                                                     benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+void BM_TradeRecord(benchmark::State& state) { Burst(state, TSimRealKind::Trade); }
+void BM_BookRecord(benchmark::State& state) { Burst(state, TSimRealKind::Book); }
+BENCHMARK(BM_TradeRecord)->Unit(benchmark::kMillisecond)->Repetitions(7)->ReportAggregatesOnly(true);
+BENCHMARK(BM_BookRecord)->Unit(benchmark::kMillisecond)->Repetitions(7)->ReportAggregatesOnly(true);
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
