@@ -130,7 +130,7 @@ void BM_CandleChartPaint(benchmark::State& st)
     st.counters["barW"] = c->Model().BarW();
     st.counters["visible"] = GVisible;
 }
-BENCHMARK(BM_CandleChartPaint)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CandleChartPaint)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
 void BM_QtChartsPaint(benchmark::State& st)
 {
@@ -181,17 +181,20 @@ void BM_QtChartsPaint(benchmark::State& st)
         img.save(qEnvironmentVariable("CHART_PAINT_PNG") + QStringLiteral("/qtcharts-%1.png").arg(n));
     st.counters["bars"] = n;
 }
-BENCHMARK(BM_QtChartsPaint)->ArgName("visibleOnly")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_QtChartsPaint)->ArgName("visibleOnly")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
-// Console output plus the mean time of each benchmark for the ratio.
+// Console output plus the median time of each benchmark's repetitions, for the ratio.
 class TRatioReporter : public benchmark::ConsoleReporter {
 public:
     std::map<std::string, double> Times;
     void ReportRuns(const std::vector<Run>& runs) override
     {
         for (const Run& r : runs)
-            if (r.run_type == Run::RT_Iteration && !r.error_occurred)
-                Times[r.benchmark_name()] = r.GetAdjustedRealTime();
+            if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median" && !r.error_occurred) {
+                std::string name = r.benchmark_name();
+                name = name.substr(0, name.find("/repeats:"));
+                Times[name] = r.GetAdjustedRealTime();
+            }
         ConsoleReporter::ReportRuns(runs);
     }
 };
@@ -210,7 +213,7 @@ int main(int argc, char** argv)
     for (const char* name : {"BM_QtChartsPaint/visibleOnly:0", "BM_QtChartsPaint/visibleOnly:1"}) {
         const auto b = rep.Times.find(name);
         if (a != rep.Times.end() && b != rep.Times.end() && a->second > 0)
-            std::printf("%s / BM_CandleChartPaint: %.1fx\n", name, b->second / a->second);
+            std::printf("%s / BM_CandleChartPaint (medians): %.1fx\n", name, b->second / a->second);
     }
     benchmark::Shutdown();
     return 0;

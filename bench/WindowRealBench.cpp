@@ -53,10 +53,13 @@ struct TWindowRig {
     TSimExchange& Exchange() { return dynamic_cast<TSimBackend&>(*W->Ctx().FBackend).Exchange(); }
 };
 
+std::unique_ptr<TWindowRig> GRig;  // made on first use, gone before the application
+
 TWindowRig& Rig()
 {
-    static TWindowRig rig;
-    return rig;
+    if (!GRig)
+        GRig = std::make_unique<TWindowRig>();
+    return *GRig;
 }
 
 // A busy stock's records, as the market sends them: trades or books.
@@ -130,5 +133,6 @@ int main(int argc, char** argv)
         return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    GRig.reset();
     return 0;
 }

@@ -3,20 +3,43 @@
 #include "broker/XingApi.h"
 #include "core/NumFmt.h"
 
+#include <array>
+
 namespace {
 const QColor kRise(229, 57, 53), kFall(30, 136, 229), kFlat(48, 48, 48), kGrey(80, 80, 80);
 
 int Px(const QString& s) { return int(ParseInt(s)); }
 
+// The ten levels' field names, made once: a book record reads forty of them.
+struct TLevelNames {
+    std::array<QString, 10> Ask, Bid, AskQ, BidQ;
+    TLevelNames()
+    {
+        for (int i = 0; i < 10; ++i) {
+            const QString n = QString::number(i + 1);
+            Ask[i] = QStringLiteral("offerho") + n;
+            Bid[i] = QStringLiteral("bidho") + n;
+            AskQ[i] = QStringLiteral("offerrem") + n;
+            BidQ[i] = QStringLiteral("bidrem") + n;
+        }
+    }
+};
+
+const TLevelNames& LevelNames()
+{
+    static const TLevelNames names;
+    return names;
+}
+
 template <class Get>
 void ReadLevels(Get get, THogaData& h)
 {
+    const TLevelNames& f = LevelNames();
     for (int i = 0; i < 10; ++i) {
-        const QString n = QString::number(i + 1);
-        h.Ask[i] = Px(get(QStringLiteral("offerho") + n));
-        h.Bid[i] = Px(get(QStringLiteral("bidho") + n));
-        h.AskQ[i] = ParseInt(get(QStringLiteral("offerrem") + n));
-        h.BidQ[i] = ParseInt(get(QStringLiteral("bidrem") + n));
+        h.Ask[i] = Px(get(f.Ask[i]));
+        h.Bid[i] = Px(get(f.Bid[i]));
+        h.AskQ[i] = ParseInt(get(f.AskQ[i]));
+        h.BidQ[i] = ParseInt(get(f.BidQ[i]));
     }
 }
 }
@@ -71,13 +94,14 @@ bool ApplyTradeReal(const TXAReal& r, THogaData& h, TDayOHL& d, TTradeRec* out)
 
 bool ApplyBookReal(const TXAReal& r, THogaData& h)
 {
-    const QString b = QStringLiteral("OutBlock");
+    static const QString b = QStringLiteral("OutBlock"), shcode = QStringLiteral("shcode"),
+                         totAsk = QStringLiteral("totofferrem"), totBid = QStringLiteral("totbidrem");
     auto get = [&](const QString& f) { return r.GetFieldData(b, f); };
-    if (get(QStringLiteral("shcode")).trimmed() != h.Code)
+    if (get(shcode).trimmed() != h.Code)
         return false;
     ReadLevels(get, h);
-    h.TotAsk = ParseInt(get(QStringLiteral("totofferrem")));
-    h.TotBid = ParseInt(get(QStringLiteral("totbidrem")));
+    h.TotAsk = ParseInt(get(totAsk));
+    h.TotBid = ParseInt(get(totBid));
     return true;
 }
 
