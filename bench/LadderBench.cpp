@@ -3,17 +3,41 @@
 //   BM_LadderTradeUpdate  one trade record: new price and volume, SetData,
 //                         the day marks and one tick sum
 //   BM_LadderBookUpdate   one order-book record: ten new asks and bids, SetData
-//   BM_LadderPaint        one full paint of a 600 x 900 ladder into a QImage
-//                         with own orders, tick sums, marks and a holding
+//
+// Cost of drawing it: the real TLadderView, 600 x 900 in the window's 9 pt
+// font and scale, painted by its own paintEvent into an offscreen raster
+// image (QWidget::render: the same paintEvent the window repaints with). The
+// book is a live one: ten asks and bids, five own orders per side, tick sums
+// on fifty-one prices, a holding with its profit column and all four day
+// marks. Every paint figure is the median of repeated runs.
+//
+//   BM_LadderPaint        the same state painted again (a frame the window
+//                         repaints without a data change: hover, sum bar,
+//                         an expose)
+//   BM_LadderBookPaint    one order-book record, then the paint it causes:
+//                         all twenty quantities differ from the last
+//                         record's, four of them take values never shown
+//                         before
+//   BM_LadderScrollPaint  one wheel step (three ticks), then the paint: every
+//                         row shows another price than in the frame before
+//                         (five steps up and five back, as a wheel goes, so
+//                         most of those prices were on screen a moment ago)
+//   BM_LadderResizePaint  the width one pixel narrower or wider, then the
+//                         paint: every row and the header drawn from scratch
+//                         (the text layouts stay, they do not depend on it)
+#include "app/UiKit.h"
 #include "core/NumFmt.h"
 #include "trading/LadderView.h"
 #include "trading/MyOrdBar.h"
 
 #include <QApplication>
 #include <QImage>
+#include <QWheelEvent>
 #include <benchmark/benchmark.h>
 
 namespace {
+
+constexpr int kReps = 9;
 
 THogaData Book(int price, int shift)
 {
@@ -50,6 +74,29 @@ void Fill(TLadderView& v)
     v.SetDayMarks(71000, 72400, 70300, 71320.5);
 }
 
+// The ladder as the window builds it: its font, its scale, its sum bar.
+struct TLadder {
+    TLadderView V;
+    TMyOrdBar Bar;
+    QImage Img{600, 900, QImage::Format_ARGB32_Premultiplied};
+    TLadder()
+    {
+        V.setFont(AppFont(9));
+        V.SetScale(Scaled);
+        Bar.setFont(AppFont(9));
+        Bar.SetScale(Scaled);
+        Bar.SetLadder(&V);
+        V.SetSumBar(&Bar);
+        Fill(V);
+        V.render(&Img);  // the first frame of a freshly shown ladder is not measured
+    }
+    [[gnu::noinline]] void Paint()  // one symbol to profile the measured frames by
+    {
+        V.render(&Img);
+        benchmark::ClobberMemory();
+    }
+};
+
 void BM_LadderTradeUpdate(benchmark::State& state)
 {
     TLadderView v;
@@ -84,19 +131,60 @@ BENCHMARK(BM_LadderBookUpdate);
 
 void BM_LadderPaint(benchmark::State& state)
 {
-    TLadderView v;
-    TMyOrdBar bar;
-    bar.SetLadder(&v);
-    v.SetSumBar(&bar);
-    Fill(v);
-    QImage img(600, 900, QImage::Format_ARGB32_Premultiplied);
-    for (auto _ : state) {
-        v.render(&img);
-        benchmark::ClobberMemory();
-    }
-    state.counters["rows"] = v.VisiblePrices().size();
+    TLadder l;
+    for (auto _ : state)
+        l.Paint();
+    state.counters["rows"] = l.V.VisiblePrices().size();
 }
-BENCHMARK(BM_LadderPaint)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LadderPaint)->Unit(benchmark::kMicrosecond)->Repetitions(kReps)->DisplayAggregatesOnly(true);
+
+void BM_LadderBookPaint(benchmark::State& state)
+{
+    TLadder l;
+    THogaData books[2] = {Book(71500, 0), Book(71500, 7)};
+    int i = 0;
+    for (auto _ : state) {
+        THogaData& d = books[i & 1];
+        // Best ask and bid and one deeper level per side change to a fresh quantity.
+        const int fresh = 5000 + i;
+        d.AskQ[0] = fresh;
+        d.BidQ[0] = fresh + 1;
+        d.AskQ[3 + i % 7] = fresh + 2;
+        d.BidQ[3 + i % 7] = fresh + 3;
+        l.V.SetData(d);
+        l.Paint();
+        ++i;
+    }
+}
+BENCHMARK(BM_LadderBookPaint)->Unit(benchmark::kMicrosecond)->Repetitions(kReps)->DisplayAggregatesOnly(true);
+
+void BM_LadderScrollPaint(benchmark::State& state)
+{
+    TLadder l;
+    const QPointF at(300, 450);
+    int i = 0;
+    for (auto _ : state) {
+        // Five steps up, five back down: the rows stay around the live book.
+        const int dy = (i / 5) % 2 == 0 ? 120 : -120;
+        QWheelEvent e(at, l.V.mapToGlobal(at), {}, QPoint(0, dy), Qt::NoButton, {}, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&l.V, &e);
+        l.Paint();
+        ++i;
+    }
+}
+BENCHMARK(BM_LadderScrollPaint)->Unit(benchmark::kMicrosecond)->Repetitions(kReps)->DisplayAggregatesOnly(true);
+
+void BM_LadderResizePaint(benchmark::State& state)
+{
+    TLadder l;
+    int i = 0;
+    for (auto _ : state) {
+        l.V.resize(600 - (i & 1), 900);
+        l.Paint();
+        ++i;
+    }
+}
+BENCHMARK(BM_LadderResizePaint)->Unit(benchmark::kMicrosecond)->Repetitions(kReps)->DisplayAggregatesOnly(true);
 
 }
 

@@ -223,10 +223,7 @@ TLadderRow TLadderModel::Row(int p) const
     r.TkBuy = Get(FTkBuy, p);
 
     const int prev = FD.PrevClose;
-    r.PriceText = FmtNum(p);
     r.PriceColor = prev <= 0 || prev == p ? LadderColors::Flat : p > prev ? LadderColors::Rise : LadderColors::Fall;
-    if (prev > 0)
-        r.PctText = FormatFloat(QStringLiteral("+0.00;-0.00;0.00"), (double(p) / prev - 1) * 100);
 
     if (p == FMkH)
         r.Mark = TLadderMark::High;
@@ -241,12 +238,34 @@ TLadderRow TLadderModel::Row(int p) const
         r.HasPnl = true;
         r.Pnl = gross * (1 - FFee / 100) - cost;
         r.PnlPct = r.Pnl / cost * 100;
-        r.PnlText = FormatFloat(QStringLiteral("+0.00;-0.00;0.00"), r.PnlPct) + QStringLiteral("%   ")
-                    + FormatFloat(QStringLiteral("+0.0;-0.0;0.0"), std::trunc(r.Pnl / 1000) / 10);
         r.PnlColor = r.Pnl > 0 ? LadderColors::Rise : r.Pnl < 0 ? LadderColors::Fall : QColor(96, 96, 96);
         r.AvgRow = p <= FHoldAvg && FHoldAvg < TickUp(p);
     }
+    const TRowTexts& t = Texts(p, r);
+    r.PriceText = t.Price;
+    r.PctText = t.Pct;
+    r.PnlText = t.Pnl;
     return r;
+}
+
+const TLadderModel::TRowTexts& TLadderModel::Texts(int p, const TLadderRow& r) const
+{
+    const TTextKey key{FD.PrevClose, FHoldQty, FHoldAvg, FFee};
+    if (!(key == FTextKey) || FTexts.size() >= 4096) {
+        FTexts.clear();
+        FTextKey = key;
+    }
+    auto [it, added] = FTexts.try_emplace(p);
+    if (!added)
+        return it->second;
+    TRowTexts& t = it->second;
+    t.Price = FmtNum(p);
+    if (key.Prev > 0)
+        t.Pct = FormatFloat(QStringLiteral("+0.00;-0.00;0.00"), (double(p) / key.Prev - 1) * 100);
+    if (r.HasPnl)
+        t.Pnl = FormatFloat(QStringLiteral("+0.00;-0.00;0.00"), r.PnlPct) + QStringLiteral("%   ")
+                + FormatFloat(QStringLiteral("+0.0;-0.0;0.0"), std::trunc(r.Pnl / 1000) / 10);
+    return t;
 }
 
 int TLadderModel::NearestMy(const QString& side) const

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QVector>
 #include <map>
+#include <unordered_map>
 
 // Every price from the upper limit down to the lower limit, highest first, at
 // most 20,000 entries. Empty unless both limits are > 0 and lower < upper.
@@ -58,6 +59,7 @@ struct TLadderRow {
     QString PnlText;
     QColor PnlColor;
     bool AvgRow = false;       // p <= average price < TickUp(p)
+    bool operator==(const TLadderRow&) const = default;
 };
 
 class TLadderModel {
@@ -99,6 +101,22 @@ public:
     // price (or the centre when there is no price); 0 when there is none.
     int NearestMy(const QString& side) const;
     const std::map<int, qint64>& My(const QString& side) const { return side == QLatin1String("2") ? FMyBuy : FMySell; }
+
+private:
+    // The texts of a price row, formatted once per price for as long as the
+    // previous close and the holding they come from stay the same.
+    struct TRowTexts {
+        QString Price, Pct, Pnl;
+    };
+    struct TTextKey {
+        int Prev = 0;
+        qint64 Qty = 0;
+        double Avg = 0, Fee = 0;
+        bool operator==(const TTextKey&) const = default;
+    };
+    const TRowTexts& Texts(int p, const TLadderRow& r) const;
+    mutable TTextKey FTextKey;
+    mutable std::unordered_map<int, TRowTexts> FTexts;
 };
 
 // The ladder's fixed colours.

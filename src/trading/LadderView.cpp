@@ -6,6 +6,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPaintEngine>
+#include <QVarLengthArray>
 #include <QWheelEvent>
 #include <cmath>
 
@@ -30,6 +32,7 @@ void TLadderView::SetSumBar(TMyOrdBar* bar) { FSumBar = bar; }
 void TLadderView::SetScale(std::function<int(int)> scale)
 {
     FScale = std::move(scale);
+    DropCaches();
     update();
 }
 
@@ -41,6 +44,9 @@ void TLadderView::UpdateMetrics()
     FBold.setBold(true);
     FFm = QFontMetrics(FFont);
     FFmBold = QFontMetrics(FBold);
+    FAscentF[0] = QFontMetricsF(FFont).ascent();
+    FAscentF[1] = QFontMetricsF(FBold).ascent();
+    DropCaches();
     const int h = std::max(FFm.boundingRect(QStringLiteral("가")).height(), FFm.height());
     FR = TLadderGeom::RowHeight(h);
 }
@@ -190,6 +196,73 @@ QString TLadderView::HeaderText() const
 }
 
 // ---- painting ----
+//
+// What a paint costs is mostly text: shaping it (measuring and laying out)
+// and blending its glyphs. Each text is shaped once and kept (TShaped); the
+// header and each price row are kept as pictures (TStrip), drawn the same way
+// on a white ground with their piece of the column lines on top, and copied
+// onto the widget while what they show is unchanged. The day marks, hover
+// frame and drag arrow are drawn over them on every paint, as they always were.
+
+void TLadderView::SetPaintCache(bool on)
+{
+    // What is cached stays: every entry is keyed by all it shows.
+    FCacheOn = on;
+    update();
+}
+
+void TLadderView::DropCaches()
+{
+    FShaped[0].clear();
+    FShaped[1].clear();
+    FNums.clear();
+    FRows.clear();
+    FHead = TStrip();
+    FStripBase = TStripBase();
+}
+
+TLadderView::TShaped* TLadderView::Shaped(const QString& s, bool bold)
+{
+    auto& cache = FShaped[bold];
+    auto it = cache.find(s);
+    if (it == cache.end()) {
+        TShaped t;
+        t.St.setTextFormat(Qt::PlainText);
+        t.St.setText(s);
+        t.W = (bold ? FFmBold : FFm).horizontalAdvance(s);
+        it = cache.insert(s, std::move(t));
+    }
+    it->Used = FPaintNo;
+    return &*it;
+}
+
+QString TLadderView::Num(qint64 v)
+{
+    if (!FCacheOn)
+        return FmtNum(v);
+    auto it = FNums.constFind(v);
+    if (it != FNums.cend())
+        return *it;
+    if (FNums.size() >= 4096)
+        FNums.clear();
+    return *FNums.insert(v, FmtNum(v));
+}
+
+// Whatever the last paint drew stays. Beyond a few frames' worth the rest
+// goes: quantities and tick sums keep taking new values, scrolling brings
+// new prices.
+void TLadderView::TrimCaches(int rows)
+{
+    for (auto& cache : FShaped) {
+        if (cache.size() < 2048)
+            continue;
+        for (auto it = cache.begin(); it != cache.end();)
+            it = it->Used == FPaintNo ? std::next(it) : cache.erase(it);
+    }
+    if (FRows.size() > 2 * rows + 16)
+        for (auto it = FRows.begin(); it != FRows.end();)
+            it = it->Used == FPaintNo ? std::next(it) : FRows.erase(it);
+}
 
 void TLadderView::Text(QPainter& g, const QRect& cell, const QString& s, TAlign a, const QColor& c, bool bold)
 {
@@ -200,13 +273,27 @@ void TLadderView::Text(QPainter& g, const QRect& cell, const QString& s, TAlign 
     // form of drawText, which lays the text out for every call.
     const QFontMetrics& fm = bold ? FFmBold : FFm;
     const int pad = S(4);
+    TShaped* sh = FCacheOn ? Shaped(s, bold) : nullptr;
     // A centred text wider than its cell is cut at its end with "…"
     // rather than losing its start beyond the cell's left edge.
     QString t = s;
-    int w = fm.horizontalAdvance(t);
+    int w = sh ? sh->W : fm.horizontalAdvance(t);
     if (a == TAlign::Center && w > cell.width() - 2 * pad) {
-        t = fm.elidedText(s, Qt::ElideRight, cell.width() - 2 * pad);
-        w = fm.horizontalAdvance(t);
+        const int room = cell.width() - 2 * pad;
+        if (!sh) {
+            t = fm.elidedText(s, Qt::ElideRight, room);
+            w = fm.horizontalAdvance(t);
+        } else {
+            if (sh->ElideW != room) {
+                sh->ElideW = room;
+                sh->Elided = fm.elidedText(s, Qt::ElideRight, room);
+            }
+            const QString elided = sh->Elided;  // the lookup below may move sh
+            if (elided.isEmpty())
+                return;
+            sh = Shaped(elided, bold);
+            w = sh->W;
+        }
     }
     int x = cell.left() + (cell.width() - w) / 2;
     if (a == TAlign::Left)
@@ -214,21 +301,40 @@ void TLadderView::Text(QPainter& g, const QRect& cell, const QString& s, TAlign 
     else if (a == TAlign::Right)
         x = cell.left() + cell.width() - w - pad;
     const int y = cell.top() + (cell.height() - fm.height()) / 2 + fm.ascent();
-    g.setFont(bold ? FBold : FFont);
+    if (FSpillLimit >= 0 && sh) {
+        // Drawn into a strip: glyphs above or below it would be lost there
+        // but not on the widget (one pixel of slack for the metrics).
+        if (sh->Ink.isNull())
+            sh->Ink = fm.boundingRect(sh->St.text());
+        if (y + sh->Ink.top() - 1 < 0 || y + sh->Ink.bottom() + 1 >= FSpillLimit)
+            FSpilled = true;
+    }
+    if (FPainterBold != int(bold)) {
+        g.setFont(bold ? FBold : FFont);
+        FPainterBold = bold;
+    }
     g.setPen(c);
-    g.drawText(x, y, t);
+    if (sh)
+        g.drawStaticText(QPointF(x, y - FAscentF[bold]), sh->St);
+    else
+        g.drawText(x, y, t);
+}
+
+QColor TLadderView::HeaderBg() const
+{
+    if (!FDragMy)
+        return QColor(240, 240, 240);
+    return FDragOut ? QColor(208, 32, 32) : FDropPrice <= 0 ? QColor(240, 128, 64) : QColor(32, 128, 32);
 }
 
 void TLadderView::PaintHeader(QPainter& g, const TLadderGeom& geo)
 {
     const QRect head(0, 0, geo.W, geo.R);
+    g.fillRect(head, HeaderBg());
     if (FDragMy) {
-        const QColor bg = FDragOut ? QColor(208, 32, 32) : FDropPrice <= 0 ? QColor(240, 128, 64) : QColor(32, 128, 32);
-        g.fillRect(head, bg);
         Text(g, head, HeaderText(), TAlign::Center, Qt::white, true);
         return;
     }
-    g.fillRect(head, QColor(240, 240, 240));
     struct TTitle {
         int Col;
         const char* Text;
@@ -244,48 +350,59 @@ void TLadderView::PaintHeader(QPainter& g, const TLadderGeom& geo)
         Text(g, cell(t.Col), QString::fromUtf8(t.Text), TAlign::Center, t.Color, false);
 }
 
-void TLadderView::PaintRow(QPainter& g, const TLadderGeom& geo, int top, int p, qint64 maxTk)
+TLadderView::TRowLook TLadderView::Look(int p, qint64 maxTk, const TLadderGeom& geo) const
 {
-    const TLadderRow row = FM.Row(p);
+    TRowLook k;
+    k.Row = FM.Row(p);
+    const TLadderRow& row = k.Row;
+    if (!row.Valid)
+        k.Mid = QColor(247, 247, 247);
+    else if (row.Current)
+        k.Mid = QColor(255, 245, 204);
+    else if (p > FM.FD.Price)
+        k.Mid = QColor(232, 243, 255);
+    else
+        k.Mid = QColor(255, 235, 238);
+    // Tick sums: bars relative to the one maximum of both sides.
+    k.ShowTk = maxTk > 0;
+    if (row.Valid && k.ShowTk) {
+        const int c0 = geo.ColLeft(kColMySell), c1 = geo.ColLeft(kColAsk), c5 = geo.ColLeft(kColMyBuy);
+        if (row.TkSell > 0)
+            k.BarSell = std::max(1, int(std::lround(double(c1 - c0 - 2) * row.TkSell / maxTk)));
+        if (row.TkBuy > 0)
+            k.BarBuy = std::max(1, int(std::lround(double(geo.W - c5 - 2) * row.TkBuy / maxTk)));
+    }
+    return k;
+}
+
+void TLadderView::PaintRow(QPainter& g, const TLadderGeom& geo, int top, const TRowLook& look)
+{
+    const TLadderRow& row = look.Row;
     const int R = geo.R;
     auto cell = [&](int col) { return QRect(geo.ColLeft(col), top, geo.ColRight(col) - geo.ColLeft(col), R); };
-    const int c0 = geo.ColLeft(kColMySell), c1 = geo.ColLeft(kColAsk), c5 = geo.ColLeft(kColMyBuy);
+    const int c1 = geo.ColLeft(kColAsk), c5 = geo.ColLeft(kColMyBuy);
 
     // Backgrounds.
-    QColor mid;
-    if (!row.Valid)
-        mid = QColor(247, 247, 247);
-    else if (row.Current)
-        mid = QColor(255, 245, 204);
-    else if (p > FM.FD.Price)
-        mid = QColor(232, 243, 255);
-    else
-        mid = QColor(255, 235, 238);
-    g.fillRect(QRect(c1, top, c5 - c1, R), mid);
+    g.fillRect(QRect(c1, top, c5 - c1, R), look.Mid);
     g.fillRect(cell(kColMySell), row.MySell > 0 ? QColor(144, 200, 240) : QColor(240, 248, 255));
     g.fillRect(QRect(c5, top, geo.W - c5, R), row.MyBuy > 0 ? QColor(245, 168, 156) : QColor(255, 240, 243));
 
-    // Tick sums: bars relative to the one maximum of both sides.
-    const bool showTk = maxTk > 0;
-    if (row.Valid && showTk) {
-        if (row.TkSell > 0) {
-            const int w = std::max(1, int(std::lround(double(c1 - c0 - 2) * row.TkSell / maxTk)));
-            g.fillRect(QRect(c1 - 1 - w, top + 3, w, R - 6), QColor(194, 220, 245));
-            Text(g, cell(kColMySell), FmtNum(row.TkSell), TAlign::Right, QColor(64, 120, 184), false);
-        }
-        if (row.TkBuy > 0) {
-            const int w = std::max(1, int(std::lround(double(geo.W - c5 - 2) * row.TkBuy / maxTk)));
-            g.fillRect(QRect(c5 + 1, top + 3, w, R - 6), QColor(250, 212, 212));
-            Text(g, cell(kColMyBuy), FmtNum(row.TkBuy), TAlign::Left, QColor(200, 96, 80), false);
-        }
+    // Tick sums.
+    if (look.BarSell > 0) {
+        g.fillRect(QRect(c1 - 1 - look.BarSell, top + 3, look.BarSell, R - 6), QColor(194, 220, 245));
+        Text(g, cell(kColMySell), Num(row.TkSell), TAlign::Right, QColor(64, 120, 184), false);
+    }
+    if (look.BarBuy > 0) {
+        g.fillRect(QRect(c5 + 1, top + 3, look.BarBuy, R - 6), QColor(250, 212, 212));
+        Text(g, cell(kColMyBuy), Num(row.TkBuy), TAlign::Left, QColor(200, 96, 80), false);
     }
 
     // Own orders (drawn on invalid rows as well).
     if (row.MySell > 0)
-        Text(g, cell(kColMySell), FmtNum(row.MySell), showTk ? TAlign::Left : TAlign::Center,
+        Text(g, cell(kColMySell), Num(row.MySell), look.ShowTk ? TAlign::Left : TAlign::Center,
              QColor(0, 48, 128), true);
     if (row.MyBuy > 0)
-        Text(g, QRect(c5, top, geo.W - c5, R), FmtNum(row.MyBuy), showTk ? TAlign::Right : TAlign::Center,
+        Text(g, QRect(c5, top, geo.W - c5, R), Num(row.MyBuy), look.ShowTk ? TAlign::Right : TAlign::Center,
              QColor(144, 16, 16), true);
 
     if (!row.Valid) {
@@ -302,9 +419,9 @@ void TLadderView::PaintRow(QPainter& g, const TLadderGeom& geo, int top, int p, 
 
     // Remaining quantities.
     if (row.AskQ > 0)
-        Text(g, cell(kColAsk), FmtNum(row.AskQ), TAlign::Right, QColor(16, 16, 16), true);
+        Text(g, cell(kColAsk), Num(row.AskQ), TAlign::Right, QColor(16, 16, 16), true);
     if (row.BidQ > 0)
-        Text(g, cell(kColBid), FmtNum(row.BidQ), TAlign::Left, QColor(16, 16, 16), true);
+        Text(g, cell(kColBid), Num(row.BidQ), TAlign::Left, QColor(16, 16, 16), true);
 
     // Price cell with its day mark, percent.
     const QRect pc = cell(kColPrice);
@@ -323,6 +440,83 @@ void TLadderView::PaintRow(QPainter& g, const TLadderGeom& geo, int top, int p, 
         g.drawRect(pc.adjusted(1, 1, -1, -1));
     }
     g.fillRect(QRect(0, top + R - 1, geo.W, 1), kLine);
+}
+
+// The column lines, over everything of the rows, from y = top down h pixels.
+void TLadderView::PaintGrid(QPainter& g, const TLadderGeom& geo, int top, int h)
+{
+    for (double f : {0.16, 0.30, 0.45, 0.62, 0.71, 0.86})
+        g.fillRect(QRect(geo.Edge(f), top, 1, h), kLine);
+}
+
+// Strips can stand in for direct drawing when the painter writes 1:1 into a
+// raster image (the backing store, render(), grab()): a strip of that image's
+// format, drawn with the same hints and font resolution, holds the very
+// pixels direct drawing would leave. Anything else is painted directly.
+bool TLadderView::StripsUsable(QPainter& g, const TLadderGeom& geo)
+{
+    if (!FCacheOn || !g.paintEngine() || g.paintEngine()->type() != QPaintEngine::Raster)
+        return false;
+    const QPaintDevice* dev = g.paintEngine()->paintDevice();
+    if (!dev || dev->devType() != QInternal::Image)
+        return false;
+    const QTransform& t = g.deviceTransform();
+    if (t.type() > QTransform::TxTranslate || t.dx() != std::trunc(t.dx()) || t.dy() != std::trunc(t.dy()))
+        return false;
+    TStripBase b;
+    b.W = geo.W;
+    b.R = geo.R;
+    b.Pad = S(4);
+    b.Pad8 = S(8);
+    b.Format = static_cast<const QImage*>(dev)->format();
+    b.DpiX = logicalDpiX();
+    b.DpiY = logicalDpiY();
+    b.Hints = g.renderHints();
+    b.Dir = g.layoutDirection();
+    if (b.W <= 0 || b.R <= 0 || b.Format == QImage::Format_Invalid)
+        return false;
+    if (!(b == FStripBase)) {
+        // Every strip is redrawn; their memory is kept (a resize comes in a
+        // run of frames one or two pixels apart).
+        for (TStrip& st : FRows)
+            st.Stale = true;
+        FHead.Stale = true;
+        FStripBase = b;
+    }
+    return true;
+}
+
+// Draws a strip: a picture R high, of the widget's format, on white, painted
+// as the widget would be (fonts resolve at the widget's resolution); its
+// first W columns are what the widget shows. False when a text reaches above
+// or below it.
+bool TLadderView::Render(TStrip& st, const QPainter& g, const std::function<void(QPainter&)>& paint)
+{
+    const TStripBase& b = FStripBase;
+    if (st.Img.format() != b.Format || st.Img.height() != b.R || st.Img.width() < b.W || st.Img.width() > b.W + 128)
+        st.Img = QImage((b.W + 63) / 64 * 64, b.R, b.Format);
+    if (st.Img.isNull())
+        return false;
+    st.Img.setDotsPerMeterX(qRound(b.DpiX / 0.0254));
+    st.Img.setDotsPerMeterY(qRound(b.DpiY / 0.0254));
+    if (st.Img.logicalDpiX() != b.DpiX || st.Img.logicalDpiY() != b.DpiY)
+        return false;
+    st.Stale = false;
+    const int painterBold = FPainterBold;
+    FPainterBold = -1;
+    FSpillLimit = b.R;
+    FSpilled = false;
+    {
+        QPainter p(&st.Img);
+        p.setRenderHints(g.renderHints());
+        p.setLayoutDirection(g.layoutDirection());
+        p.fillRect(st.Img.rect(), Qt::white);
+        paint(p);
+    }
+    FSpillLimit = -1;
+    FPainterBold = painterBold;
+    st.Spills = FSpilled;
+    return !st.Spills;
 }
 
 void TLadderView::PaintMarks(QPainter& g, const TLadderGeom& geo, const QVector<int>& prices)
@@ -355,7 +549,8 @@ void TLadderView::PaintMarks(QPainter& g, const TLadderGeom& geo, const QVector<
             g.drawLine(0, top + geo.R - 1, geo.W, top + geo.R - 1);
             const QString tag = QString::fromUtf8(m.Tag);
             const int x = geo.Edge(0.45) + 2;
-            const QRect box(x, top + 3, FFmBold.horizontalAdvance(tag) + 8, geo.R - 6);
+            const QRect box(x, top + 3, (FCacheOn ? Shaped(tag, true)->W : FFmBold.horizontalAdvance(tag)) + 8,
+                            geo.R - 6);
             g.fillRect(box, m.Color);
             Text(g, box, tag, TAlign::Center, Qt::white, true);  // box = text + 4 px each side
             break;
@@ -403,18 +598,77 @@ void TLadderView::PaintDrag(QPainter& g, const TLadderGeom& geo)
 
 void TLadderView::paintEvent(QPaintEvent*)
 {
+    ++FPaintNo;
+    FPainterBold = -1;
+    FRowsReused = 0;
     QPainter g(this);
     const TLadderGeom geo = Geom();
-    g.fillRect(rect(), Qt::white);
-    PaintHeader(g, geo);
-
     const QVector<int> prices = FM.VisiblePrices(geo.Rows());
     const qint64 maxTk = FM.MaxTickSum();
+    QVector<TRowLook> looks(prices.size());
     for (int i = 0; i < prices.size(); ++i)
-        PaintRow(g, geo, geo.RowTop(i), prices[i], maxTk);
+        looks[i] = Look(prices[i], maxTk, geo);
 
-    for (double f : {0.16, 0.30, 0.45, 0.62, 0.71, 0.86})
-        g.fillRect(QRect(geo.Edge(f), 0, 1, geo.H), kLine);
+    // The header and the rows from their strips: each one brought up to date
+    // first; should any of them not fit its strip, the whole frame is drawn
+    // directly, so that the layers keep their order wherever they overlap.
+    QVarLengthArray<TStrip*, 64> strips;
+    if (StripsUsable(g, geo)) {
+        const QString head = HeaderText();
+        const QColor headBg = HeaderBg();
+        bool ok = true;
+        if (FHead.Stale || FHead.Head != head || FHead.HeadBg != headBg) {
+            FHead.Head = head;
+            FHead.HeadBg = headBg;
+            ok = Render(FHead, g, [&](QPainter& p) {
+                PaintHeader(p, geo);
+                PaintGrid(p, geo, 0, geo.R);
+            });
+        } else {
+            ok = !FHead.Spills;
+        }
+        for (int p : prices)
+            FRows[p];  // every row's entry in place before any is held by address
+        for (int i = 0; ok && i < prices.size(); ++i) {
+            TStrip& st = *FRows.find(prices[i]);
+            st.Used = FPaintNo;
+            if (!st.Stale && st.Look == looks[i]) {
+                ok = !st.Spills;
+                ++FRowsReused;
+            } else {
+                st.Look = looks[i];
+                ok = Render(st, g, [&](QPainter& p) {
+                    PaintRow(p, geo, 0, looks[i]);
+                    PaintGrid(p, geo, 0, geo.R);
+                });
+            }
+            strips.append(&st);
+        }
+        if (!ok) {
+            strips.clear();
+            FRowsReused = 0;
+        }
+    }
+    if (!strips.isEmpty()) {
+        const int bottom = geo.RowTop(int(prices.size()));
+        if (bottom < geo.H) {
+            g.fillRect(QRect(0, bottom, geo.W, geo.H - bottom), Qt::white);
+            PaintGrid(g, geo, bottom, geo.H - bottom);
+        }
+        // Opaque pictures of the device's own format: copied, not blended.
+        g.setCompositionMode(QPainter::CompositionMode_Source);
+        const QRect used(0, 0, geo.W, geo.R);
+        g.drawImage(QPoint(0, 0), FHead.Img, used);
+        for (int i = 0; i < strips.size(); ++i)
+            g.drawImage(QPoint(0, geo.RowTop(i)), strips[i]->Img, used);
+        g.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    } else {
+        g.fillRect(rect(), Qt::white);
+        PaintHeader(g, geo);
+        for (int i = 0; i < prices.size(); ++i)
+            PaintRow(g, geo, geo.RowTop(i), looks[i]);
+        PaintGrid(g, geo, 0, geo.H);
+    }
 
     PaintMarks(g, geo, prices);
 
@@ -430,6 +684,7 @@ void TLadderView::paintEvent(QPaintEvent*)
     if (FDragMy && !FDragOut)
         PaintDrag(g, geo);
     g.end();
+    TrimCaches(int(prices.size()));
 
     if (FSumBar)
         FSumBar->update();

@@ -12,7 +12,11 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <QHash>
+#include <QImage>
+#include <QPainter>
 #include <QPointer>
+#include <QStaticText>
 #include <QWidget>
 #include <functional>
 
@@ -71,6 +75,15 @@ public:
 
     QSize sizeHint() const override { return QSize(420, 600); }
 
+    // Paint from the caches (the default): text layouts kept per text, and
+    // the header and every price row kept as a picture that is redrawn only
+    // when what it shows changes. Off, every paint measures, lays out and
+    // draws everything anew. Both give the same pixels; off is the plain
+    // reference the cached drawing is checked against.
+    void SetPaintCache(bool on);
+    // Rows the last paint took from the row pictures unchanged.
+    int RowsReused() const { return FRowsReused; }
+
 protected:
     void paintEvent(QPaintEvent*) override;
     void changeEvent(QEvent* e) override;
@@ -83,14 +96,60 @@ protected:
 
 private:
     enum class TAlign { Left, Center, Right };
+    // Everything a price row's pixels depend on besides the geometry and fonts.
+    struct TRowLook {
+        TLadderRow Row;
+        QColor Mid;              // background of the four middle columns
+        bool ShowTk = false;     // tick sums shown at all (moves the own-order texts)
+        int BarSell = 0, BarBuy = 0; // tick-sum bar widths, 0 = none
+        bool operator==(const TRowLook&) const = default;
+    };
+    // A text measured and laid out once, drawn from then on without shaping.
+    struct TShaped {
+        QStaticText St;
+        int W = 0;
+        QRect Ink;          // its pixels around the pen position; null until asked
+        int ElideW = -1;    // the room the elided form below was cut for
+        QString Elided;
+        quint32 Used = 0;   // the paint that last drew it
+    };
+    // A picture of the header or one price row, as drawn on a white ground.
+    struct TStrip {
+        TRowLook Look;
+        QString Head;       // header: its text
+        QColor HeadBg;
+        QImage Img;          // as wide as the widget or a little wider
+        bool Stale = true;   // drawn for other geometry or fonts (or not yet)
+        bool Spills = false; // some text reaches beyond the strip: not usable
+        quint32 Used = 0;
+    };
+    // What every strip depends on besides its own look.
+    struct TStripBase {
+        int W = 0, R = 0, Pad = 0, Pad8 = 0;
+        QImage::Format Format = QImage::Format_Invalid;
+        int DpiX = 0, DpiY = 0;
+        QPainter::RenderHints Hints;
+        Qt::LayoutDirection Dir = Qt::LeftToRight;
+        bool operator==(const TStripBase&) const = default;
+    };
+
     void UpdateMetrics();
+    void DropCaches();
     int S(int n) const { return FScale ? FScale(n) : n; }
     void ResetDrag();
     void Press(const QPoint& pt, Qt::MouseButton b);
     static bool CanDrop(int fromCol, int toCol);
+    TShaped* Shaped(const QString& s, bool bold);
+    QString Num(qint64 v);  // FmtNum, remembered per value
+    void TrimCaches(int rows);
     void Text(QPainter& g, const QRect& cell, const QString& s, TAlign a, const QColor& c, bool bold);
+    QColor HeaderBg() const;
     void PaintHeader(QPainter& g, const TLadderGeom& geo);
-    void PaintRow(QPainter& g, const TLadderGeom& geo, int top, int p, qint64 maxTk);
+    TRowLook Look(int p, qint64 maxTk, const TLadderGeom& geo) const;
+    void PaintRow(QPainter& g, const TLadderGeom& geo, int top, const TRowLook& look);
+    void PaintGrid(QPainter& g, const TLadderGeom& geo, int top, int h);
+    bool StripsUsable(QPainter& g, const TLadderGeom& geo);
+    bool Render(TStrip& st, const QPainter& g, const std::function<void(QPainter&)>& paint);
     void PaintMarks(QPainter& g, const TLadderGeom& geo, const QVector<int>& prices);
     void PaintDrag(QPainter& g, const TLadderGeom& geo);
 
@@ -99,6 +158,18 @@ private:
     QFont FFont, FBold;
     QFontMetrics FFm{QFont()}, FFmBold{QFont()};
     int FR = 19;
+    qreal FAscentF[2] = {0, 0};  // regular, bold: baseline below a laid-out text's top
+    bool FCacheOn = true;
+    QHash<QString, TShaped> FShaped[2];  // regular, bold
+    QHash<qint64, QString> FNums;
+    TStripBase FStripBase;
+    TStrip FHead;
+    QHash<int, TStrip> FRows;  // by price
+    quint32 FPaintNo = 0;
+    int FPainterBold = -1;   // the font the painter holds: 0 regular, 1 bold, -1 not set yet
+    int FSpillLimit = -1;    // while drawing a strip: its height, texts beyond it spill
+    bool FSpilled = false;
+    int FRowsReused = 0;
 
     int FDownCol = -1, FDownPrice = 0;
     bool FDragMy = false, FDragOut = false;

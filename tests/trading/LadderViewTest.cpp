@@ -1,3 +1,4 @@
+#include "core/Fonts.h"
 #include "core/NumFmt.h"
 #include "trading/LadderScroll.h"
 #include "trading/LadderView.h"
@@ -267,4 +268,176 @@ TEST_F(LadderViewTest, PaintsWithEverythingShown)
     QTest::mouseRelease(&V, Qt::LeftButton, {}, At(10030, kColMySell));
     V.render(&img);
     EXPECT_EQ(QColor(img.pixel(2, 2)), QColor(240, 240, 240));
+}
+
+// The ladder formats a row's texts once per price: each input they come
+// from, changed on its own, must show in the next Row as in a fresh model.
+TEST(LadderRowTexts, FollowEachInput)
+{
+    struct TIn {
+        int Prev;
+        qint64 Qty;
+        double Avg, Fee;
+    };
+    auto feed = [](TLadderModel& m, const TIn& in) {
+        THogaData d;
+        d.Code = "005930";
+        d.Price = 50000;
+        d.PrevClose = in.Prev;
+        d.UpLmt = 65000;
+        d.DnLmt = 35000;
+        m.SetData(d);
+        m.SetHold(in.Qty, in.Avg, in.Fee);
+    };
+    TLadderModel m;
+    const TIn steps[] = {
+        {50000, 100, 50000, 0.25}, {48000, 100, 50000, 0.25}, {48000, 300, 50000, 0.25},
+        {48000, 300, 49000, 0.25}, {48000, 300, 49000, 0.5},  {48000, 0, 49000, 0.5},
+    };
+    for (const TIn& in : steps) {
+        SCOPED_TRACE(testing::Message() << in.Prev << " " << in.Qty << " " << in.Avg << " " << in.Fee);
+        feed(m, in);
+        TLadderModel fresh;
+        feed(fresh, in);
+        for (int p : {51000, 50000, 49000}) {
+            const TLadderRow got = m.Row(p), want = fresh.Row(p);
+            EXPECT_EQ(got.PriceText, want.PriceText);
+            EXPECT_EQ(got.PctText, want.PctText);
+            EXPECT_EQ(got.PnlText, want.PnlText);
+        }
+    }
+}
+
+namespace {
+// Pixels that differ (all of them when the sizes do), the first one in *first.
+int PixelDiff(const QImage& a, const QImage& b, QPoint* first)
+{
+    if (a.size() != b.size())
+        return a.width() * a.height() + 1;
+    int n = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (a.pixel(x, y) != b.pixel(x, y) && n++ == 0)
+                *first = QPoint(x, y);
+    return n;
+}
+}
+
+// The cached paint (text layouts and row pictures kept between frames)
+// against the plain one that measures, lays out and draws everything on each
+// paint: pixel for pixel the same, state after state, in the test font and
+// the window's Korean 9 pt font. The caches live on from state to state, so a
+// row picture kept past a change of what it shows shows up as a difference.
+TEST_F(LadderViewTest, CachedPaintMatchesPlainPaint)
+{
+    auto same = [&](const char* state, QWidget* host = nullptr) {
+        QWidget* w = host ? host : &V;
+        V.SetPaintCache(false);
+        const QImage want = w->grab().toImage();
+        V.SetPaintCache(true);
+        // The first cached frame brings the changed rows up to date, the
+        // second takes every row from its picture.
+        for (int pass = 0; pass < 2; ++pass) {
+            const QImage got = w->grab().toImage();
+            QPoint first;
+            EXPECT_EQ(PixelDiff(got, want, &first), 0)
+                << state << ", pass " << pass << ": first at " << first.x() << "," << first.y();
+        }
+        EXPECT_EQ(V.RowsReused(), V.VisiblePrices().size()) << state;  // the pictures were used
+        return want;
+    };
+
+    QFont korean;
+    korean.setFamilies(UiFontFamilies());
+    korean.setPointSizeF(9);
+    for (const QFont& f : {V.font(), korean}) {
+        SCOPED_TRACE(f.family().toStdString());
+        V.setFont(f);
+        V.SetScale({});
+        V.resize(600, 900);
+        V.ClearMy();
+        V.ClearTk();
+        V.SetHold(0, 0, 0.3);
+        V.SetDayMarks(0, 0, 0, 0);
+        V.Recenter();
+
+        const QImage book = same("book only");
+
+        V.AddMy("1", 10050, 3);
+        V.AddMy("1", 10090, 1200);
+        V.AddMy("2", 9950, 40);
+        V.AddMy("2", 7000, 5);  // far outside the rows
+        for (int p = 9900; p <= 10100; p += 10) {
+            V.AddTk(1, p, 300 + p % 700);
+            V.AddTk(2, p, 100 + p % 400);
+        }
+        const QImage orders = same("own orders and tick sums");
+        EXPECT_NE(orders, book);  // the states really draw something different
+
+        V.SetHold(120, 9950, 0.3);
+        V.SetDayMarks(9900, 10100, 9800, 9987.5);
+        const QImage hold = same("holding, its profit column and day marks");
+        EXPECT_NE(hold, orders);
+
+        V.AddTk(1, 10000, 5000);  // a new largest tick sum: every bar shrinks
+        V.AddMy("2", 9950, -40);  // filled
+        same("new largest tick sum, an order gone");
+
+        QWheelEvent up(QPointF(300, 300), V.mapToGlobal(QPointF(300, 300)), {}, QPoint(0, 120), Qt::NoButton, {},
+                       Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&V, &up);
+        QApplication::sendEvent(&V, &up);
+        same("scrolled six ticks up");
+
+        const QPointF over = At(10010, kColPrice);
+        QMouseEvent move(QEvent::MouseMove, over, V.mapToGlobal(over), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(&V, &move);
+        ASSERT_EQ(V.HoverPrice(), 10010);
+        same("hovering a row");
+
+        V.CenterOn(12870);  // rows beyond the upper limit
+        same("at the upper limit");
+        V.Recenter();
+
+        V.SetScale([](int n) { return n * 24 / 16; });
+        same("scale unit 24");
+        V.SetScale({});
+
+        THogaData d;
+        d.Code = "005930";
+        d.Price = 10020;  // a trade two ticks up: the current row moves
+        d.PrevClose = 9900;
+        d.UpLmt = 12870;
+        d.DnLmt = 6930;
+        for (int i = 0; i < 10; ++i) {
+            d.Ask[i] = 10030 + 10 * i;
+            d.AskQ[i] = 7 + 13 * i;
+            d.Bid[i] = 10020 - 10 * i;
+            d.BidQ[i] = 12345 * (i + 1);
+        }
+        V.SetData(d);
+        same("after a trade and a book change");
+        d.AskQ[2] += 1;  // one quantity of one row
+        V.SetData(d);
+        same("after one quantity changed");
+
+        {
+            // Inside a window at an offset: the backing store's opaque format.
+            QWidget host;
+            host.resize(640, 940);
+            V.setParent(&host);
+            V.move(13, 27);
+            same("inside a window", &host);
+            V.setParent(nullptr);
+        }
+
+        // Drag in progress: the header's long message is elided in its cell.
+        V.resize(300, 400);
+        QTest::mousePress(&V, Qt::LeftButton, {}, At(10050, kColMySell));
+        QTest::mouseMove(&V, At(10060, kColAsk));
+        ASSERT_TRUE(V.DraggingMy());
+        same("narrow, dragging an own order");
+        QTest::mouseRelease(&V, Qt::LeftButton, {}, QPoint(V.width() + 40, 100));
+        Ev.clear();
+    }
 }
