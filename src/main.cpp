@@ -7,6 +7,13 @@
 #include <QSocketNotifier>
 #include <QTranslator>
 
+#ifdef KESTREL_STALL_WATCH
+#include <QElapsedTimer>
+#include <algorithm>
+#include <QTimer>
+#include <cstdio>
+#endif
+
 #include <csignal>
 #include <memory>
 #include <unistd.h>
@@ -61,5 +68,25 @@ int main(int argc, char** argv)
             sigaction(sig, &sa, nullptr);
     }
     w.show();
+#ifdef KESTREL_STALL_WATCH
+    // A measuring build: a 10 ms timer reports every time the event loop
+    // came back to it more than 50 ms late, and the worst at the end.
+    QElapsedTimer beat;
+    qint64 worst = 0;
+    QTimer watch;
+    watch.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        const qint64 late = beat.restart() - 10;
+        worst = std::max(worst, late);
+        if (late > 50)
+            std::fprintf(stderr, "stall %lld ms\n", static_cast<long long>(late));
+    });
+    beat.start();
+    watch.start(10);
+    const int rc = app.exec();
+    std::fprintf(stderr, "worst lateness %lld ms\n", static_cast<long long>(worst));
+    return rc;
+#else
     return app.exec();
+#endif
 }
