@@ -38,7 +38,7 @@ void TMarketEngine::SetTradesPerSec(double perSec)
 {
     FCfg.TradesPerSec = perSec;
     for (const auto& d : std::as_const(FDays))
-        d->Sim->SetTradesPerSec(perSec);
+        d->Day->Sim().SetTradesPerSec(perSec);
 }
 
 void TMarketEngine::SetAlwaysOpen(bool on)
@@ -103,8 +103,8 @@ std::shared_ptr<TMarketEngine::TDay> TMarketEngine::DayOf(const QString& code)
     if (!s)
         return nullptr;
     auto day = std::make_shared<TDay>();
-    day->Sim = std::make_shared<TStockSim>(
-        FDaily.Plan(*s, FDate, SessionStartMs(), SessionEndMs(), FCfg.TradesPerSec));
+    day->Day = std::make_shared<TStockDay>(FDaily.Plan(*s, FDate, SessionStartMs(), SessionEndMs(), FCfg.TradesPerSec),
+                                           TSimProgramModel(FDaily.Seed(), *s, FDate), true);
     FDays.insert(code, day);
     return day;
 }
@@ -114,7 +114,7 @@ void TMarketEngine::Sync(const QString& code, const std::shared_ptr<TDay>& day)
     if (day->Busy)
         return;
     day->Busy = true;
-    const std::shared_ptr<TStockSim> sim = day->Sim;   // stays alive if the sink resets the engine
+    const std::shared_ptr<TStockDay> played = day->Day;   // stays alive if the sink resets the engine
     const int target = TargetMs();
     // Every trade of a watched code reaches the sink, also silent ones.
     auto watch = [this, &code, &day](const TSimTrade* trade) {
@@ -123,19 +123,19 @@ void TMarketEngine::Sync(const QString& code, const std::shared_ptr<TDay>& day)
     };
     const TStockSim::TEventFn silent = FSink && IsWatched(code) ? TStockSim::TEventFn(watch) : TStockSim::TEventFn();
     if (FSink && IsSubscribed(code)) {
-        sim->AdvanceTo(target - kReplayMs, silent);
+        played->AdvanceTo(target - kReplayMs, silent);
         // A sink may unsubscribe or start the day afresh meanwhile: a
         // dropped day or an unsubscribed code sends nothing more.
         auto live = [this, &code, &day] { return FSink && IsSubscribed(code) && FDays.value(code) == day; };
-        sim->AdvanceTo(target, [&](const TSimTrade* trade) {
+        played->AdvanceTo(target, [&](const TSimTrade* trade) {
             if (trade && live())
                 FSink->OnTrade(code, *trade);
             if (live())
-                FSink->OnBook(code, sim->Book());
+                FSink->OnBook(code, played->Sim().Book());
             watch(trade);
         });
     } else {
-        sim->AdvanceTo(target, silent);
+        played->AdvanceTo(target, silent);
     }
     day->Busy = false;
 }
@@ -212,7 +212,13 @@ std::shared_ptr<TMarketEngine::TDay> TMarketEngine::Current(const QString& code)
 const TStockSim* TMarketEngine::Sim(const QString& code)
 {
     auto day = Current(code);
-    return day ? day->Sim.get() : nullptr;
+    return day ? &day->Day->Sim() : nullptr;
+}
+
+const TStockDay* TMarketEngine::StockDay(const QString& code)
+{
+    auto day = Current(code);
+    return day ? day->Day.get() : nullptr;
 }
 
 bool TMarketEngine::Quote(const QString& code, TSimQuote* out)
@@ -224,7 +230,8 @@ bool TMarketEngine::Quote(const QString& code, TSimQuote* out)
     const auto day = Current(code);
     if (!day)
         return false;
-    const std::shared_ptr<TStockSim> sim = day->Sim;
+    const std::shared_ptr<TStockDay> recorded = day->Day;
+    const TStockSim* sim = &recorded->Sim();
     TSimQuote q;
     q.Code = stock.Code;
     q.Name = stock.Name;

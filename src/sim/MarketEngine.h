@@ -17,7 +17,9 @@
 // stocks are advanced by Pump. Because a day is a pure function of (seed,
 // code, date, trade rate, session), a stock first asked for at 14:00 shows
 // exactly the state it would have had if it had been followed since 09:00,
-// and restarting the program replays the same day.
+// and restarting the program replays the same day. The day records itself
+// as it is played (TStockDay: today's minute bars, program trading, tick
+// tape), so today's history is known without playing the session again.
 //
 // Events. For subscribed codes (Subscribe counts, so several feeds may share
 // a code) every trade is sent as OnTrade followed by OnBook, every change of
@@ -42,6 +44,7 @@
 // market date changes (a new trading day) every day is started afresh.
 #include "core/Clock.h"
 #include "sim/DailyModel.h"
+#include "sim/StockDay.h"
 #include "sim/StockSim.h"
 #include "sim/Universe.h"
 #include <QHash>
@@ -133,12 +136,15 @@ public:
     // The stock's day brought up to the clock; nullptr when not listed. The
     // pointer holds until the next call into the engine.
     const TStockSim* Sim(const QString& code);
+    // The same day with what it has recorded; nullptr when not listed. The
+    // pointer holds until the next call into the engine.
+    const TStockDay* StockDay(const QString& code);
     // Stocks whose day is being simulated.
     int ActiveCount() const { return FDays.size(); }
 
 private:
     struct TDay {
-        std::shared_ptr<TStockSim> Sim;
+        std::shared_ptr<TStockDay> Day;
         bool Busy = false;
     };
     void CheckDay();

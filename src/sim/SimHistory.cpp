@@ -37,72 +37,44 @@ bool TSimHistory::HasIntraday(const QDate& d) const
     return d >= oldest;
 }
 
-int TSimHistory::MinuteKey(int ms) const
+const TStockDay* TSimHistory::Today(const TSimStock& s)
 {
-    const int last = std::max(1, FEngine.SessionEndMs() / 60000);
-    const int m = std::clamp(ms / 60000 + 1, 1, last);
-    return m / 60 * 100 + m % 60;
+    return FEngine.StockDay(s.Code);
 }
 
-bool TSimHistory::Replay(const TSimStock& s, const QDate& d, const std::function<void(const TSimTrade&)>& fn)
+const TSimHistory::TPastDay* TSimHistory::PastDay(const TSimStock& s, const QDate& d)
 {
-    TDayPlan plan;
-    int until = kEndOfDayMs;
-    if (d == FEngine.MarketDate()) {
-        const TStockSim* live = FEngine.Sim(s.Code);
-        if (!live)
-            return false;
-        plan = live->Plan();
-        until = live->NowMs();
-    } else if (HasIntraday(d)) {
-        plan = PlanOf(s, d);
-    } else {
-        return false;
-    }
-    TStockSim sim(plan);
-    sim.AdvanceTo(until, [&fn](const TSimTrade* t) {
-        if (t)
-            fn(*t);
-    });
-    return true;
+    if (d == FEngine.MarketDate() || !HasIntraday(d))
+        return nullptr;
+    const QString key = CacheKey(s, d);
+    auto it = FPast.constFind(key);
+    if (it != FPast.cend())
+        return &*it;
+    TStockDay day(PlanOf(s, d), TSimProgramModel(FEngine.Daily().Seed(), s, d), false);
+    day.AdvanceTo(kEndOfDayMs);
+    if (FPast.size() >= kMaxCachedMinuteDays)
+        FPast.clear();
+    return &*FPast.insert(key, {day.MinuteBars(), day.ProgramRows()});
 }
 
 QVector<TSimBar> TSimHistory::MinuteBars(const TSimStock& s, const QDate& d)
 {
-    const bool today = d == FEngine.MarketDate();
-    const QString key = CacheKey(s, d);
-    if (!today) {
-        auto it = FMinutes.constFind(key);
-        if (it != FMinutes.cend())
-            return *it;
+    if (d == FEngine.MarketDate()) {
+        const TStockDay* day = Today(s);
+        return day ? day->MinuteBars() : QVector<TSimBar>();
     }
-    QVector<TSimBar> bars;
-    qint64 prevAmount = 0;
-    const bool ok = Replay(s, d, [&](const TSimTrade& t) {
-        const int k = MinuteKey(t.TimeMs);
-        if (bars.isEmpty() || bars.last().Hhmm != k) {
-            TSimBar b;
-            b.Date = d;
-            b.Hhmm = k;
-            b.Open = b.High = b.Low = t.Price;
-            bars.append(b);
-        }
-        TSimBar& b = bars.last();
-        b.High = std::max(b.High, t.Price);
-        b.Low = std::min(b.Low, t.Price);
-        b.Close = t.Price;
-        b.Volume += t.Qty;
-        b.Amount += t.Amount - prevAmount;
-        prevAmount = t.Amount;
-    });
-    if (!ok)
-        return {};
-    if (!today) {
-        if (FMinutes.size() >= kMaxCachedMinuteDays)
-            FMinutes.clear();
-        FMinutes.insert(key, bars);
+    const TPastDay* past = PastDay(s, d);
+    return past ? past->Minutes : QVector<TSimBar>();
+}
+
+QVector<TSimProgramRow> TSimHistory::ProgramRows(const TSimStock& s, const QDate& d)
+{
+    if (d == FEngine.MarketDate()) {
+        const TStockDay* day = Today(s);
+        return day ? day->ProgramRows() : QVector<TSimProgramRow>();
     }
-    return bars;
+    const TPastDay* past = PastDay(s, d);
+    return past ? past->Program : QVector<TSimProgramRow>();
 }
 
 TSimBar TSimHistory::ReplayedDay(const TSimStock& s, const QDate& d)

@@ -4,9 +4,10 @@
 //
 // A past session is replayed with the same plan the market would have
 // traded (TDailyModel::Plan at the market's session times and trade rate),
-// so its minute bars, ticks and day figures are exact. The market date's
-// session is replayed from its own plan up to the live market's time, so
-// today's last replayed trade is the live last trade.
+// once: its minute bars, program trading and day figures are kept. The
+// market date's session is the market's own day (TStockDay), which records
+// itself as it trades, so today's figures end with the live last trade and
+// cost nothing to replay.
 //
 // Minute history reaches MinuteDays trading days before the market date.
 // Older day bars are not replayed: open and close come from the daily model,
@@ -18,14 +19,6 @@
 #include <QDate>
 #include <QHash>
 #include <QVector>
-#include <functional>
-
-struct TSimBar {
-    QDate Date;       // day bars of a longer period: the last trading day in it
-    int Hhmm = 0;     // minute bars: end of the bar (09:00:xx is 0901); day bars 0
-    int Open = 0, High = 0, Low = 0, Close = 0;
-    qint64 Volume = 0, Amount = 0;   // shares, won
-};
 
 class TSimHistory {
 public:
@@ -40,17 +33,25 @@ public:
     // Whether day d has trades to replay (the market date or one of the
     // kMinuteDays trading days before it).
     bool HasIntraday(const QDate& d) const;
-    // Replays the session of day d (up to the live time on the market date),
-    // calling fn for every trade; false when d has no intraday history.
-    bool Replay(const TSimStock& s, const QDate& d, const std::function<void(const TSimTrade&)>& fn);
+    // The market date's day of the stock, brought up to the clock; nullptr
+    // when it is not listed. The pointer holds until the next call into the
+    // engine.
+    const TStockDay* Today(const TSimStock& s);
     // 1-minute bars of day d, ascending; empty when d has no intraday history.
     QVector<TSimBar> MinuteBars(const TSimStock& s, const QDate& d);
-
-    // The minute a trade at ms (of the day) counts for, as hhmm of its end;
-    // the closing print counts for the session's last minute.
-    int MinuteKey(int ms) const;
+    // Program trading of day d by minute, ascending; empty when d has no
+    // intraday history.
+    QVector<TSimProgramRow> ProgramRows(const TSimStock& s, const QDate& d);
 
 private:
+    // What is kept of a past session.
+    struct TPastDay {
+        QVector<TSimBar> Minutes;
+        QVector<TSimProgramRow> Program;
+    };
+    // Day d before the market date replayed (once); nullptr when it has no
+    // intraday history.
+    const TPastDay* PastDay(const TSimStock& s, const QDate& d);
     TSimBar ReplayedDay(const TSimStock& s, const QDate& d);
     TSimBar EstimatedDay(const TSimStock& s, const QDate& d, int close, int prevClose) const;
     TDayPlan PlanOf(const TSimStock& s, const QDate& d) const;
@@ -58,5 +59,5 @@ private:
 
     TMarketEngine& FEngine;
     QHash<QString, TSimBar> FDays;                 // replayed past days
-    QHash<QString, QVector<TSimBar>> FMinutes;     // minute bars of past days
+    QHash<QString, TPastDay> FPast;                // minute bars and program trading of past days
 };

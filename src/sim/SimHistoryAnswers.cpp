@@ -2,14 +2,11 @@
 #include "sim/PriceGrid.h"
 #include "sim/SimAnswers.h"
 #include "sim/SimExchange.h"
-#include "sim/SimRandom.h"
 #include "sim/SimRealRecord.h"
 #include <algorithm>
 #include <cmath>
 
 namespace {
-
-constexpr quint64 kSaltProgram = 0x960A;
 
 TSimMessage Msg(const QString& code, const QString& text) { return SimMsgOf(code, text); }
 
@@ -32,7 +29,14 @@ QString In(const QHash<QString, QString>& in, const QString& block, const QStrin
     return in.value(TSimExchange::InputKey(block, field, 0)).trimmed();
 }
 
-QString Ymd(const QDate& d) { return d.toString(QStringLiteral("yyyyMMdd")); }
+QString Ymd(const QDate& d)
+{
+    // Arithmetic for the years a market has (QDate's formatting costs a
+    // microsecond, and a page has up to 2000 dates).
+    if (d.isValid() && d.year() >= 1000 && d.year() <= 9999)
+        return QString::number(d.year() * 10000 + d.month() * 100 + d.day());
+    return d.toString(QStringLiteral("yyyyMMdd"));
+}
 
 // A date input: empty (and "99999999", the broker's "latest") gives a null
 // date; false when the text is not a date.
@@ -422,30 +426,41 @@ TSimReply TSimHistoryAnswers::T1301(const TResLayout& layout, const QHash<QStrin
             return BadInput(QStringLiteral("시간CTS"), ctsText);
     }
 
-    // Today's trades, each keyed by its second and its place in that second.
+    // Today's trades newest first from the continuation key, each keyed by
+    // its second and its place in that second: one more than a page tells
+    // the next page's key. The tape plays back only the minutes the page
+    // shows (a minute with no trade that passes the filters is skipped).
     struct TTick {
         qint64 Key;
         TSimTrade T;
     };
-    QVector<TTick> ticks;
-    int lastSec = -1, ord = 0;
-    FHistory.Replay(s, FEngine.MarketDate(), [&](const TSimTrade& t) {
-        const int sec = HhmmssOf(t.TimeMs);
-        ord = sec == lastSec ? ord + 1 : 0;
-        lastSec = sec;
-        const int hhmm = sec / 100;
-        if ((minQty > 0 && t.Qty <= minQty) || hhmm < startHhmm || hhmm > endHhmm)
-            return;
-        ticks.append({qint64(sec) * 10000 + std::min(ord, 9999), t});
-    });
+    QVector<TTick> ticks, minute;
+    const TStockDay* day = FHistory.Today(s);
+    for (int m = day ? day->FirstMinute() + day->TapeMinutes() - 1 : -1;
+         day && m >= day->FirstMinute() && ticks.size() <= kTickRows; --m) {
+        const int first = HhmmssOf(m * 60000);
+        if (first / 100 < startHhmm || first / 100 > endHhmm || (cts >= 0 && qint64(first) * 10000 > cts)
+            || (minQty > 0 && day->LargestTrade(m) <= minQty))
+            continue;
+        minute.clear();
+        int lastSec = -1, ord = 0;
+        day->ReplayMinute(m, [&](const TSimTrade& t) {
+            const int sec = HhmmssOf(t.TimeMs);
+            ord = sec == lastSec ? ord + 1 : 0;
+            lastSec = sec;
+            const qint64 key = qint64(sec) * 10000 + std::min(ord, 9999);
+            if ((minQty > 0 && t.Qty <= minQty) || (cts >= 0 && key > cts))
+                return;
+            minute.append({key, t});
+        });
+        for (int i = minute.size() - 1; i >= 0 && ticks.size() <= kTickRows; --i)
+            ticks.append(minute[i]);
+    }
 
     const TSimDayInfo info = FEngine.DayInfo(s.Code);
     const int pc = info.PrevClose;
     TSimBlockFill f1(*ob1);
-    int i = ticks.size() - 1;
-    while (i >= 0 && cts >= 0 && ticks[i].Key > cts)
-        --i;
-    for (; i >= 0 && f1.RowCount() < kTickRows; --i) {
+    for (int i = 0; i < ticks.size() && i < kTickRows; ++i) {
         const TSimTrade& t = ticks[i].T;
         f1.NewRow();
         f1.Set("chetime", SimHhmmss(t.TimeMs));
@@ -465,7 +480,8 @@ TSimReply TSimHistoryAnswers::T1301(const TResLayout& layout, const QHash<QStrin
     }
     TSimBlockFill f(*ob);
     f.NewRow();
-    f.Set("cts_time", i >= 0 ? QString::number(ticks[i].Key).rightJustified(10, QLatin1Char('0')) : QString());
+    f.Set("cts_time", ticks.size() > kTickRows ? QString::number(ticks[kTickRows].Key).rightJustified(10, QLatin1Char('0'))
+                                               : QString());
     return Done({f.Take(), f1.Take()});
 }
 
@@ -503,37 +519,8 @@ TSimReply TSimHistoryAnswers::T1637(const TResLayout& layout, const QHash<QStrin
     if (cts < 0)
         return BadInput(QStringLiteral("IDXCTS"), In(in, ib, "cts_idx"));
 
-    // The program's share of the day's trades, leaning to one side for the day.
+    const QVector<TSimProgramRow> rows = FHistory.ProgramRows(s, date);
     const TDailyModel& model = FEngine.Daily();
-    const quint64 seed = SeedMix({model.Seed(), SeedOfText(s.Code), quint64(date.toJulianDay()), kSaltProgram});
-    TSimRng dayRng(seed);
-    const double share = (s.Etf ? 0.35 : 0.10) + 0.15 * dayRng.Uniform();
-    const double lean = dayRng.Uniform(-0.35, 0.35);
-
-    struct TRow {
-        int Minute = 0;
-        int Price = 0;
-        qint64 Volume = 0, BuyQty = 0, SellQty = 0, BuyAmt = 0, SellAmt = 0;
-    };
-    QVector<TRow> rows;
-    TRow cum;
-    quint64 n = 0;
-    FHistory.Replay(s, date, [&](const TSimTrade& t) {
-        TSimRng rng(SeedMix({seed, n++}));
-        const bool buy = t.Side == '+';
-        if (rng.Chance(share * (buy ? 1 + lean : 1 - lean))) {
-            (buy ? cum.BuyQty : cum.SellQty) += t.Qty;
-            (buy ? cum.BuyAmt : cum.SellAmt) += t.Qty * t.Price;
-        }
-        cum.Minute = t.TimeMs / 60000;
-        cum.Price = t.Price;
-        cum.Volume = t.Volume;
-        if (rows.isEmpty() || rows.last().Minute != cum.Minute)
-            rows.append(cum);
-        else
-            rows.last() = cum;
-    });
-
     const int pc = model.PrevClose(s, date);
     const int up = UpperLimit(pc), dn = LowerLimit(pc);
     TSimBlockFill f1(*ob1);
@@ -542,7 +529,7 @@ TSimReply TSimHistoryAnswers::T1637(const TResLayout& layout, const QHash<QStrin
     while (i >= 0 && ((cts > 0 && cts != 9999 && rows[i].Minute + 1 > cts) || (before >= 0 && hhmmss(rows[i].Minute) >= before)))
         --i;
     for (; i >= 0 && f1.RowCount() < kProgRows; --i) {
-        const TRow& r = rows[i];
+        const TSimProgramRow& r = rows[i];
         f1.NewRow();
         f1.Set("date", Ymd(date));
         f1.Set("time", QString::number(hhmmss(r.Minute)).rightJustified(6, QLatin1Char('0')));

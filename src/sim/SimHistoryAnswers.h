@@ -18,6 +18,12 @@
 //
 // comp_yn "Y" marks t8410OutBlock1 / t8412OutBlock1 compressed: the query
 // shows them after Decompress (SimQuery.h).
+//
+// Cost. What an answer says about today is read from what the market
+// recorded as it traded (StockDay.h): today's minute bars and program rows
+// as they stand, ticks played back from the tape for the minutes a page
+// shows. No answer plays the session again, so none grows with the time of
+// day or the trade rate; a past day is played once and kept (SimHistory.h).
 #include "sim/SimHistory.h"
 #include "sim/SimReply.h"
 #include <QHash>

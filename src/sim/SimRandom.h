@@ -20,12 +20,19 @@ inline quint64 SeedHash(quint64 x)
     return x ^ (x >> 31);
 }
 
+// Adds one more value to a seed made by SeedMix: SeedMixOn(SeedMix({a, b}), c)
+// is SeedMix({a, b, c}).
+inline quint64 SeedMixOn(quint64 mixed, quint64 part)
+{
+    return SeedHash(mixed ^ SeedHash(part));
+}
+
 // Combines several values into one seed; the order of the values matters.
 inline quint64 SeedMix(std::initializer_list<quint64> parts)
 {
     quint64 h = 0x6A09E667F3BCC908ull;
     for (quint64 p : parts)
-        h = SeedHash(h ^ SeedHash(p));
+        h = SeedMixOn(h, p);
     return h;
 }
 

@@ -25,16 +25,24 @@ void TSimBlockFill::NewRow()
     FData.Rows.append(FBlank);
 }
 
-void TSimBlockFill::Set(const QString& field, const QString& value)
+int TSimBlockFill::IndexOf(const char* field) const
+{
+    const QLatin1StringView name(field);
+    for (int i = 0; i < FData.Fields.size(); ++i)
+        if (FData.Fields[i] == name)
+            return i;
+    return -1;
+}
+
+void TSimBlockFill::Put(int index, const QString& value)
 {
     if (FData.Rows.isEmpty())
         NewRow();
-    const int i = FData.Fields.indexOf(field);
-    if (i >= 0)
-        FData.Rows.last()[i] = value;
+    if (index >= 0)
+        FData.Rows.last()[index] = value;
 }
 
-void TSimBlockFill::SetReal(const QString& field, double value, int decimals)
+QString TSimBlockFill::Real(double value, int decimals)
 {
     if (!std::isfinite(value))
         value = 0;
@@ -42,7 +50,7 @@ void TSimBlockFill::SetReal(const QString& field, double value, int decimals)
     double r = std::round(value * scale) / scale;
     if (r == 0)
         r = 0;
-    Set(field, QString::number(r, 'f', decimals));
+    return QString::number(r, 'f', decimals);
 }
 
 TSimReply MessageOnly(const QString& code, const QString& text)

@@ -47,15 +47,24 @@ public:
     explicit TSimBlockFill(const TResBlock& block);
 
     void NewRow();
-    void Set(const QString& field, const QString& value);
+    void Set(const QString& field, const QString& value) { Put(FData.Fields.indexOf(field), value); }
     void Set(const QString& field, qint64 value) { Set(field, QString::number(value)); }
     void Set(const QString& field, int value) { Set(field, QString::number(value)); }
     // A number with `decimals` digits after the point.
-    void SetReal(const QString& field, double value, int decimals);
+    void SetReal(const QString& field, double value, int decimals) { Put(FData.Fields.indexOf(field), Real(value, decimals)); }
+    // The same for a field named by a literal (no text is made to find it).
+    void Set(const char* field, const QString& value) { Put(IndexOf(field), value); }
+    void Set(const char* field, qint64 value) { Set(field, QString::number(value)); }
+    void Set(const char* field, int value) { Set(field, QString::number(value)); }
+    void SetReal(const char* field, double value, int decimals) { Put(IndexOf(field), Real(value, decimals)); }
     int RowCount() const { return FData.Rows.size(); }
     TSimBlockData Take() { return std::move(FData); }
 
 private:
+    int IndexOf(const char* field) const;
+    void Put(int index, const QString& value);
+    static QString Real(double value, int decimals);
+
     TSimBlockData FData;
     QStringList FBlank;
 };
