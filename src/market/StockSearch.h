@@ -4,15 +4,25 @@
 //
 // The master (code → TStockInfo) is turned once into a TSearchIndex holding
 // the upper-case names and the initials, so ranking on every keystroke only
-// compares strings. Entries of the index are kept in code order; that order
-// decides which of several equal matches OpenTypedMatch chooses, and breaks
-// the last ties of the suggestion ranking.
+// compares characters. Entries of the index are kept in code order; that
+// order decides which of several equal matches OpenTypedMatch chooses, and
+// breaks the last ties of the suggestion ranking.
+//
+// For the ranking the index also keeps every entry once more in the order
+// ties are broken in (name length, name, code), with the upper-case name and
+// the initials packed into one character buffer and a 64-bit mask of the
+// characters each holds. A keystroke is then one pass in that order: the mask
+// rules out most entries with one AND, the rest are compared in place, and
+// the rows come out already sorted within each score, so nothing is sorted
+// or allocated per entry. Codes are matched by binary search in code order.
 #include "market/StockInfo.h"
 
 #include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVector>
+
+#include <vector>
 
 // Rows of the suggestion list, at most.
 inline constexpr int kSugMaxRows = 40;
@@ -46,14 +56,29 @@ public:
     explicit TSearchIndex(const QHash<QString, TStockInfo>& master) { Build(master); }
 
     void Build(const QHash<QString, TStockInfo>& master);
-    void Clear() { FEntries.clear(); }
+    void Clear();
     int Size() const { return FEntries.size(); }
     bool IsEmpty() const { return FEntries.isEmpty(); }
     // In code order.
     const QVector<TEntry>& Entries() const { return FEntries; }
 
 private:
+    friend QVector<TSugItem> RankSuggestions(const TSearchIndex& index, const QString& typed, int limit);
+
+    // One entry as the ranking scans it.
+    struct TRow {
+        quint64 NameMask = 0;  // bit (c & 63) set for each character c of UName
+        quint64 InitMask = 0;  // the same of Initials
+        int Entry = 0;         // into FEntries
+        int NameAt = 0;        // UName at FText[NameAt], NameLen characters
+        int InitAt = 0;        // Initials at FText[InitAt], InitLen characters
+        int NameLen = 0;
+        int InitLen = 0;
+    };
+
     QVector<TEntry> FEntries;
+    std::vector<TRow> FRows;       // by name length, then name, then code
+    std::vector<char16_t> FText;   // the rows' upper-case names and initials
 };
 
 // The suggestion list for the typed text, best first, at most `limit` rows.

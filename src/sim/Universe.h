@@ -57,7 +57,7 @@ private:
 
 struct TUniverseCsvReport {
     int Loaded = 0;
-    int OtherMarket = 0;      // rows of other markets (KONEX), left out
+    int Konex = 0;            // of those, KONEX stocks (listed as KOSDAQ)
     int Skipped = 0;          // bad rows
     QStringList Problems;     // the first few bad rows, "N줄: why"
 };
@@ -67,16 +67,18 @@ struct TUniverseCsvReport {
 // Columns are found by header name, case-insensitive, in any order:
 //   code   (code, shcode, 종목코드, 단축코드)        required
 //   name   (name, hname, 종목명, 한글명)             required
-//   market (market, 시장, 시장구분)                  required: KOSPI/코스피/STK/1
-//                                                   or KOSDAQ/KOSDAQ GLOBAL/코스닥/KSQ/2
+//   market (market, 시장, 시장구분)                  required: KOSPI/코스피/STK/1,
+//                                                   KOSDAQ/KOSDAQ GLOBAL/코스닥/KSQ/2
+//                                                   or KONEX/코넥스/KNX (kept as KOSDAQ)
 //   price  (price, close, jnilclose, 종가, 전일종가, 현재가) required, won
 //   isin   (isin, isu_cd, expcode, 표준코드)         optional, derived from the code
 //   volume (volume, 거래량)                          optional
 //   shares (shares, stocks, 상장주식수)              optional
 //   etf    (etf, etfgubun)                           optional, 1/Y/true = ETF
 // Fields may be quoted ("..." with "" for a quote) and hold commas; numbers
-// may carry thousands separators. Rows of other markets (KONEX) are left out
-// and bad rows skipped; both are counted. On success `out` is replaced by the file's stocks;
+// may carry thousands separators. KONEX stocks are loaded as KOSDAQ stocks
+// (the master has no third market) and counted; bad rows are skipped and
+// counted, the first few with the reason. On success `out` is replaced by the file's stocks;
 // when the file cannot be read or holds no usable row, `out` is left as it
 // was, false is returned and `err` says why.
 bool LoadUniverseCsv(const QString& path, TUniverse& out, QString* err,

@@ -148,7 +148,7 @@ bool ParseNumber(QString s, double* v)
     return true;
 }
 
-// 0 KOSPI, 1 KOSDAQ, 2 another market, -1 unknown.
+// 0 KOSPI, 1 KOSDAQ, 2 KONEX, -1 unknown.
 int MarketOf(const QString& text)
 {
     const QString t = text.trimmed().toUpper();
@@ -269,15 +269,14 @@ bool LoadUniverseCsv(const QString& path, TUniverse& out, QString* err, TUnivers
         s.Name = field(cName).trimmed();
         s.Isin = field(cIsin).trimmed().toUpper();
         const int mkt = MarketOf(field(cMarket));
-        if (mkt == 2) {
-            ++rep.OtherMarket;
-            continue;
-        }
         if (mkt < 0) {
             skip(rec.Line, QStringLiteral("시장 구분을 모름: \"%1\"").arg(field(cMarket).trimmed()));
             continue;
         }
-        s.Market = mkt == 1 ? TSimMarket::Kosdaq : TSimMarket::Kospi;
+        // The master knows two markets only (gubun 1 KOSPI, 2 KOSDAQ). KONEX
+        // is run beside KOSDAQ and its stocks trade like KOSDAQ ones, so
+        // they are listed as KOSDAQ stocks: searchable and open like any other.
+        s.Market = mkt == 0 ? TSimMarket::Kospi : TSimMarket::Kosdaq;
 
         double price = 0;
         if (!ParseNumber(field(cPrice), &price) || price < 1 || price > 1e9) {
@@ -307,14 +306,13 @@ bool LoadUniverseCsv(const QString& path, TUniverse& out, QString* err, TUnivers
             continue;
         }
         ++rep.Loaded;
+        rep.Konex += mkt == 2;
     }
 
     if (u.IsEmpty()) {
         QString why = QStringLiteral("쓸 수 있는 종목 줄이 없음");
         if (rep.Skipped > 0)
             why += QStringLiteral(" (%1줄 건너뜀, 처음: %2)").arg(rep.Skipped).arg(rep.Problems.value(0));
-        if (rep.OtherMarket > 0)
-            why += QStringLiteral(" (다른 시장 %1줄 제외)").arg(rep.OtherMarket);
         return fail(why);
     }
     out = std::move(u);

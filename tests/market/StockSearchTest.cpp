@@ -1,4 +1,7 @@
 #include "market/StockSearch.h"
+#include "sim/Universe.h"
+
+#include <algorithm>
 
 #include <gtest/gtest.h>
 
@@ -125,6 +128,25 @@ TEST(StockSearchTest, RanksByScoreTable)
     EXPECT_TRUE(RankSuggestions(TSearchIndex{}, u"삼성"_qs).isEmpty());
 }
 
+TEST(StockSearchTest, RebuiltIndexKnowsOnlyTheNewMaster)
+{
+    // A new master answer replaces the old one completely, also when the new
+    // one is smaller; a cleared index finds nothing.
+    TSearchIndex idx(Sample());
+    idx.Build(Master({S("900000", u"삼양식품"_qs, '2')}));
+    const auto got = RankSuggestions(idx, u"삼"_qs);
+    ASSERT_EQ(Codes(got), QStringList{u"900000"_qs});
+    EXPECT_EQ(got[0].Info.Name, u"삼양식품"_qs);
+    EXPECT_EQ(got[0].Info.Mkt, QChar(u'2'));
+    EXPECT_TRUE(RankSuggestions(idx, u"005930"_qs).isEmpty());
+    EXPECT_TRUE(RankSuggestions(idx, u"ㅅㅅㅈㅈ"_qs).isEmpty());
+
+    const TSearchIndex copy = idx;  // copies keep working on their own
+    idx.Clear();
+    EXPECT_TRUE(RankSuggestions(idx, u"삼"_qs).isEmpty());
+    EXPECT_EQ(Codes(RankSuggestions(copy, u"ㅅㅇ"_qs)), QStringList{u"900000"_qs});
+}
+
 TEST(StockSearchTest, SameScoreOrderedByLengthThenName)
 {
     // Same score 2; lengths 3, 2, 3, 4; "가나다" < "가나라" in ordinal order.
@@ -223,3 +245,123 @@ TEST(StockSearchTest, RecentListKeepsTenNewestFirst)
     EXPECT_EQ(recent.first(), u"5"_qs);
     EXPECT_EQ(recent.size(), kRecentMax);
 }
+
+namespace {
+
+QString U(const char* s) { return QString::fromUtf8(s); }
+
+// The ranking rules of StockSearch.h done the plain way: every entry scored
+// with QString calls and everything sorted; the suggestions are the first
+// `limit` of it.
+QVector<TSugItem> PlainRanking(const QHash<QString, TStockInfo>& master, const QString& typed)
+{
+    const QString q = typed.trimmed();
+    if (q.isEmpty())
+        return {};
+    const QString uq = q.toUpper();
+    const bool digit = q[0] >= u'0' && q[0] <= u'9';
+    const bool jamo = std::all_of(q.cbegin(), q.cend(), [](QChar c) { return c >= u'\u3131' && c <= u'\u314E'; });
+    QVector<TSugItem> all;
+    for (const TStockInfo& s : master) {
+        const QString n = s.Name.toUpper();
+        const QString ini = Initials(s.Name);
+        int score;
+        if (s.Code == uq || n == uq)
+            score = 0;
+        else if (digit && s.Code.startsWith(uq))
+            score = 1;
+        else if (n.startsWith(uq))
+            score = 2;
+        else if (n.contains(uq))
+            score = 4;
+        else if (jamo && ini.startsWith(q))
+            score = 3;
+        else if (jamo && ini.contains(q))
+            score = 5;
+        else
+            continue;
+        all.append({score, s});
+    }
+    std::sort(all.begin(), all.end(), [](const TSugItem& a, const TSugItem& b) {
+        if (a.Score != b.Score)
+            return a.Score < b.Score;
+        if (a.Info.Name.size() != b.Info.Name.size())
+            return a.Info.Name.size() < b.Info.Name.size();
+        if (a.Info.Name != b.Info.Name)
+            return a.Info.Name < b.Info.Name;
+        return a.Info.Code < b.Info.Code;
+    });
+    return all;
+}
+
+QString Rows(const QVector<TSugItem>& items)
+{
+    QStringList out;
+    for (const TSugItem& i : items)
+        out << QStringLiteral("%1 %2 %3 %4").arg(i.Score).arg(i.Info.Code, i.Info.Name, QString(i.Info.Mkt));
+    return out.join(u'\n');
+}
+
+TEST(StockSearch, RankingMatchesThePlainRulesOverTheWholeUniverse)
+{
+    const TUniverse universe = TUniverse::Default();
+    QHash<QString, TStockInfo> master;
+    for (const TSimStock& s : universe.Stocks())
+        master.insert(s.Code, {s.Code, s.Name, s.Market == TSimMarket::Kosdaq ? u'2' : u'1'});
+    // Names the generator never makes, each at an edge of the rules. Codes
+    // from 900000 up are free in the default universe.
+    const struct {
+        const char* Code;
+        const char* Name;
+    } extra[] = {
+        {"900010", "ㅅㅅ전자"},          // the consonants in the name itself: 2, not 3
+        {"900020", "대ㅅㅅ"},            // ... further in: 4, not 3 or 5
+        {"900030", "sk스퀘어"},          // lower-case Latin name
+        {"900040", "straße"},            // longer in upper case (STRASSE)
+        {"900050", "가\xF0\x9F\x98\x80"},  // a surrogate pair, same length as the next:
+        {"900060", "가\xEF\xBC\xA1\xEF\xBC\xA2"},  // ordinal order, not code point order
+        {"900070", "겹침"},              // two equal names: the code decides
+        {"900080", "겹침"},
+        {"900090", "005930"},            // a name that is someone's code
+        {"90010A", "코드에글자"},         // a code with a letter
+        {"90", "짧은코드"},               // a code shorter than the rest
+        {"900110", "KODEX 삼성그룹"},     // a space inside
+        {"900120", "3S"},                // same name as a built-in stock
+    };
+    for (const auto& x : extra) {
+        ASSERT_FALSE(master.contains(U(x.Code))) << x.Code;
+        master.insert(U(x.Code), {U(x.Code), U(x.Name), u'1'});
+    }
+
+    QStringList queries;
+    for (char16_t c = 0x3131; c <= 0x314F; ++c)  // every consonant, and the first vowel
+        queries << QString(QChar(c));
+    for (const char* name : {"삼성전자", "SK하이닉스", "KODEX 200선물인버스2X", "HD현대중공업", "대한바이오",
+                             "세광정밀홀딩스", "ㅅㅅ전자", "straße"}) {
+        const QString n = U(name);
+        const QString ini = Initials(n);
+        for (int i = 1; i <= n.size(); ++i)  // each keystroke of the name and of its initials
+            queries << n.left(i) << ini.left(i);
+        for (int i = 0; i + 2 <= n.size(); ++i)  // every two letters of it
+            queries << n.mid(i, 2) << ini.mid(i, 2);
+    }
+    for (int d = 0; d <= 9; ++d)
+        queries << QString::number(d);
+    queries << U("00") << U("005") << U("0059") << U("00593") << U("005930") << U("0059300") << U("9") << U("90") << U("9001")
+            << U("90010a") << U("3s") << U("1A") << U("x005930")
+            << U("s") << U("S") << U("sk") << U("Sk하이") << U("kOdEx") << U("lg") << U("naver")
+            << U("ß") << U("ss") << U("가") << U("\xF0\x9F\x98\x80")
+            << U(" 삼성 ") << U("\t005930\n") << U("KODEX 2") << U("ㅅ ㅅ") << U("\xE3\x80\x80삼성")
+            << U("   ") << QString() << U("없는종목");
+    queries.removeDuplicates();
+
+    const TSearchIndex index(master);
+    for (const QString& q : queries) {
+        const QVector<TSugItem> plain = PlainRanking(master, q);
+        for (int limit : {kSugMaxRows, 1, 7, 100000})
+            ASSERT_EQ(Rows(RankSuggestions(index, q, limit)), Rows(plain.mid(0, limit)))
+                << "typed \"" << q.toStdString() << "\", limit " << limit;
+    }
+}
+
+}  // namespace

@@ -1,13 +1,17 @@
-// The simulated market's stock list: ISINs, the default universe and the
-// universe file reader.
+// The simulated market's stock list: ISINs, the default universe, the
+// universe file reader, and the code box's suggestions over the universe.
 #include "core/NumFmt.h"
 #include "sim/PriceGrid.h"
 #include "sim/Universe.h"
+// The suggestion ranking is checked here against the whole universe; this
+// test program does not link the market library, so its one source file is
+// compiled in.
 #include <QFile>
 #include <QSet>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <algorithm>
 
 namespace {
 
@@ -170,10 +174,10 @@ TEST_F(SimUniverseCsv, KoreanHeadersQuotesBomAndBadRows)
     TUniverseCsvReport rep;
     ASSERT_TRUE(LoadUniverseCsv(Write(text), u, &err, &rep)) << err.toStdString();
     EXPECT_TRUE(err.isEmpty());
-    EXPECT_EQ(rep.Loaded, 4);
-    EXPECT_EQ(rep.OtherMarket, 1);
+    EXPECT_EQ(rep.Loaded, 5);
+    EXPECT_EQ(rep.Konex, 1);
     EXPECT_EQ(rep.Skipped, 5);
-    ASSERT_EQ(u.Size(), 4);
+    ASSERT_EQ(u.Size(), 5);
 
     const TSimStock* s = u.Find(U("005930"));
     ASSERT_NE(s, nullptr);
@@ -201,6 +205,40 @@ TEST_F(SimUniverseCsv, KoreanHeadersQuotesBomAndBadRows)
     EXPECT_FALSE(all.contains(U("5줄"))) << all.toStdString();  // KONEX is no fault
     EXPECT_TRUE(all.contains(U("6줄"))) << all.toStdString();   // bad price
     EXPECT_TRUE(all.contains(U("10줄"))) << all.toStdString();  // short row
+}
+
+TEST_F(SimUniverseCsv, KonexStocksAreKeptAsKosdaq)
+{
+    // A trader searches and opens KONEX stocks like any other; the master has
+    // no third market, so they come as KOSDAQ (gubun 2).
+    const QByteArray text =
+        "code,name,market,price\n"
+        "278990,코넥스하나,KONEX,5000\n"
+        "216400,코넥스둘,코넥스,3000\n"
+        "217910,코넥스셋,knx,1200\n"
+        "005930,삼성전자,KOSPI,75000\n";
+    TUniverse u;
+    QString err;
+    TUniverseCsvReport rep;
+    ASSERT_TRUE(LoadUniverseCsv(Write(text), u, &err, &rep)) << err.toStdString();
+    EXPECT_EQ(u.Size(), 4);
+    EXPECT_EQ(rep.Loaded, 4);
+    EXPECT_EQ(rep.Konex, 3);
+    EXPECT_EQ(rep.Skipped, 0);
+    for (const char* code : {"278990", "216400", "217910"}) {
+        const TSimStock* s = u.Find(U(code));
+        ASSERT_NE(s, nullptr) << code;
+        EXPECT_EQ(s->Market, TSimMarket::Kosdaq) << code;
+        EXPECT_EQ(s->Gubun(), U("2")) << code;
+    }
+    EXPECT_EQ(u.Find(U("005930"))->Market, TSimMarket::Kospi);
+
+    // A file of KONEX stocks only is a usable universe.
+    TUniverse konexOnly;
+    ASSERT_TRUE(LoadUniverseCsv(Write("code,name,market,price\n123450,코넥스,KONEX,1000\n"), konexOnly, &err))
+        << err.toStdString();
+    ASSERT_EQ(konexOnly.Size(), 1);
+    EXPECT_EQ(konexOnly.At(0).Market, TSimMarket::Kosdaq);
 }
 
 TEST_F(SimUniverseCsv, ListingStyleEnglishHeader)
@@ -248,7 +286,6 @@ TEST_F(SimUniverseCsv, UnusableFilesFailAndLeaveTheUniverseAlone)
         {"empty", "", "빈 파일"},
         {"only blank lines", "\r\n\r\n", "빈 파일"},
         {"header only", "code,name,market,price\n", "쓸 수 있는 종목 줄이 없음"},
-        {"only KONEX", "code,name,market,price\n123450,코넥스,KONEX,1000\n", "다른 시장 1줄 제외"},
         {"no price column", "code,name,market\n005930,삼성전자,KOSPI\n", "price"},
         {"every row bad", "code,name,market,price\n005930,삼성전자,KOSPI,0\n0006X,x,KOSPI,1000\n",
          "2줄 건너뜀"},
