@@ -187,8 +187,12 @@ TCandleChart::TCandleChart(QWidget* parent)
     setFocusPolicy(Qt::ClickFocus);
     setMouseTracking(true);
     setAutoFillBackground(false);
+    // A live chart changes many times a frame: the first change asks for the
+    // one paint (the cursor follows the tool there), the rest only change the model.
     FModel.OnRepaint = [this] {
-        SyncCursor();
+        if (FPaintAsked)
+            return;
+        FPaintAsked = true;
         update();
     };
     FModel.SetClientWidth(width());
@@ -229,6 +233,8 @@ void TCandleChart::SyncCursor()
 
 void TCandleChart::paintEvent(QPaintEvent*)
 {
+    FPaintAsked = false;
+    SyncCursor();
     QPainter p(this);
     PaintTo(p);
 }

@@ -77,6 +77,7 @@ private:
     QRect FPane;
     double FHi = 0, FLo = 0;
     int FI0 = 0, FI1 = 0;
+    bool FPaintAsked = false;  // a paint is asked for and has not run yet
     TScale FScale;
     QFont FFont;
     int FMX = 0, FMY = 0;

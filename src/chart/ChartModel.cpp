@@ -90,9 +90,15 @@ bool TChartModel::TickMinute(const QString& today, const QString& hhmmss, double
     if (FPeriod <= 0)
         FPeriod = 1;
     const int e = FPeriod * (m / FPeriod + 1);
-    const QString key = today + QStringLiteral("%1%2")
-                                    .arg(e / 60, 2, 10, QLatin1Char('0'))
-                                    .arg(e % 60, 2, 10, QLatin1Char('0'));
+    // Trades come many to a bar: the key is made once per bar.
+    if (e != FTickKeyEnd || today != FTickKeyDay) {
+        FTickKeyEnd = e;
+        FTickKeyDay = today;
+        FTickKey = today;
+        for (int v : {e / 60 / 10 % 10, e / 60 % 10, e % 60 / 10, e % 10})
+            FTickKey += QChar(u'0' + v);
+    }
+    const QString& key = FTickKey;
 
     if (!FBars.isEmpty() && FBars.last().D == key) {
         TBar& b = FBars.last();

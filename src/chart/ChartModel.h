@@ -194,4 +194,7 @@ private:
     double FRunMA[3] = {0, 0, 0};
     double FRunPV = 0, FRunVol = 0;
     int FRunDayIdx = -1;  // bar whose day the VWAP sums belong to
+    // The minute key of the last trade's bar, kept while trades fall in it.
+    int FTickKeyEnd = -1;
+    QString FTickKeyDay, FTickKey;
 };

@@ -66,19 +66,24 @@ void ApplyPriceAnswer(const TXAQuery& q, THogaData& h, TDayOHL& d)
 
 bool ApplyTradeReal(const TXAReal& r, THogaData& h, TDayOHL& d, TTradeRec* out)
 {
-    const QString b = QStringLiteral("OutBlock");
-    auto get = [&](const char* f) { return r.GetFieldData(b, QString::fromLatin1(f)); };
-    if (get("shcode").trimmed() != h.Code)
+    // Field names made once: a busy stock trades many times a second.
+    static const QString b = QStringLiteral("OutBlock"), fShcode = QStringLiteral("shcode"),
+                         fChetime = QStringLiteral("chetime"), fPrice = QStringLiteral("price"),
+                         fOpen = QStringLiteral("open"), fHigh = QStringLiteral("high"), fLow = QStringLiteral("low"),
+                         fVolume = QStringLiteral("volume"), fCvolume = QStringLiteral("cvolume"),
+                         fCgubun = QStringLiteral("cgubun");
+    auto get = [&](const QString& f) { return r.GetFieldData(b, f); };
+    if (get(fShcode).trimmed() != h.Code)
         return false;
     TTradeRec t;
-    t.Time = get("chetime").trimmed();
-    t.Price = int(qRound64(ParseNum(get("price"))));
-    t.Open = int(qRound64(ParseNum(get("open"))));
-    t.High = int(qRound64(ParseNum(get("high"))));
-    t.Low = int(qRound64(ParseNum(get("low"))));
-    t.Volume = ParseInt(get("volume"));
-    t.CVolume = ParseInt(get("cvolume"));
-    const QString side = get("cgubun").trimmed();
+    t.Time = get(fChetime).trimmed();
+    t.Price = int(qRound64(ParseNum(get(fPrice))));
+    t.Open = int(qRound64(ParseNum(get(fOpen))));
+    t.High = int(qRound64(ParseNum(get(fHigh))));
+    t.Low = int(qRound64(ParseNum(get(fLow))));
+    t.Volume = ParseInt(get(fVolume));
+    t.CVolume = ParseInt(get(fCvolume));
+    const QString side = get(fCgubun).trimmed();
     t.Side = side == QStringLiteral("+") ? '+' : side == QStringLiteral("-") ? '-' : 0;
     if (t.Price <= 0)
         return false;

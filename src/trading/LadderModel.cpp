@@ -28,6 +28,18 @@ qint64 Get(const std::map<int, qint64>& m, int price)
     auto it = m.find(price);
     return it == m.end() ? 0 : it->second;
 }
+
+// The quantity at `price` among the levels; a price delivered twice counts
+// its last level, as a map filled level by level would.
+qint64 Get(const std::array<std::pair<int, qint64>, 10>& levels, int price)
+{
+    qint64 q = 0;
+    if (price > 0)
+        for (const auto& [p, qty] : levels)
+            if (p == price)
+                q = qty;
+    return q;
+}
 }
 
 QVector<int> BuildLadderTicks(int upLmt, int dnLmt)
@@ -101,13 +113,9 @@ void TLadderModel::SetData(const THogaData& d)
 {
     const bool codeChanged = d.Code != FD.Code;
     FD = d;
-    FAskQ.clear();
-    FBidQ.clear();
     for (int i = 0; i < 10; ++i) {
-        if (d.Ask[i] > 0)
-            FAskQ[d.Ask[i]] = d.AskQ[i];
-        if (d.Bid[i] > 0)
-            FBidQ[d.Bid[i]] = d.BidQ[i];
+        FAskQ[i] = {d.Ask[i] > 0 ? d.Ask[i] : 0, d.AskQ[i]};
+        FBidQ[i] = {d.Bid[i] > 0 ? d.Bid[i] : 0, d.BidQ[i]};
     }
     if (codeChanged || FCenter == 0)
         Recenter();

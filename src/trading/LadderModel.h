@@ -8,6 +8,7 @@
 #include <QColor>
 #include <QString>
 #include <QVector>
+#include <array>
 #include <map>
 #include <unordered_map>
 
@@ -66,7 +67,17 @@ class TLadderModel {
 public:
     THogaData FD;
     int FCenter = 0;
-    std::map<int, qint64> FAskQ, FBidQ;
+    // The ten levels of each side as delivered (price, quantity); a book
+    // record replaces them without allocating.
+    std::array<std::pair<int, qint64>, 10> FAskQ{}, FBidQ{};
+    // Levels of a side that hold a price.
+    static int LevelCount(const std::array<std::pair<int, qint64>, 10>& side)
+    {
+        int n = 0;
+        for (const auto& level : side)
+            n += level.first > 0 ? 1 : 0;
+        return n;
+    }
     std::map<int, qint64> FMyBuy, FMySell;
     std::map<int, qint64> FTkBuy, FTkSell;
     qint64 FHoldQty = 0;

@@ -65,31 +65,31 @@ void TLadderView::changeEvent(QEvent* e)
 void TLadderView::SetData(const THogaData& d)
 {
     FM.SetData(d);
-    update();
+    Invalidate();
 }
 
 void TLadderView::Recenter()
 {
     FM.Recenter();
-    update();
+    Invalidate();
 }
 
 void TLadderView::CenterOn(int price)
 {
     FM.CenterOn(price);
-    update();
+    Invalidate();
 }
 
 void TLadderView::ClearMy()
 {
     FM.ClearMy();
-    update();
+    Invalidate();
 }
 
 void TLadderView::AddMy(const QString& side, int price, qint64 qty)
 {
     FM.AddMy(side, price, qty);
-    update();
+    Invalidate();
 }
 
 int TLadderView::MyCount(const QString& side) const { return FM.MyCount(side); }
@@ -97,7 +97,7 @@ int TLadderView::MyCount(const QString& side) const { return FM.MyCount(side); }
 void TLadderView::ClearTk()
 {
     FM.ClearTk();
-    update();
+    Invalidate();
 }
 
 void TLadderView::AddTk(int sd, int price, qint64 qty) { FM.AddTk(sd, price, qty); }
@@ -105,13 +105,13 @@ void TLadderView::AddTk(int sd, int price, qint64 qty) { FM.AddTk(sd, price, qty
 void TLadderView::SetHold(qint64 qty, double avg, double feePct)
 {
     FM.SetHold(qty, avg, feePct);
-    update();
+    Invalidate();
 }
 
 void TLadderView::SetDayMarks(int o, int h, int l, double vwap)
 {
     if (FM.SetDayMarks(o, h, l, vwap))
-        update();
+        Invalidate();
 }
 
 // ---- geometry ----
@@ -596,8 +596,19 @@ void TLadderView::PaintDrag(QPainter& g, const TLadderGeom& geo)
     g.setRenderHint(QPainter::Antialiasing, false);
 }
 
+// Data of a busy feed comes many times a frame: the first change asks for the
+// one paint, the rest only change the model.
+void TLadderView::Invalidate()
+{
+    if (FPaintAsked)
+        return;
+    FPaintAsked = true;
+    update();
+}
+
 void TLadderView::paintEvent(QPaintEvent*)
 {
+    FPaintAsked = false;
     ++FPaintNo;
     FPainterBold = -1;
     FRowsReused = 0;

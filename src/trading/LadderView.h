@@ -45,6 +45,8 @@ public:
     void SetHold(qint64 qty, double avg, double feePct);
     // No repaint when O, H, L are unchanged and the VWAP moved by < 0.5.
     void SetDayMarks(int o, int h, int l, double vwap);
+    // The model changed: one paint in the next frame, however often asked.
+    void Invalidate();
 
     void SetSumBar(TMyOrdBar* bar);
     void SetScale(std::function<int(int)> scale);
@@ -166,6 +168,7 @@ private:
     TStrip FHead;
     QHash<int, TStrip> FRows;  // by price
     quint32 FPaintNo = 0;
+    bool FPaintAsked = false;  // a paint is asked for and has not run yet
     int FPainterBold = -1;   // the font the painter holds: 0 regular, 1 bold, -1 not set yet
     int FSpillLimit = -1;    // while drawing a strip: its height, texts beyond it spill
     bool FSpilled = false;

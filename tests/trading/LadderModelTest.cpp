@@ -120,7 +120,7 @@ TEST(LadderModel, SetDataFillsRowsAndRecentresOnNewCode)
     EXPECT_EQ(m.Row(10000).BidQ, 800);
     EXPECT_EQ(m.Row(9990).BidQ, 900);
     EXPECT_EQ(m.Row(9970).BidQ, 1100);
-    EXPECT_EQ(m.FBidQ.size(), 3u);  // the empty level is skipped
+    EXPECT_EQ(TLadderModel::LevelCount(m.FBidQ), 3);  // the empty level is skipped
     EXPECT_TRUE(m.Row(10000).Current);
     EXPECT_FALSE(m.Row(10010).Current);
 
@@ -166,7 +166,7 @@ TEST(LadderModel, PriceColoursPercentAndLimits)
         {6990, false, "", "", QColor()},
         {0, false, "", "", QColor()},
     };
-    m.FAskQ[13010] = 5;  // never shown outside the limits
+    m.FAskQ[0] = {13010, 5};  // never shown outside the limits
     for (const Case& c : cases) {
         SCOPED_TRACE(c.p);
         const TLadderRow r = m.Row(c.p);

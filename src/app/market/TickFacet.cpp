@@ -192,7 +192,7 @@ void TTickFacet::AddTrade(const TTradeRec& t)
     FGridFrame.Request();
     if (FTicks.SumCount() != counted)
         ShowTickSums();
-    Ladder->update();
+    Ladder->Invalidate();
 }
 
 // The frame's new trades reach the grid: one insertion; a grid scrolled into
