@@ -15,6 +15,15 @@
 //   t8410  day bars, 500 up to today (today's bar is the live state)
 // Reported: mean, median, deviation of five repetitions; read the median.
 //
+// BM_FirstAnswer is the first day-chart (t8410, 500 day bars) or two-day
+// minute-chart (t8412, nday 2) request of a stock at 12:00, sent through a
+// query object as the window sends it: the 22 past days with minutes are not
+// played yet, so the exchange plays them on its workers and answers when
+// they are back. Reported: the wall time until the answer arrives (the
+// benchmark's time), and on the window's thread the longest single turn of
+// the event loop (ui_max_ms: what a user could feel as a freeze) and the sum
+// of the turns that did work (ui_sum_ms). A fresh exchange each iteration.
+//
 // BM_PlayDay is what keeping those answers ready costs the market: playing a
 // busy stock's session from the open to 15:20 at 50 trades per second - what
 // the market does when such a stock is first asked for at that time - once
@@ -22,6 +31,8 @@
 #include "core/Clock.h"
 #include "sim/SimBackend.h"
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
 #include <benchmark/benchmark.h>
 #include <memory>
 
@@ -33,7 +44,8 @@ constexpr double kRate = 50;
 
 QString Res(const QString& tr) { return QStringLiteral(KESTREL_RES_DIR) + tr + QStringLiteral(".res"); }
 
-TSimInputs Inputs(const QString& tr)
+// The input fields the window sends.
+QList<QPair<QString, QString>> Fields(const QString& tr)
 {
     const QString today = kDay.toString(QStringLiteral("yyyyMMdd"));
     QList<QPair<QString, QString>> f;
@@ -48,8 +60,13 @@ TSimInputs Inputs(const QString& tr)
     else
         f = {{"shcode", kCode}, {"gubun", "2"}, {"qrycnt", "500"}, {"edate", today}, {"cts_date", ""},
              {"comp_yn", "N"}, {"sujung", "Y"}};
+    return f;
+}
+
+TSimInputs Inputs(const QString& tr)
+{
     TSimInputs in;
-    for (const auto& [field, value] : f)
+    for (const auto& [field, value] : Fields(tr))
         in.insert(TSimExchange::InputKey(tr + QStringLiteral("InBlock"), field, 0), value);
     return in;
 }
@@ -110,6 +127,66 @@ KESTREL_ANSWERS(9, 05, false);
 KESTREL_ANSWERS(12, 00, false);
 KESTREL_ANSWERS(15, 20, false);
 KESTREL_ANSWERS(23, 50, true);
+
+void BM_FirstAnswer(benchmark::State& state, const char* trName)
+{
+    const QString tr = QString::fromLatin1(trName);
+    double uiMax = 0, uiSum = 0;
+    int rows = 0;
+    for (auto _ : state) {
+        TTestClock clock(QDateTime(kDay, QTime(12, 0)));
+        TSimConfig cfg;
+        cfg.PumpMs = 0;
+        cfg.AnswerDelayMs = 0;
+        cfg.TradesPerSec = kRate;
+        const std::unique_ptr<TSimBackend> backend = CreateSimBackend(cfg, clock);
+        QObject owner;
+        TXASession* session = backend->CreateSession(&owner);
+        bool logged = false;
+        QObject::connect(session, &TXASession::LoginResult, [&](const QString& c, const QString&) { logged = c == "0000"; });
+        session->ConnectServer(QStringLiteral("sim"), 0);
+        session->Login(cfg.UserId, cfg.Password, QString(), 0);
+        for (int i = 0; i < 1000 && !logged; ++i) {
+            QCoreApplication::processEvents();
+            QThread::msleep(1);
+        }
+        backend->Exchange().Engine().Subscribe(kCode);
+        backend->Exchange().Pump();
+        TXAQuery* q = backend->CreateQuery(&owner);
+        q->SetResFileName(Res(tr));
+        for (const auto& [field, value] : Fields(tr))
+            q->SetFieldData(tr + QStringLiteral("InBlock"), field, 0, value);
+        if (tr == QLatin1String("t8412"))
+            q->SetFieldData(QStringLiteral("t8412InBlock"), QStringLiteral("nday"), 0, QStringLiteral("2"));
+        bool answered = false;
+        QObject::connect(q, &TXAQuery::ReceiveData, [&](const QString&) { answered = true; });
+        QElapsedTimer wall;
+        wall.start();
+        if (!logged || q->Request(false) < 0) {
+            state.SkipWithError("not sent");
+            return;
+        }
+        while (!answered) {
+            QElapsedTimer turn;
+            turn.start();
+            QCoreApplication::processEvents();
+            const double ms = turn.nsecsElapsed() / 1e6;
+            uiMax = std::max(uiMax, ms);
+            if (ms > 0.05)
+                uiSum += ms;
+            if (!answered)
+                QThread::msleep(1);
+        }
+        state.SetIterationTime(wall.nsecsElapsed() / 1e9);
+        rows = tr == QLatin1String("t8412") ? q->Decompress(QStringLiteral("t8412OutBlock1"))
+                                            : q->GetBlockCount(tr + QStringLiteral("OutBlock1"));
+    }
+    state.counters["ui_max_ms"] = uiMax;
+    state.counters["ui_sum_ms"] = uiSum / double(state.iterations());
+    state.counters["rows"] = rows;
+}
+BENCHMARK_CAPTURE(BM_FirstAnswer, t8410, "t8410")->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)->ReportAggregatesOnly(true);
+BENCHMARK_CAPTURE(BM_FirstAnswer, t8412, "t8412")->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)->ReportAggregatesOnly(true);
 
 void BM_PlayDay(benchmark::State& state, bool recorded)
 {

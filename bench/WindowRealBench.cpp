@@ -5,6 +5,14 @@
 // repaint. Paints are not part of it (they run at most once per frame, after
 // a burst, from the event loop). Per record, median of repetitions of bursts
 // of 2,000 records of a busy stock.
+//
+// BM_Sustained5000 is the same stream as the program lives it: 5,000 records
+// a second of the current stock (half trades, half book changes, 50 every
+// 10 ms) for three seconds, with the event loop running and every paint it
+// asks for. Reported: the process's CPU time as a share of one core, and the
+// paints a second of the busiest widget (a frame is 16 ms: at most 62.5
+// paints a second means at most one paint a frame). KESTREL_BENCH_PAINTS=1
+// lists every widget's paints a second.
 #include "app/MainWindow.h"
 #include "broker/ReqQueue.h"
 #include "core/Clock.h"
@@ -12,10 +20,15 @@
 #include "sim/StockSim.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
+#include <QHash>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <benchmark/benchmark.h>
 #include <memory>
+#include <sys/resource.h>
 #include <vector>
 
 namespace {
@@ -116,10 +129,73 @@ void Burst(benchmark::State& state, TSimRealKind kind)
                                                      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
+// Counts paint events per widget.
+struct TPaintCounter : QObject {
+    QHash<QObject*, int> Paints;
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        if (e->type() == QEvent::Paint)
+            ++Paints[o];
+        return false;
+    }
+};
+
+double CpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+void BM_Sustained5000(benchmark::State& state)
+{
+    TWindowRig& rig = Rig();
+    TSimExchange& ex = rig.Exchange();
+    const std::vector<TSimRealRecord> trades = MakeRecords(ex, TSimRealKind::Trade);
+    const std::vector<TSimRealRecord> books = MakeRecords(ex, TSimRealKind::Book);
+    size_t next = 0;
+    double cpuShare = 0, busiest = 0;
+    for (auto _ : state) {
+        TPaintCounter counter;
+        qApp->installEventFilter(&counter);
+        QTimer feed;
+        feed.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&feed, &QTimer::timeout, [&] {
+            for (int i = 0; i < 25; ++i, ++next) {
+                ex.Enqueue(trades[next % trades.size()]);
+                ex.Enqueue(books[next % books.size()]);
+            }
+            ex.Flush();
+        });
+        QEventLoop loop;
+        QTimer::singleShot(3000, &loop, &QEventLoop::quit);
+        const double cpu0 = CpuSeconds();
+        QElapsedTimer wall;
+        wall.start();
+        feed.start(10);
+        loop.exec();
+        feed.stop();
+        const double secs = wall.nsecsElapsed() / 1e9;
+        cpuShare = (CpuSeconds() - cpu0) / secs * 100;
+        qApp->removeEventFilter(&counter);
+        busiest = 0;
+        for (auto it = counter.Paints.cbegin(); it != counter.Paints.cend(); ++it) {
+            busiest = std::max(busiest, it.value() / secs);
+            if (qEnvironmentVariableIsSet("KESTREL_BENCH_PAINTS"))
+                qInfo("%6.1f paints/s  %s %s", it.value() / secs, it.key()->metaObject()->className(),
+                      qPrintable(it.key()->objectName()));
+        }
+        state.SetIterationTime(secs);
+    }
+    state.counters["cpu_pct_of_core"] = cpuShare;
+    state.counters["paints_per_s_busiest"] = busiest;
+}
+
 void BM_TradeRecord(benchmark::State& state) { Burst(state, TSimRealKind::Trade); }
 void BM_BookRecord(benchmark::State& state) { Burst(state, TSimRealKind::Book); }
 BENCHMARK(BM_TradeRecord)->Unit(benchmark::kMillisecond)->Repetitions(7)->ReportAggregatesOnly(true);
 BENCHMARK(BM_BookRecord)->Unit(benchmark::kMillisecond)->Repetitions(7)->ReportAggregatesOnly(true);
+BENCHMARK(BM_Sustained5000)->UseManualTime()->Iterations(1)->Repetitions(3)->ReportAggregatesOnly(true);
 
 }  // namespace
 

@@ -76,8 +76,14 @@ struct TPaint {
     int X(int i) const { return M.BarX(i); }
     int BarW() const { return M.BarW(); }
 
+    TCandleChart::TTextCache* Cache = nullptr;
+    int Ascent[2] = {0, 0};       // regular, bold
+    qreal AscentF[2] = {0, 0};    // the same unrounded: a laid-out text's baseline below its top
+
     int TextW(const QString& s, bool bold = false) const
     {
+        if (const TCandleChart::TShapedText* t = Cache->Get(s, bold, bold ? Bold : Font))
+            return t->W;
         return QFontMetrics(bold ? Bold : Font).horizontalAdvance(s);
     }
     // Writes s with its top-left corner at (x, y); returns the advance.
@@ -85,6 +91,10 @@ struct TPaint {
     {
         P.setFont(bold ? Bold : Font);
         P.setPen(c);
+        if (const TCandleChart::TShapedText* t = Cache->Get(s, bold, bold ? Bold : Font)) {
+            P.drawStaticText(QPointF(x, y + Ascent[bold] - AscentF[bold]), t->St);
+            return t->W;
+        }
         const QFontMetrics fm(P.font());
         P.drawText(x, y + fm.ascent(), s);
         return fm.horizontalAdvance(s);
@@ -187,14 +197,10 @@ TCandleChart::TCandleChart(QWidget* parent)
     setFocusPolicy(Qt::ClickFocus);
     setMouseTracking(true);
     setAutoFillBackground(false);
-    // A live chart changes many times a frame: the first change asks for the
-    // one paint (the cursor follows the tool there), the rest only change the model.
-    FModel.OnRepaint = [this] {
-        if (FPaintAsked)
-            return;
-        FPaintAsked = true;
-        update();
-    };
+    // A live chart changes many times a frame: it is painted at most once a
+    // frame (the cursor follows the tool there); the changes in between only
+    // change the model.
+    FModel.OnRepaint = [this] { FPacer.Ask(); };
     FModel.SetClientWidth(width());
 }
 
@@ -209,6 +215,44 @@ void TCandleChart::SetScale(TScale s)
 {
     FScale = std::move(s);
     update();
+}
+
+void TCandleChart::SetTextCache(bool on)
+{
+    FTexts.On = on;
+    update();
+}
+
+const TCandleChart::TShapedText* TCandleChart::TTextCache::Get(const QString& s, bool bold, const QFont& f)
+{
+    if (!On)
+        return nullptr;
+    if (Fonts[bold] != f) {
+        Fonts[bold] = f;
+        Texts[bold].clear();
+    }
+    auto it = Texts[bold].find(s);
+    if (it == Texts[bold].end()) {
+        TShapedText t;
+        t.St.setTextFormat(Qt::PlainText);
+        t.St.setText(s);
+        t.St.prepare(QTransform(), f);
+        t.W = QFontMetrics(f).horizontalAdvance(s);
+        it = Texts[bold].insert(s, std::move(t));
+    }
+    it->Used = PaintNo;
+    return &*it;
+}
+
+void TCandleChart::TTextCache::Trim()
+{
+    // Prices and times keep taking new values as the market moves.
+    for (auto& texts : Texts) {
+        if (texts.size() < 1024)
+            continue;
+        for (auto it = texts.begin(); it != texts.end();)
+            it = it->Used == PaintNo ? std::next(it) : texts.erase(it);
+    }
 }
 
 void TCandleChart::SetChartFont(const QFont& f)
@@ -233,7 +277,7 @@ void TCandleChart::SyncCursor()
 
 void TCandleChart::paintEvent(QPaintEvent*)
 {
-    FPaintAsked = false;
+    FPacer.Painted();
     SyncCursor();
     QPainter p(this);
     PaintTo(p);
@@ -245,6 +289,14 @@ void TCandleChart::PaintTo(QPainter& painter)
     m.SetClientWidth(width());
     TPaint g{painter, m, FFont, FFont};
     g.Bold.setBold(true);
+    g.Cache = &FTexts;
+    FTexts.Trim();   // keeps what the last paint used
+    ++FTexts.PaintNo;
+    for (int b = 0; b < 2; ++b) {
+        const QFont& f = b ? g.Bold : g.Font;
+        g.Ascent[b] = QFontMetrics(f).ascent();
+        g.AscentF[b] = QFontMetricsF(f).ascent();
+    }
     const QRect cr = rect();
     painter.fillRect(cr, Qt::white);
     painter.setRenderHint(QPainter::Antialiasing, false);

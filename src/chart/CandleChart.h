@@ -12,6 +12,9 @@
 #include <QFont>
 #include <QPoint>
 #include <QRect>
+#include "core/FramePacer.h"
+#include <QHash>
+#include <QStaticText>
 #include <QWidget>
 #include <functional>
 
@@ -37,6 +40,27 @@ public:
     // Paints the whole chart into p with the widget's client size; paintEvent
     // uses it, and so can callers that render into an image.
     void PaintTo(QPainter& p);
+    // Texts laid out once and drawn from then on without shaping (on by
+    // default; off draws every text afresh, for comparing the two).
+    void SetTextCache(bool on);
+
+    // A text as the chart draws it: laid out once, its advance measured once.
+    struct TShapedText {
+        QStaticText St;
+        int W = 0;
+        quint32 Used = 0;   // the paint that last drew or measured it
+    };
+    // The chart's texts per font (regular, bold), kept while the fonts are.
+    struct TTextCache {
+        bool On = true;
+        QFont Fonts[2];
+        QHash<QString, TShapedText> Texts[2];
+        quint32 PaintNo = 0;
+        // s in the regular or bold font f; null when the cache is off.
+        const TShapedText* Get(const QString& s, bool bold, const QFont& f);
+        // After a paint: beyond a few frames' worth, what it did not use goes.
+        void Trim();
+    };
 
     // Visible bar range of the last paint (meaningful while Model().GeoOK()).
     int FirstVisible() const { return FI0; }
@@ -77,7 +101,8 @@ private:
     QRect FPane;
     double FHi = 0, FLo = 0;
     int FI0 = 0, FI1 = 0;
-    bool FPaintAsked = false;  // a paint is asked for and has not run yet
+    TFramePacer FPacer{this, [this] { update(); }};
+    TTextCache FTexts;
     TScale FScale;
     QFont FFont;
     int FMX = 0, FMY = 0;

@@ -47,6 +47,11 @@ TSimAnswers::TSimAnswers(TMarketEngine& engine, TSimAccount& account, TSimTradin
 
 TSimAnswers::~TSimAnswers() = default;
 
+TSimHistory& TSimAnswers::History()
+{
+    return FHistory->History();
+}
+
 QString TSimAnswers::In(const QHash<QString, QString>& in, const QString& block, const QString& field) const
 {
     return in.value(TSimExchange::InputKey(block, field, 0)).trimmed();

@@ -24,6 +24,7 @@ class TMarketEngine;
 class TSimAccount;
 class TSimTrading;
 class TSimHistoryAnswers;
+class TSimHistory;
 
 // Broker message codes of the simulated exchange. Codes starting with '0'
 // are routine notices.
@@ -64,6 +65,8 @@ public:
     ~TSimAnswers();
 
     TSimReply Answer(const QString& tr, const TResLayout& layout, const QHash<QString, QString>& in);
+    // The price history behind the history answers.
+    TSimHistory& History();
 
 private:
     QString In(const QHash<QString, QString>& in, const QString& block, const QString& field) const;

@@ -1,4 +1,6 @@
 #include "sim/SimExchange.h"
+#include "sim/SimHistoryAnswers.h"
+#include "sim/SimPastPlayer.h"
 
 #include <algorithm>
 #include "sim/SimAnswers.h"
@@ -93,6 +95,7 @@ TSimExchange::TSimExchange(const TSimConfig& cfg, TClock& clock, QObject* parent
 
 TSimExchange::~TSimExchange()
 {
+    FPastPlayer.reset();
     FEngine->SetSink(nullptr);
     FAnswers.reset();
     FTrading.reset();
@@ -192,36 +195,8 @@ int TSimExchange::Submit(TSimQuery* q, const QString& tr, const TResLayout& layo
     if (faulty && fault.Kind == TFaultKind::Drop)
         return id;
 
-    QPointer<TSimQuery> query(q);
-    auto answer = [this, query, id, tr, layout, in, faulty, fault]() {
-        if (!query)
-            return;
-        QPointer<TSimExchange> self(this);
-        TSimReply reply;
-        std::deque<TSimRealRecord> events;
-        if (faulty && fault.Kind == TFaultKind::Message) {
-            reply.Before.append(fault.Msg);
-            if (fault.ThenData) {
-                TSimReply data = AnswerHeld(tr, layout, in, &events);
-                reply.HasData = data.HasData;
-                reply.Blocks = std::move(data.Blocks);
-                reply.Compressed = std::move(data.Compressed);
-                reply.After = std::move(data.After);
-            }
-        } else {
-            reply = AnswerHeld(tr, layout, in, &events);
-        }
-        // Real-time records caused by bringing a stock up to the clock come
-        // before the answer that shows their result; the order's own events
-        // after it.
-        Flush();
-        query->Deliver(tr, reply, id);
-        if (!self)
-            return;
-        for (TSimRealRecord& rec : events)
-            FQueue.push_back(std::move(rec));
-        Flush();
-    };
+    auto pending = std::make_shared<TPendingAnswer>(TPendingAnswer{q, id, tr, layout, in, faulty, fault});
+    auto answer = [this, pending] { RunAnswer(pending); };
     // Answers wait their delay on the exchange's clock, in the order they
     // fall due (the order asked when the delay is the same).
     TDueAnswer due{FClock.TickMs() + FCfg.AnswerDelayMs, std::move(answer)};
@@ -230,6 +205,82 @@ int TSimExchange::Submit(TSimQuery* q, const QString& tr, const TResLayout& layo
     FDue.insert(at, std::move(due));
     ScheduleDue();
     return id;
+}
+
+void TSimExchange::RunAnswer(const std::shared_ptr<TPendingAnswer>& p)
+{
+    if (!p->Query)
+        return;
+    // A history answer is made with the past days it has; when some are not
+    // played yet it is held until they are.
+    TSimHistory& history = FAnswers->History();
+    const bool defer = FPastInBackground && TSimHistoryAnswers::Serves(p->Tr);
+    history.SetDeferring(defer);
+    QPointer<TSimExchange> self(this);
+    TSimReply reply;
+    std::deque<TSimRealRecord> events;
+    if (p->Faulty && p->Fault.Kind == TFaultKind::Message) {
+        reply.Before.append(p->Fault.Msg);
+        if (p->Fault.ThenData) {
+            TSimReply data = AnswerHeld(p->Tr, p->Layout, p->In, &events);
+            reply.HasData = data.HasData;
+            reply.Blocks = std::move(data.Blocks);
+            reply.Compressed = std::move(data.Compressed);
+            reply.After = std::move(data.After);
+        }
+    } else {
+        reply = AnswerHeld(p->Tr, p->Layout, p->In, &events);
+    }
+    history.SetDeferring(false);
+    if (defer) {
+        const QVector<TSimPastJob> missing = history.TakeMissing();
+        if (!missing.isEmpty()) {
+            THeldAnswer held{p, {}};
+            for (const TSimPastJob& job : missing)
+                held.Waiting.insert(job.Key);
+            FHeldAnswers.push_back(std::move(held));
+            if (!FPastPlayer) {
+                FPastPlayer = std::make_unique<TSimPastPlayer>();
+                FPastPlayer->OnPlayed = [this](const QString& key, const TSimPastDay& day) { PastPlayed(key, day); };
+            }
+            FPastPlayer->Start(missing);
+            return;
+        }
+    }
+    // Real-time records caused by bringing a stock up to the clock come
+    // before the answer that shows their result; the order's own events
+    // after it.
+    Flush();
+    if (!self || !p->Query)
+        return;
+    p->Query->Deliver(p->Tr, reply, p->Id);
+    if (!self)
+        return;
+    for (TSimRealRecord& rec : events)
+        FQueue.push_back(std::move(rec));
+    Flush();
+}
+
+void TSimExchange::PastPlayed(const QString& key, const TSimPastDay& day)
+{
+    FAnswers->History().Store(key, day);
+    std::vector<std::shared_ptr<TPendingAnswer>> ready;
+    for (auto it = FHeldAnswers.begin(); it != FHeldAnswers.end();) {
+        it->Waiting.remove(key);
+        if (it->Waiting.isEmpty()) {
+            ready.push_back(std::move(it->Answer));
+            it = FHeldAnswers.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    // Asked again: a day let go meanwhile holds the answer once more.
+    QPointer<TSimExchange> self(this);
+    for (const auto& p : ready) {
+        if (!self)
+            return;
+        RunAnswer(p);
+    }
 }
 
 void TSimExchange::ScheduleDue()

@@ -17,6 +17,12 @@
 // market is brought up to the clock and are delivered with the market's
 // records.
 //
+// A history answer that needs past days not played yet is held while they
+// are played on worker threads (SimPastPlayer.h) and answered when the last
+// of them is back, later than its delay; other answers go out meanwhile.
+// SetPastInBackground(false) plays them in the answer instead (tests on a
+// test clock that expect every answer at its due time).
+//
 // Faults for tests. Each one-shot fault applies to the next request of the
 // named transaction code (an empty code matches any): the request is refused
 // with a negative number; or a broker message is sent instead of (or before)
@@ -26,11 +32,13 @@
 #include "sim/MarketEngine.h"
 #include "sim/SimAccount.h"
 #include "sim/SimConfig.h"
+#include "sim/SimHistory.h"
 #include "sim/SimRealRecord.h"
 #include "sim/SimReply.h"
 #include <QHash>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QTimer>
 #include <deque>
 #include <functional>
@@ -40,6 +48,7 @@ class TSimQuery;
 class TSimReal;
 class TSimAnswers;
 class TSimTrading;
+class TSimPastPlayer;
 
 // Input values of a query: key InputKey(block, field, idx).
 using TSimInputs = QHash<QString, QString>;
@@ -87,6 +96,12 @@ public:
     int Flush();
     int Pending() const { return int(FQueue.size()); }
 
+    // ---- past days
+    void SetPastInBackground(bool on) { FPastInBackground = on; }
+    bool PastInBackground() const { return FPastInBackground; }
+    // Answers held for past days being played.
+    int Held() const { return int(FHeldAnswers.size()); }
+
     // ---- faults
     void FailNextRequest(const QString& tr = {}, int result = -1);
     void MessageOnNextRequest(const QString& tr, const QString& code, const QString& text,
@@ -115,6 +130,19 @@ private:
     // The answer, with the order events it caused in `events` (not queued).
     TSimReply AnswerHeld(const QString& tr, const TResLayout& layout, const TSimInputs& in,
                          std::deque<TSimRealRecord>* events);
+    // A query's answer as it waits to go out.
+    struct TPendingAnswer {
+        QPointer<TSimQuery> Query;
+        int Id = 0;
+        QString Tr;
+        TResLayout Layout;
+        TSimInputs In;
+        bool Faulty = false;
+        TFault Fault;
+    };
+    // Sends the answer, or holds it while past days it needs are played.
+    void RunAnswer(const std::shared_ptr<TPendingAnswer>& p);
+    void PastPlayed(const QString& key, const TSimPastDay& day);
     const TSimDayInfo& DayInfoOf(const QString& code);
     void CheckDate();
     int TakeFault(const QString& tr, TFault* out);
@@ -136,6 +164,13 @@ private:
     };
     std::deque<TDueAnswer> FDue;   // ordered by Due
     QTimer FDueTimer;
+    bool FPastInBackground = true;
+    std::unique_ptr<TSimPastPlayer> FPastPlayer;
+    struct THeldAnswer {
+        std::shared_ptr<TPendingAnswer> Answer;
+        QSet<QString> Waiting;     // keys of the past days it waits for
+    };
+    std::vector<THeldAnswer> FHeldAnswers;   // in the order they fell due
 
     bool FConnected = false, FLoggedIn = false;
     bool FConnectFails = false, FLoginSilent = false;

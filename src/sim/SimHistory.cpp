@@ -3,6 +3,7 @@
 #include "sim/SimRandom.h"
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 constexpr quint64 kSaltRange = 0x4A11;
@@ -42,7 +43,7 @@ const TStockDay* TSimHistory::Today(const TSimStock& s)
     return FEngine.StockDay(s.Code);
 }
 
-const TSimHistory::TPastDay* TSimHistory::PastDay(const TSimStock& s, const QDate& d)
+const TSimPastDay* TSimHistory::PastDay(const TSimStock& s, const QDate& d)
 {
     if (d == FEngine.MarketDate() || !HasIntraday(d))
         return nullptr;
@@ -50,11 +51,49 @@ const TSimHistory::TPastDay* TSimHistory::PastDay(const TSimStock& s, const QDat
     auto it = FPast.constFind(key);
     if (it != FPast.cend())
         return &*it;
-    TStockDay day(PlanOf(s, d), TSimProgramModel(FEngine.Daily().Seed(), s, d), false);
+    TSimPastJob job{key, d, PlanOf(s, d), TSimProgramModel(FEngine.Daily().Seed(), s, d)};
+    if (FDeferring) {
+        FMissed = true;
+        const bool listed = std::any_of(FMissing.cbegin(), FMissing.cend(),
+                                        [&key](const TSimPastJob& j) { return j.Key == key; });
+        if (!listed)
+            FMissing.append(std::move(job));
+        return nullptr;
+    }
+    Store(key, Play(job));
+    return &*FPast.constFind(key);
+}
+
+TSimPastDay TSimHistory::Play(const TSimPastJob& job, const std::atomic_bool* stop)
+{
+    TStockDay day(job.Plan, job.Program, false);
+    // In slices, so that a player being shut down need not wait for a whole day.
+    constexpr int kSliceMs = 10 * 60 * 1000;
+    for (int ms = job.Plan.StartMs; ms < kEndOfDayMs; ms = std::min(kEndOfDayMs, ms + kSliceMs)) {
+        if (stop && stop->load(std::memory_order_relaxed))
+            return {};
+        day.AdvanceTo(ms);
+    }
     day.AdvanceTo(kEndOfDayMs);
-    if (FPast.size() >= kMaxCachedMinuteDays)
-        FPast.clear();
-    return &*FPast.insert(key, {day.MinuteBars(), day.ProgramRows()});
+    return {day.MinuteBars(), day.ProgramRows()};
+}
+
+void TSimHistory::Store(const QString& key, const TSimPastDay& day)
+{
+    if (FPast.contains(key))
+        return;
+    while (FPast.size() >= kMaxCachedMinuteDays && !FPastOrder.empty()) {
+        FPast.remove(FPastOrder.front());
+        FPastOrder.pop_front();
+    }
+    FPast.insert(key, day);
+    FPastOrder.push_back(key);
+}
+
+QVector<TSimPastJob> TSimHistory::TakeMissing()
+{
+    FMissed = false;
+    return std::exchange(FMissing, {});
 }
 
 QVector<TSimBar> TSimHistory::MinuteBars(const TSimStock& s, const QDate& d)
@@ -63,7 +102,7 @@ QVector<TSimBar> TSimHistory::MinuteBars(const TSimStock& s, const QDate& d)
         const TStockDay* day = Today(s);
         return day ? day->MinuteBars() : QVector<TSimBar>();
     }
-    const TPastDay* past = PastDay(s, d);
+    const TSimPastDay* past = PastDay(s, d);
     return past ? past->Minutes : QVector<TSimBar>();
 }
 
@@ -73,7 +112,7 @@ QVector<TSimProgramRow> TSimHistory::ProgramRows(const TSimStock& s, const QDate
         const TStockDay* day = Today(s);
         return day ? day->ProgramRows() : QVector<TSimProgramRow>();
     }
-    const TPastDay* past = PastDay(s, d);
+    const TSimPastDay* past = PastDay(s, d);
     return past ? past->Program : QVector<TSimProgramRow>();
 }
 
@@ -85,7 +124,14 @@ TSimBar TSimHistory::ReplayedDay(const TSimStock& s, const QDate& d)
         return *it;
     TSimBar b;
     b.Date = d;
-    for (const TSimBar& m : MinuteBars(s, d)) {
+    const bool missedBefore = FMissed;
+    FMissed = false;
+    const QVector<TSimBar> minutes = MinuteBars(s, d);
+    const bool missing = FMissed;
+    FMissed = missedBefore || missing;
+    if (missing)
+        return b;   // not played yet: nothing to keep
+    for (const TSimBar& m : minutes) {
         if (b.Volume == 0) {
             b.Open = m.Open;
             b.High = m.High;

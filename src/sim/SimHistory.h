@@ -15,10 +15,33 @@
 // >= low, inside the day's limits). The market date's day bar is the live
 // state; before the open it shows the previous close with volume 0.
 // History starts at FirstDay().
+//
+// Playing a past day costs its whole session's trades (at a high trade rate
+// about a second for a stock's 22 days), so a caller that must not wait may
+// ask the history to defer: a past day not yet played then reads as empty,
+// is listed as missing (TakeMissing) and nothing built from it is kept; the
+// caller plays the jobs elsewhere (Play is a pure function of the job), hands
+// the days back with Store and asks again.
 #include "sim/MarketEngine.h"
 #include <QDate>
 #include <QHash>
 #include <QVector>
+#include <atomic>
+#include <deque>
+
+// What is kept of a past session.
+struct TSimPastDay {
+    QVector<TSimBar> Minutes;
+    QVector<TSimProgramRow> Program;
+};
+
+// A past session to play: everything it depends on, by value.
+struct TSimPastJob {
+    QString Key;
+    QDate Date;
+    TDayPlan Plan;
+    TSimProgramModel Program;
+};
 
 class TSimHistory {
 public:
@@ -43,15 +66,20 @@ public:
     // intraday history.
     QVector<TSimProgramRow> ProgramRows(const TSimStock& s, const QDate& d);
 
+    // While deferring, a past day not yet played is not played here (see above).
+    void SetDeferring(bool on) { FDeferring = on; }
+    // The past days found missing while deferring since the last call.
+    QVector<TSimPastJob> TakeMissing();
+    // Plays a past session to its end; an empty day when stop was set first.
+    static TSimPastDay Play(const TSimPastJob& job, const std::atomic_bool* stop = nullptr);
+    // Keeps a played day (the oldest kept are let go beyond a bound).
+    void Store(const QString& key, const TSimPastDay& day);
+    bool Has(const QString& key) const { return FPast.contains(key); }
+
 private:
-    // What is kept of a past session.
-    struct TPastDay {
-        QVector<TSimBar> Minutes;
-        QVector<TSimProgramRow> Program;
-    };
     // Day d before the market date replayed (once); nullptr when it has no
-    // intraday history.
-    const TPastDay* PastDay(const TSimStock& s, const QDate& d);
+    // intraday history, or when it is missing while deferring.
+    const TSimPastDay* PastDay(const TSimStock& s, const QDate& d);
     TSimBar ReplayedDay(const TSimStock& s, const QDate& d);
     TSimBar EstimatedDay(const TSimStock& s, const QDate& d, int close, int prevClose) const;
     TDayPlan PlanOf(const TSimStock& s, const QDate& d) const;
@@ -59,5 +87,9 @@ private:
 
     TMarketEngine& FEngine;
     QHash<QString, TSimBar> FDays;                 // replayed past days
-    QHash<QString, TPastDay> FPast;                // minute bars and program trading of past days
+    QHash<QString, TSimPastDay> FPast;             // minute bars and program trading of past days
+    std::deque<QString> FPastOrder;                // keys of FPast, oldest first
+    bool FDeferring = false;
+    bool FMissed = false;                          // a day was missing in this answer
+    QVector<TSimPastJob> FMissing;
 };

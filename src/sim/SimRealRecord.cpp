@@ -40,7 +40,22 @@ const QHash<QString, int>& FieldIds()
     return ids;
 }
 
-QString Num(qint64 v) { return QString::number(v); }
+// Plain decimal digits, as QString::number(v) writes them, without its
+// locale machinery: a book record formats forty-odd numbers.
+QString Num(qint64 v)
+{
+    char buf[24];
+    char* const end = buf + sizeof buf;
+    char* p = end;
+    quint64 u = v < 0 ? 0 - quint64(v) : quint64(v);
+    do {
+        *--p = char('0' + u % 10);
+        u /= 10;
+    } while (u);
+    if (v < 0)
+        *--p = '-';
+    return QString::fromLatin1(p, end - p);
+}
 
 } // namespace
 

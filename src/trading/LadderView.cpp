@@ -596,19 +596,16 @@ void TLadderView::PaintDrag(QPainter& g, const TLadderGeom& geo)
     g.setRenderHint(QPainter::Antialiasing, false);
 }
 
-// Data of a busy feed comes many times a frame: the first change asks for the
-// one paint, the rest only change the model.
+// Data of a busy feed comes many times a frame: the view is painted at most
+// once a frame; the changes in between only change the model.
 void TLadderView::Invalidate()
 {
-    if (FPaintAsked)
-        return;
-    FPaintAsked = true;
-    update();
+    FPacer.Ask();
 }
 
 void TLadderView::paintEvent(QPaintEvent*)
 {
-    FPaintAsked = false;
+    FPacer.Painted();
     ++FPaintNo;
     FPainterBold = -1;
     FRowsReused = 0;

@@ -17,6 +17,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QStaticText>
+#include "core/FramePacer.h"
 #include <QWidget>
 #include <functional>
 
@@ -168,7 +169,7 @@ private:
     TStrip FHead;
     QHash<int, TStrip> FRows;  // by price
     quint32 FPaintNo = 0;
-    bool FPaintAsked = false;  // a paint is asked for and has not run yet
+    TFramePacer FPacer{this, [this] { update(); }};
     int FPainterBold = -1;   // the font the painter holds: 0 regular, 1 bold, -1 not set yet
     int FSpillLimit = -1;    // while drawing a strip: its height, texts beyond it spill
     bool FSpilled = false;

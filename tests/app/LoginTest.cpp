@@ -60,6 +60,8 @@ struct LoginFixture {
         });
         guard.start(5000);
         w = std::make_unique<TfrmMain>(o);
+        if (auto* sim = dynamic_cast<TSimBackend*>(w->Ctx().FBackend.get()))
+            sim->Exchange().SetPastInBackground(false);   // every answer at its due time
         return *w;
     }
     TSimExchange& Exchange() { return dynamic_cast<TSimBackend&>(*w->Ctx().FBackend).Exchange(); }

@@ -32,6 +32,8 @@ struct SimWindow {
         o.ExeDir = dir.path();
         o.Clock = &clock;
         w = std::make_unique<TfrmMain>(o);
+        // Every answer at its due time on the test clock.
+        Exchange().SetPastInBackground(false);
         w->resize(1600, 950);
         w->show();
         w->Order->FConfirm = [this](const QString&) {

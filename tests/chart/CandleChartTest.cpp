@@ -179,6 +179,42 @@ TEST_F(CandleChartTest, PaintsEveryStateWithoutCrashing)
     EXPECT_TRUE(m.GeoOK());
 }
 
+TEST_F(CandleChartTest, TextsLaidOutOnceDrawTheSamePixels)
+{
+    TChartModel& m = Chart.Model();
+    QVector<TBar> bars = MinuteBars(120, QStringLiteral("20250311")) + MinuteBars(200);
+    m.SetTitle(QStringLiteral("1분봉 삼성전자 005930"));
+    m.SetBars(bars);
+    m.SetPrevClose(10100);
+    m.SetAvg(10300, 15);
+    m.SetFills({{bars[250].D, bars[250].C, true}});
+    m.SetSigs({{bars[10].D, 9000, true, QStringLiteral("돌파")}});
+    m.SetDtMark(bars[280].D, QStringLiteral("DT"));
+    m.SetDraws({{'H', {}, {}, 10600, 0}});
+    m.SetSel(0);
+    QTest::mouseMove(&Chart, QPoint(300, 150));
+    // Each state painted plainly, then twice from the cache (laid out, then reused).
+    auto same = [&](const char* state) {
+        Chart.SetTextCache(false);
+        const QImage plain = Paint(Chart);
+        Chart.SetTextCache(true);
+        const QImage first = Paint(Chart), again = Paint(Chart);
+        EXPECT_EQ(Diff(plain, first, plain.rect()), QRect()) << state;
+        EXPECT_EQ(Diff(plain, again, plain.rect()), QRect()) << state;
+    };
+    same("minute chart, hovered");
+    bars.last().C += 35;   // a new last price: new axis and tag texts
+    m.SetBars(bars);
+    same("after a trade");
+    QFont big = Chart.ChartFont();
+    big.setPointSize(13);
+    Chart.SetChartFont(big);
+    same("larger font");
+    m.SetIsMinute(false);
+    m.SetBars(DayBars(80));
+    same("day chart");
+}
+
 TEST_F(CandleChartTest, RisingCandleBodyIsRedAndFallingIsBlue)
 {
     TChartModel& m = Chart.Model();

@@ -12,10 +12,12 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
 #include <functional>
 #include <gtest/gtest.h>
+#include <limits>
 #include <memory>
 
 // Readable failure output for Qt text.
@@ -82,17 +84,20 @@ protected:
 
     TSimExchange& Ex() { return Backend->Exchange(); }
 
-    void LogIn()
+    void LogIn() { Session = LogIn(*Backend); }
+    TXASession* LogIn(TSimBackend& backend)
     {
-        Session = Backend->CreateSession(&Owner);
-        ASSERT_TRUE(Session->ConnectServer("demo.local", 20001));
-        QString code;
-        QObject::connect(Session, &TXASession::LoginResult, [&code](const QString& c, const QString&) { code = c; });
-        ASSERT_TRUE(Session->Login(Cfg.UserId, Cfg.Password, "", 0));
-        ASSERT_TRUE(WaitFor([&] { return !code.isEmpty(); }));
-        ASSERT_EQ(code, "0000");
+        TXASession* session = backend.CreateSession(&Owner);
+        [&] {
+            ASSERT_TRUE(session->ConnectServer("demo.local", 20001));
+            QString code;
+            QObject::connect(session, &TXASession::LoginResult, [&code](const QString& c, const QString&) { code = c; });
+            ASSERT_TRUE(session->Login(Cfg.UserId, Cfg.Password, "", 0));
+            ASSERT_TRUE(WaitFor([&] { return !code.isEmpty(); }));
+            ASSERT_EQ(code, "0000");
+        }();
+        return session;
     }
-
     // A query for `tr` with its recorder; the answer is awaited by Ask.
     TXAQuery* NewQuery(const QString& tr, TRecorder& rec)
     {
@@ -404,7 +409,126 @@ TEST_F(SimBackendTest, AnswerDelayIsHonoured)
     EXPECT_TRUE(WaitFor([&] { return rec.Data == 1; }));
 }
 
+// Yesterday's and today's 1-minute bars of a stock: yesterday must be played.
+void AskTwoDaysOfMinutes(TXAQuery* q)
+{
+    q->SetResFileName(Res("t8412"));
+    q->SetFieldData("t8412InBlock", "shcode", 0, "005930");
+    q->SetFieldData("t8412InBlock", "ncnt", 0, "1");
+    q->SetFieldData("t8412InBlock", "qrycnt", 0, "500");
+    q->SetFieldData("t8412InBlock", "nday", 0, "2");
+    q->SetFieldData("t8412InBlock", "edate", 0, "99999999");
+    q->SetFieldData("t8412InBlock", "comp_yn", 0, "N");
+}
+
+QStringList MinuteRows(TXAQuery* q)
+{
+    QStringList rows;
+    const QString b = "t8412OutBlock1";
+    for (int i = 0; i < q->GetBlockCount(b); ++i)
+        rows << q->GetFieldData(b, "date", i) + ' ' + q->GetFieldData(b, "time", i) + ' ' + q->GetFieldData(b, "close", i)
+                    + ' ' + q->GetFieldData(b, "jdiff_vol", i);
+    return rows;
+}
+
+TEST_F(SimBackendTest, PastDaysArePlayedAwayFromTheAnswerAndAnsweredTheSame)
+{
+    // At a high trade rate a past day costs a lot of trades to play.
+    Cfg.TradesPerSec = 30;
+    Backend = CreateSimBackend(Cfg, Clock);
+    LogIn();
+    ASSERT_TRUE(Ex().PastInBackground());
+    TRecorder bars, time, twice;
+    TXAQuery* q = NewQuery("t8412", bars);
+    TXAQuery* q2 = NewQuery("t8412", twice);
+    AskTwoDaysOfMinutes(q);
+    AskTwoDaysOfMinutes(q2);
+    TXAQuery* t = NewQuery("t0167", time);
+    ASSERT_GE(q->Request(false), 0);
+    ASSERT_GE(q2->Request(false), 0);
+    ASSERT_GE(t->Request(false), 0);
+    // The bars wait for yesterday; the server time asked after them does not.
+    ASSERT_TRUE(WaitFor([&] { return time.Data == 1; }));
+    EXPECT_EQ(bars.Data + twice.Data, 0);
+    EXPECT_EQ(Ex().Held(), 2);
+    ASSERT_TRUE(WaitFor([&] { return bars.Data == 1 && twice.Data == 1; }, 20000));
+    EXPECT_EQ(Ex().Held(), 0);
+    const QStringList got = MinuteRows(q);
+    EXPECT_EQ(MinuteRows(q2), got);
+    const QString yesterday = "20261209";
+    EXPECT_EQ(got.filter(QRegularExpression("^" + yesterday)).size(), 390) << "a whole past session";
+    EXPECT_GT(got.filter(QRegularExpression("^20261210")).size(), 0);
+
+    // The same bars played inside the answer.
+    std::unique_ptr<TSimBackend> plain = CreateSimBackend(Cfg, Clock);
+    plain->Exchange().SetPastInBackground(false);
+    LogIn(*plain);
+    TRecorder ref;
+    TXAQuery* r = plain->CreateQuery(&Owner);
+    ref.Attach(r);
+    AskTwoDaysOfMinutes(r);
+    ASSERT_GE(r->Request(false), 0);
+    ASSERT_TRUE(WaitFor([&] { return ref.Data == 1; }));
+    EXPECT_EQ(MinuteRows(r), got);
+
+    // Asked again, the days played are kept: answered at once.
+    bars.Data = 0;
+    ASSERT_GE(q->Request(false), 0);
+    EXPECT_EQ(Ex().Held(), 0);
+    ASSERT_TRUE(WaitFor([&] { return bars.Data == 1; }));
+}
+
+TEST_F(SimBackendTest, AHeldAnswerWhoseQueryOrExchangeIsGoneIsDropped)
+{
+    Cfg.TradesPerSec = 30;
+    Backend = CreateSimBackend(Cfg, Clock);
+    LogIn();
+    TRecorder a, b;
+    TXAQuery* gone = NewQuery("t8412", a);
+    TXAQuery* kept = NewQuery("t8412", b);
+    AskTwoDaysOfMinutes(gone);
+    AskTwoDaysOfMinutes(kept);
+    ASSERT_GE(gone->Request(false), 0);
+    ASSERT_GE(kept->Request(false), 0);
+    ASSERT_TRUE(WaitFor([&] { return Ex().Held() == 2; }));
+    delete gone;
+    ASSERT_TRUE(WaitFor([&] { return b.Data == 1; }, 20000));
+    EXPECT_EQ(a.Data, 0);
+
+    // The exchange shut down while a day is being played: the worker stops,
+    // nothing is delivered, nothing crashes.
+    std::unique_ptr<TSimBackend> other = CreateSimBackend(Cfg, Clock);
+    LogIn(*other);
+    TRecorder c;
+    TXAQuery* q = other->CreateQuery(&Owner);
+    c.Attach(q);
+    AskTwoDaysOfMinutes(q);
+    q->SetFieldData("t8412InBlock", "nday", 0, "9");
+    ASSERT_GE(q->Request(false), 0);
+    ASSERT_TRUE(WaitFor([&] { return other->Exchange().Held() == 1; }));
+    QElapsedTimer t;
+    t.start();
+    delete q;
+    other.reset();
+    EXPECT_LT(t.elapsed(), 2000) << "a worker stops within a slice of its day";
+    Idle(50);
+    EXPECT_EQ(c.Data, 0);
+}
+
 // ---- real-time ------------------------------------------------------------------
+
+TEST(SimRealRecordTest, NumbersReadAsTheyAreWritten)
+{
+    for (qint64 v : {qint64(0), qint64(7), qint64(-1), qint64(-30500), qint64(1234567), qint64(2147483647),
+                     std::numeric_limits<qint64>::max(), std::numeric_limits<qint64>::min()}) {
+        TSimRealRecord r;
+        r.Kind = TSimRealKind::Book;
+        r.Volume = v;
+        r.Book.Ask[3] = int(std::clamp<qint64>(v, INT_MIN, INT_MAX));
+        EXPECT_EQ(r.Field("volume"), QString::number(v));
+        EXPECT_EQ(r.Field("offerho4"), QString::number(r.Book.Ask[3]));
+    }
+}
 
 struct TFeedLog {
     QString Tr;
