@@ -1,7 +1,9 @@
 #include "broker/ResLayout.h"
+#include "core/SafeFile.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QStringDecoder>
 
 #include <array>
@@ -13,29 +15,17 @@ namespace {
 // The whole file, or nothing (missing, unreadable, too large).
 bool ReadAll(const QString& path, QByteArray& bytes, QString* why)
 {
-    QFile f(path);
-    if (!f.exists()) {
-        if (why) *why = QStringLiteral("file not found");
-        return false;
+    // Only a regular file is opened: a pipe or a device would block or mislead the read.
+    TFileRead f = ReadRegularFile(path, KResMaxFileBytes);
+    if (f.State == TFileRead::Read) {
+        bytes = std::move(f.Bytes);
+        return true;
     }
-    if (!QFileInfo(path).isFile()) {  // a folder, a pipe or a device would block or mislead the read
-        if (why) *why = QStringLiteral("not a plain file");
-        return false;
-    }
-    if (!f.open(QIODevice::ReadOnly)) {
-        if (why) *why = QStringLiteral("cannot open: ") + f.errorString();
-        return false;
-    }
-    if (f.size() > KResMaxFileBytes) {
-        if (why) *why = QStringLiteral("file too large (%1 bytes)").arg(f.size());
-        return false;
-    }
-    bytes = f.read(KResMaxFileBytes + 1);
-    if (bytes.size() > KResMaxFileBytes) {  // grew while reading, or not a plain file
-        if (why) *why = QStringLiteral("file too large");
-        return false;
-    }
-    return true;
+    if (why)
+        *why = f.State == TFileRead::Missing ? QStringLiteral("file not found")
+             : f.NotRegular                  ? QStringLiteral("not a plain file")
+                                             : f.Why;
+    return false;
 }
 
 // Lines of `text`; CRLF, LF and lone CR all end a line.
@@ -256,6 +246,10 @@ bool ParseResLayout(const QString& text, const QString& origin, TResLayout& out,
     };
 
     enum { FuncMap, Header, DataMap, Blocks, BlockBegin, Fields, EndFunc, Done } state = FuncMap;
+    // Names seen so far, so that a duplicate is found without a scan per
+    // line (a file of many thousand fields must not take quadratic time).
+    QSet<QString> blockNames;   // lower case: blocks compare case-insensitively
+    QSet<QString> fieldNames;   // of the block being read
     for (const QString& raw : SplitLines(text)) {
         ++lineNo;
         const QString t = raw.trimmed();
@@ -309,8 +303,11 @@ bool ParseResLayout(const QString& text, const QString& origin, TResLayout& out,
                     return fail(QStringLiteral("block %1: \"occurs\" expected, not \"%2\"").arg(b.Name, p[3]));
                 b.Occurs = true;
             }
-            if (lay.Block(b.Name))
+            const QString key = b.Name.toLower();
+            if (blockNames.contains(key))
                 return fail(QStringLiteral("block %1 appears twice").arg(b.Name));
+            blockNames.insert(key);
+            fieldNames.clear();
             lay.Blocks.append(b);
             state = BlockBegin;
             break;
@@ -339,8 +336,9 @@ bool ParseResLayout(const QString& text, const QString& origin, TResLayout& out,
                 return fail(QStringLiteral("field %1: unknown type \"%2\"").arg(p[1], p[3]));
             if (!ParseSize(p[4], spec))
                 return fail(QStringLiteral("field %1: bad size \"%2\"").arg(p[1], p[4]));
-            if (b.Has(p[1]))
+            if (fieldNames.contains(p[1]))
                 return fail(QStringLiteral("field %1 appears twice in block %2").arg(p[1], b.Name));
+            fieldNames.insert(p[1]);
             b.Fields.append({p[0], p[1]});
             b.Specs.append(spec);
             break;

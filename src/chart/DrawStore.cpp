@@ -1,4 +1,5 @@
 #include "chart/DrawStore.h"
+#include "core/SafeFile.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -80,58 +81,16 @@ std::string LongEscapes(const std::string& s)
 
 const QByteArray KBom("\xEF\xBB\xBF");
 
-QString TooBig()
-{
-    return QStringLiteral("파일이 %1 MiB 보다 큽니다").arg(TDrawStore::kMaxFileBytes / (1024 * 1024));
-}
-
 // Reads and parses the store file. Empty when the file is usable (*out then
 // holds it) or missing (*out untouched); else what is wrong with it.
 QString ReadStoreFile(const QString& path, json* out)
 {
-    const QByteArray native = QFile::encodeName(path);
-    struct stat st {};
-    if (::lstat(native.constData(), &st) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR)
-            return {};
-        return QStringLiteral("파일 정보를 읽지 못했습니다: ") + qt_error_string(errno);
-    }
-    // Anything but a regular file (a folder, a pipe, a device, a dangling
-    // link) is refused before it is opened: opening a pipe would block.
-    if (::stat(native.constData(), &st) != 0 || !S_ISREG(st.st_mode))
-        return QStringLiteral("일반 파일이 아닙니다");
-    if (st.st_size > TDrawStore::kMaxFileBytes)
-        return TooBig();
-
-    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return QStringLiteral("열 수 없습니다: ") + qt_error_string(errno);
-    QByteArray body;
-    QString why;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) { // replaced since the look above
-        why = QStringLiteral("일반 파일이 아닙니다");
-    } else {
-        char buf[64 * 1024];
-        for (;;) {
-            const ssize_t n = ::read(fd, buf, sizeof buf);
-            if (n == 0)
-                break;
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                why = QStringLiteral("읽는 중 오류: ") + qt_error_string(errno);
-                break;
-            }
-            body.append(buf, n);
-            if (body.size() > TDrawStore::kMaxFileBytes) { // grew since the look above
-                why = TooBig();
-                break;
-            }
-        }
-    }
-    ::close(fd);
-    if (!why.isEmpty())
-        return why;
+    const TFileRead file = ReadRegularFile(path, TDrawStore::kMaxFileBytes);
+    if (file.State == TFileRead::Missing)
+        return {};
+    if (file.State == TFileRead::Refused)
+        return file.Why;
+    const QByteArray& body = file.Bytes;
 
     // The parser checks the UTF-8 of every string. Drawings sit three levels
     // deep; far deeper nesting is refused, as writing it back would recurse

@@ -88,3 +88,35 @@ bool LoadConfig(const QString& path, TConfig& cfg, QString& err, const QString& 
     }
     return true;
 }
+
+QString LoginIniProblem(const QString& path)
+{
+    TIniFile ini;
+    QString err;
+    if (!ini.Load(path, &err))
+        return err + QStringLiteral(" — 파일은 그대로 두며, 입력한 정보는 저장하지 않습니다");
+    if (!ini.Exists())
+        return {};
+    QString why;
+    const QString L = QStringLiteral("LOGIN"), A = QStringLiteral("ACCOUNT");
+    if (ini.Text().trimmed().isEmpty()) {
+        why = QStringLiteral("설정 파일이 비어 있습니다: ") + path;
+    } else if (!ini.SectionExists(L) && !ini.SectionExists(A)) {
+        why = QStringLiteral("설정 파일에 [LOGIN] · [ACCOUNT] 부분이 없습니다 (잘렸거나 손상된 파일일 수 있습니다): ") + path;
+    } else {
+        QStringList missing;
+        if (ini.ReadString(L, QStringLiteral("ID"), QString()).trimmed().isEmpty())
+            missing << QStringLiteral("[LOGIN] ID");
+        if (ini.ReadString(L, QStringLiteral("PW"), QString()).isEmpty())
+            missing << QStringLiteral("[LOGIN] PW");
+        if (ini.ReadString(A, QStringLiteral("ACNO"), QString()).trimmed().isEmpty())
+            missing << QStringLiteral("[ACCOUNT] ACNO");
+        if (!missing.isEmpty())
+            why = QStringLiteral("설정 파일에 %1 값이 없습니다: %2").arg(missing.join(QStringLiteral(", ")), path);
+    }
+    if (ini.HadInvalidText()) {
+        const QString enc = QStringLiteral("설정 파일에 UTF-8 이 아닌 글자가 있어 저장하지 않습니다 — UTF-8로 저장해 주세요");
+        why = why.isEmpty() ? enc : why + QStringLiteral("\n") + enc;
+    }
+    return why;
+}

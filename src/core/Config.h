@@ -32,6 +32,12 @@ struct TConfig {
 bool LoadConfig(const QString& path, TConfig& cfg, QString& err,
                 const QString& exeResDir = QString());
 
+// What keeps the settings file at path from logging in by itself, for the
+// login dialog: unreadable (a folder, a pipe, too big), empty, without the
+// login or account keys, or not UTF-8 (then it is not saved). Empty when the
+// file is missing (a first start) or holds what a login needs.
+QString LoginIniProblem(const QString& path);
+
 // The folder that holds t1101.res: the configured folder (trimmed, trailing
 // '/' added) when it holds the file, else exeResDir when it does. When
 // neither does: the configured folder with its separator when one is

@@ -1,4 +1,5 @@
 #include "core/IniFile.h"
+#include "core/SafeFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -65,25 +66,20 @@ bool TIniFile::Load(const QString& path, QString* err)
     FInvalidText = false;
     FCrLf = false;
 
-    const QFileInfo fi(path);
-    if (!fi.exists())
+    // A settings file is small; anything but a regular file (a pipe would
+    // block the start for ever) or anything huge is refused.
+    const TFileRead file = ReadRegularFile(path, kMaxBytes);
+    if (file.State == TFileRead::Missing)
         return true;
     FExists = true;
-
-    QFile f(path);
-    QByteArray bytes;
-    bool ok = !fi.isDir() && f.open(QIODevice::ReadOnly);
-    if (ok) {
-        bytes = f.readAll();
-        ok = f.error() == QFileDevice::NoError;
-    }
-    if (!ok) {
+    if (file.State == TFileRead::Refused) {
         FLoadFailed = true;
         if (err)
-            *err = QStringLiteral("설정 파일을 읽을 수 없습니다: ") + path + QStringLiteral(" (")
-                + (fi.isDir() ? QStringLiteral("폴더입니다") : f.errorString()) + QStringLiteral(")");
+            *err = QStringLiteral("설정 파일을 읽을 수 없습니다: ") + path + QStringLiteral(" (") + file.Why
+                + QStringLiteral(")");
         return false;
     }
+    const QByteArray& bytes = file.Bytes;
 
     // The decoder skips a leading byte-order mark and turns invalid
     // sequences into U+FFFD.

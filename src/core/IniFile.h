@@ -22,6 +22,9 @@
 
 class TIniFile {
 public:
+    // Larger files are refused (a settings file is a few kilobytes).
+    static constexpr qint64 kMaxBytes = 4LL * 1024 * 1024;
+
     TIniFile() = default;
     // Loads path at once (see Load).
     explicit TIniFile(const QString& path);

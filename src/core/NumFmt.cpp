@@ -3,6 +3,7 @@
 #include "core/Clock.h"
 
 #include <QStringList>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -391,7 +392,9 @@ int TickSize(int p)
 
 int TickUp(int p)
 {
-    return p + TickSize(p);
+    // No price is that high; the top of int stays there instead of wrapping.
+    const int t = TickSize(p);
+    return p > std::numeric_limits<int>::max() - t ? std::numeric_limits<int>::max() : p + t;
 }
 
 int TickDown(int p)
@@ -401,8 +404,10 @@ int TickDown(int p)
 
 int NextMinute(int hhmm)
 {
-    const int m = hhmm % 100 + (hhmm / 100) * 60 + 1;
-    return (m / 60) * 100 + m % 60;
+    // Worked in 64 bits: a garbage time near the ends of int must not wrap.
+    const qint64 m = qint64(hhmm % 100) + qint64(hhmm / 100) * 60 + 1;
+    const qint64 r = (m / 60) * 100 + m % 60;
+    return int(std::clamp<qint64>(r, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
 int NextMinute(const QString& hhmm)

@@ -247,6 +247,33 @@ TFetchOptions ServiceOptions(TServiceKind kind, const QByteArray& updateKey)
 
 namespace {
 
+// Whether host names this machine by itself: "localhost", the IPv6 loopback
+// or a literal IPv4 address 127.x.x.x written as four decimal numbers.
+// Anything else (127.0.0.evil, 127.0.0.1.evil.kr) would go to a name lookup.
+// (QUrl has already written shorthand forms such as 127.1 out in full.)
+bool IsLoopbackHost(const QString& host)
+{
+    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+        return true;
+    if (host == QLatin1String("::1") || host == QLatin1String("0:0:0:0:0:0:0:1"))
+        return true;
+    const QStringList parts = host.split(QLatin1Char('.'));
+    if (parts.size() != 4)
+        return false;
+    for (int i = 0; i < 4; ++i) {
+        const QString& p = parts[i];
+        if (p.isEmpty() || p.size() > 3)
+            return false;
+        for (const QChar c : p)
+            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+                return false;
+        const int v = p.toInt();
+        if (v > 255 || (i == 0 && v != 127))
+            return false;
+    }
+    return true;
+}
+
 // One request; a redirect answer leaves its target in `redirect`.
 TFetchResult FetchOnce(const QString& url, const TFetchOptions& opt, QString* redirect)
 {
@@ -258,8 +285,7 @@ TFetchResult FetchOnce(const QString& url, const TFetchOptions& opt, QString* re
     const bool https = u.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
     const bool http = u.scheme().compare(QLatin1String("http"), Qt::CaseInsensitive) == 0;
     const QString host = u.host();
-    const bool loopback = host == QLatin1String("localhost") || host == QLatin1String("::1")
-        || (host.startsWith(QLatin1String("127.")) && host.count(QLatin1Char('.')) == 3);
+    const bool loopback = IsLoopbackHost(host);
     if (!u.isValid() || host.isEmpty() || !u.userInfo().isEmpty() || !(https || (http && loopback)))
         return Failure(QStringLiteral("서비스 주소는 https:// 로 시작해야 합니다 (http는 이 PC만): ") + url);
     EnsureCurl();

@@ -1,4 +1,5 @@
 #include "sim/SimAccount.h"
+#include "core/SafeFile.h"
 #include "sim/SimStock.h"
 #include <QDateTime>
 #include <QFile>
@@ -44,7 +45,7 @@ QString TSimAccountState::Check() const
     for (const TSimOrder& o : Orders) {
         const bool ok = o.OrdNo > prev && o.OrdNo < NextOrdNo && IsValidStockCode(o.Code)
                         && (o.Side == '1' || o.Side == '2') && o.Price > 0 && o.Qty > 0 && o.Qty <= kSimMaxOrderQty && o.Filled >= 0
-                        && o.Moved >= 0 && o.Filled + o.Moved <= o.Qty && o.FillAmt >= 0 && o.Fee >= 0
+                        && o.Moved >= 0 && o.Filled <= o.Qty && o.Moved <= o.Qty - o.Filled && o.FillAmt >= 0 && o.Fee >= 0
                         && o.Tax >= 0 && o.TimeMs >= 0 && o.TimeMs < 86400000
                         && (o.Kind == TSimOrdKind::New) == (o.OrgOrdNo == 0) && o.OrgOrdNo < o.OrdNo
                         && (o.Kind != TSimOrdKind::Cancel || (o.Filled == 0 && o.Moved == 0));
@@ -250,22 +251,25 @@ bool TSimAccount::FromJson(const QByteArray& text, QString* err)
 
 void TSimAccount::Load()
 {
-    QFile f(FPath);
-    if (!f.exists())
+    const TFileRead file = ReadRegularFile(FPath, kMaxStateBytes);
+    if (file.State == TFileRead::Missing)
         return;
     QString why;
-    QByteArray bytes;
-    if (!f.open(QIODevice::ReadOnly)) {
-        // Unreadable (permissions): leave it where it is, run in memory.
-        FLoadProblem = QStringLiteral("모의 계좌 파일을 읽지 못했습니다 (%1): %2").arg(FPath, f.errorString());
+    if (file.State == TFileRead::Refused && file.NotRegular) {
+        // A folder or a pipe is no damaged state: leave it where it is, run in memory.
+        FLoadProblem = QStringLiteral("모의 계좌 파일을 읽지 않았습니다 (%1): %2 — 저장하지 않습니다").arg(file.Why, FPath);
         FPath.clear();
         return;
     }
-    if (f.size() > kMaxStateBytes)
+    if (file.State == TFileRead::Refused && !file.TooBig) {
+        // Unreadable (permissions): leave it where it is, run in memory.
+        FLoadProblem = QStringLiteral("모의 계좌 파일을 읽지 못했습니다 (%1): %2").arg(FPath, file.Why);
+        FPath.clear();
+        return;
+    }
+    if (file.State == TFileRead::Refused)
         why = QStringLiteral("파일이 너무 큽니다");
-    else
-        bytes = f.readAll();
-    f.close();
+    const QByteArray& bytes = file.Bytes;
     if (why.isEmpty() && FromJson(bytes, &why))
         return;
 

@@ -1,5 +1,6 @@
 // Universe file reader (declared in Universe.h).
 #include "sim/Universe.h"
+#include "core/SafeFile.h"
 #include <QFile>
 #include <QLocale>
 #include <QStringDecoder>
@@ -206,13 +207,12 @@ bool LoadUniverseCsv(const QString& path, TUniverse& out, QString* err, TUnivers
         return false;
     };
 
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return fail(QStringLiteral("열 수 없음 (%1)").arg(f.errorString()));
-    if (f.size() > kMaxFileBytes)
-        return fail(QStringLiteral("파일이 너무 큼 (%1 바이트)").arg(f.size()));
-    const QByteArray bytes = f.readAll();
-    f.close();
+    const TFileRead f = ReadRegularFile(path, kMaxFileBytes);
+    if (f.State == TFileRead::Missing)
+        return fail(QStringLiteral("열 수 없음 (파일이 없습니다)"));
+    if (f.State == TFileRead::Refused)
+        return fail(QStringLiteral("열 수 없음 (%1)").arg(f.Why));
+    const QByteArray& bytes = f.Bytes;
 
     QString text;
     if (!DecodeText(bytes, &text))

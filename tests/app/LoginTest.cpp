@@ -26,6 +26,9 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <functional>
+#include <QDir>
 
 namespace {
 
@@ -198,13 +201,52 @@ TEST(Login, DialogSavesWhatIsTypedAndLogsIn)
         d->Go();
     });
     TfrmMain& w = f.Open(true);
-    EXPECT_EQ(shownErr, "");
+    EXPECT_TRUE(shownErr.contains("[ACCOUNT] ACNO")) << shownErr.toStdString();
     EXPECT_TRUE(w.Ctx().FLogged);
     TIniFile ini(f.dir.path() + "/hts.ini");
     EXPECT_EQ(ini.ReadString("ACCOUNT", "ACNO", ""), "55501234501");
     EXPECT_EQ(ini.ReadString("LOGIN", "HOST", ""), "sim");
     EXPECT_EQ(ini.ReadInteger("LOGIN", "PORT", 0), 20001);
     EXPECT_EQ(QFile(f.dir.path() + "/hts.ini").permissions() & (QFile::ReadGroup | QFile::ReadOther), 0);
+}
+
+TEST(Login, AnUnusableSettingsFileIsNamedInTheDialog)
+{
+    // What the dialog says for each kind of bad hts.ini; the file stays as it was.
+    const struct {
+        const char* What;
+        std::function<void(const QString&)> Make;
+        const char* Says;
+    } cases[] = {
+        {"empty", [](const QString& p) { QFile f(p); f.open(QIODevice::WriteOnly); }, "비어 있습니다"},
+        {"garbage", [](const QString& p) { QFile f(p); f.open(QIODevice::WriteOnly); f.write("\x01\x02 zz\n==\n"); },
+         "[LOGIN]"},
+        {"truncated", [](const QString& p) { QFile f(p); f.open(QIODevice::WriteOnly); f.write("[LOGIN]\nID=demo\nP"); },
+         "[LOGIN] PW, [ACCOUNT] ACNO"},
+        {"folder", [](const QString& p) { QDir().mkdir(p); }, "폴더입니다"},
+        {"pipe", [](const QString& p) { ::mkfifo(QFile::encodeName(p).constData(), 0600); }, "파이프"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        LoginFixture f;
+        const QString path = f.dir.path() + "/hts.ini";
+        c.Make(path);
+        const QFileInfo before(path);
+        ASSERT_TRUE(before.exists());
+        QString shownErr;
+        WhenDialog([&](TLoginDlg* d) {
+            shownErr = d->ErrLabel()->text();
+            d->reject();
+        });
+        TfrmMain& w = f.Open(true);
+        EXPECT_TRUE(w.LoginAbandoned());
+        EXPECT_TRUE(shownErr.contains(QString::fromUtf8(c.Says))) << shownErr.toStdString();
+        f.w.reset();
+        const QFileInfo after(path);
+        EXPECT_EQ(after.isDir(), before.isDir());
+        EXPECT_EQ(after.isFile(), before.isFile());
+        EXPECT_EQ(after.size(), before.size());
+    }
 }
 
 TEST(Login, QuittingTheDialogEndsStartUp)

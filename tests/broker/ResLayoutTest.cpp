@@ -1,6 +1,7 @@
 #include "broker/ResLayout.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -260,6 +261,25 @@ TEST_F(ResLayoutTest, MalformedLayoutsRejectedWithLine)
     EXPECT_TRUE(err.startsWith("t1.res:9: ")) << err.toStdString();
 }
 
+TEST_F(ResLayoutTest, ABlockOfManyThousandFieldsIsReadWhole)
+{
+    // The largest file the reader accepts holds tens of thousands of fields;
+    // duplicates are still found, the last one included.
+    const int n = 32000;
+    QString text = u"BEGIN_FUNCTION_MAP\n.Func,x(t1),t1,block;\nBEGIN_DATA_MAP\nt1OutBlock,out,output,occurs;\nbegin\n"_qs;
+    for (int i = 0; i < n; ++i)
+        text += QStringLiteral("d%1,f%1,f%1,long,8;\n").arg(i);
+    const QString tail = u"end\nEND_DATA_MAP\nEND_FUNCTION_MAP\n"_qs;
+    TResLayout lay;
+    QString err;
+    ASSERT_TRUE(ParseResLayout(text + tail, "t1.res", lay, &err)) << err.toStdString();
+    ASSERT_EQ(lay.Blocks.size(), 1);
+    EXPECT_EQ(lay.Blocks[0].Fields.size(), n);
+    EXPECT_EQ(lay.Blocks[0].Fields.last().Name, QStringLiteral("f%1").arg(n - 1));
+    EXPECT_FALSE(ParseResLayout(text + u"again,f0,f0,long,8;\n"_qs + tail, "t1.res", lay, &err));
+    EXPECT_TRUE(err.startsWith(QStringLiteral("t1.res:%1: field f0 appears twice").arg(5 + n + 1))) << err.toStdString();
+}
+
 TEST_F(ResLayoutTest, MissingAndGarbageFilesFailCleanly)
 {
     TResLayout lay;
@@ -267,6 +287,12 @@ TEST_F(ResLayoutTest, MissingAndGarbageFilesFailCleanly)
     EXPECT_FALSE(LoadResLayout(Dir.filePath("nope.res"), lay, &err));
     EXPECT_TRUE(err.contains("nope.res")) << err.toStdString();
     EXPECT_FALSE(LoadResLayout(Dir.filePath("nope.res"), lay));  // no message wanted
+    // A pipe under the name is refused without being opened (a read would wait for ever).
+    const QString pipe = Dir.filePath("pipe.res");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    EXPECT_FALSE(LoadResLayout(pipe, lay, &err));
+    EXPECT_TRUE(err.contains("not a plain file")) << err.toStdString();
+    EXPECT_TRUE(LoadResFields(pipe, "b").isEmpty());
 
     QRandomGenerator rng(20240611);
     for (int i = 0; i < 200; ++i) {

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -213,17 +214,39 @@ TEST_F(IniFileTest, InvalidUtf8IsReadLeniently)
 
 TEST_F(IniFileTest, UnreadableFileIsNeverOverwritten)
 {
-    ASSERT_TRUE(QDir().mkdir(FPath)); // a folder where the file should be
-    TIniFile ini;
-    QString err;
-    EXPECT_FALSE(ini.Load(FPath, &err));
-    EXPECT_TRUE(ini.Exists());
-    EXPECT_FALSE(err.isEmpty());
-    ini.WriteString("A", "K", "v");
-    err.clear();
-    EXPECT_FALSE(ini.UpdateFile(&err));
-    EXPECT_FALSE(err.isEmpty());
-    EXPECT_TRUE(QFileInfo(FPath).isDir());
+    // A folder, a pipe (opening it would wait for a writer for ever) and a
+    // file far too big for settings: refused with a reason, left as they are.
+    const struct {
+        const char* What;
+        std::function<bool(const QByteArray&)> Make;
+        const char* Says;
+    } cases[] = {
+        {"folder", [](const QByteArray& p) { return ::mkdir(p.constData(), 0700) == 0; }, "폴더"},
+        {"pipe", [](const QByteArray& p) { return ::mkfifo(p.constData(), 0600) == 0; }, "파이프"},
+        {"huge", [](const QByteArray& p) {
+             QFile f(QString::fromLocal8Bit(p));
+             return f.open(QIODevice::WriteOnly) && f.resize(TIniFile::kMaxBytes + 1);
+         }, "MiB"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        const QString path = FDir.filePath(QString::fromLatin1(c.What) + ".ini");
+        ASSERT_TRUE(c.Make(QFile::encodeName(path)));
+        const QFileInfo before(path);
+        TIniFile ini;
+        QString err;
+        EXPECT_FALSE(ini.Load(path, &err));
+        EXPECT_TRUE(ini.Exists());
+        EXPECT_TRUE(err.contains(QString::fromUtf8(c.Says))) << err.toStdString();
+        ini.WriteString("A", "K", "v");
+        err.clear();
+        EXPECT_FALSE(ini.UpdateFile(&err));
+        EXPECT_FALSE(err.isEmpty());
+        const QFileInfo after(path);
+        EXPECT_EQ(after.isDir(), before.isDir());
+        EXPECT_EQ(after.size(), before.size());
+        EXPECT_EQ(after.lastModified(), before.lastModified());
+    }
 }
 
 TEST(CommaText, ReadWriteAndRoundTrip)

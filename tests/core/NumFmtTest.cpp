@@ -227,6 +227,11 @@ TEST(NumFmt, TickGrid)
     // Walking the grid up and back down returns to every valid price.
     for (int p = 1000; p < 600000; p = TickUp(p))
         ASSERT_EQ(TickDown(TickUp(p)), p) << p;
+    // The top of int stays there instead of wrapping to a negative price.
+    const int top = std::numeric_limits<int>::max();
+    EXPECT_EQ(TickUp(top), top);
+    EXPECT_EQ(TickUp(top - 1), top);
+    EXPECT_GT(TickUp(top - 5000), top - 5000);
 }
 
 TEST(NumFmt, NextMinute)
@@ -240,6 +245,10 @@ TEST(NumFmt, NextMinute)
     EXPECT_EQ(NextMinute(QString("abc")), 1);
     EXPECT_EQ(NextMinute(QString("")), 1);
     EXPECT_EQ(NextMinute(QString("9:59")), 1);
+    // Garbage times at the ends of int give some number, never a wrap.
+    EXPECT_EQ(NextMinute(std::numeric_limits<int>::max()), std::numeric_limits<int>::max());
+    EXPECT_LT(NextMinute(std::numeric_limits<int>::min()), 0);
+    EXPECT_EQ(NextMinute(QString("2147483647")), std::numeric_limits<int>::max());
 }
 
 TEST(NumFmt, AvgFromAmount)

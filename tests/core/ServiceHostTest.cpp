@@ -299,7 +299,10 @@ TEST_F(ServiceHostTest, FailuresBecomeErrTexts)
     EXPECT_EQ(refused->Text(), QStringLiteral("#ERR ") + refused->Error);
 
     // Plain HTTP leaves this machine never (the update key would travel in clear).
-    for (const char* base : {"http://svc.example.kr", "ftp://127.0.0.1", "https://user:pw@svc.example.kr"}) {
+    // Loopback is decided by the address itself, never by how its text starts.
+    for (const char* base : {"http://svc.example.kr", "ftp://127.0.0.1", "https://user:pw@svc.example.kr",
+                             "http://127.0.0.evil", "http://127.0.0.1.evil.kr",
+                             "http://127.0.0.256", "http://localhost.evil.kr", "http://128.0.0.1"}) {
         TServiceHost open;
         open.SetBase(QString::fromUtf8(base));
         const TFetchResult r = open.GetSync(QStringLiteral("/lumen/etn"), quick);

@@ -17,6 +17,7 @@
 #include <QThread>
 #include <functional>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <limits>
 #include <memory>
 
@@ -726,6 +727,11 @@ TEST(SimAccountTest, DamagedStateIsSetAsideNeverOverwritten)
         R"({"version":1,"cash":100,"holdings":[{"code":"005930","qty":1,"avg":1},{"code":"005930","qty":1,"avg":1}]})",
         R"({"version":2,"cash":100})",
         R"([1,2,3])",
+        // Filled + moved past the top of qint64: a check that adds them would
+        // wrap and take this order for a sound one.
+        R"({"version":1,"cash":100,"holdings":[],"ordersDate":"2026-12-10","nextOrdNo":2,"orders":[)"
+        R"({"no":1,"org":0,"kind":"new","code":"005930","side":"2","price":100,"qty":10,)"
+        R"("filled":9223372036854775807,"fillAmt":0,"moved":9223372036854775807,"timeMs":0,"fee":0,"tax":0}]})",
     };
     for (const QByteArray& text : bad) {
         QTemporaryDir dir;
@@ -744,6 +750,26 @@ TEST(SimAccountTest, DamagedStateIsSetAsideNeverOverwritten)
         EXPECT_EQ(aside.readAll(), text) << "the damaged file is kept as it was";
         ASSERT_TRUE(a.SetCash(5));
         EXPECT_EQ(TSimAccount(path).Cash(), 5);
+    }
+}
+
+TEST(SimAccountTest, APipeOrFolderIsNeitherReadNorReplaced)
+{
+    for (const bool fifo : {true, false}) {
+        SCOPED_TRACE(fifo ? "pipe" : "folder");
+        QTemporaryDir dir;
+        const QString path = dir.filePath("account.json");
+        const QByteArray native = QFile::encodeName(path);
+        ASSERT_EQ(fifo ? ::mkfifo(native.constData(), 0600) : ::mkdir(native.constData(), 0700), 0);
+        TSimAccount a(path);   // a pipe opened for reading would wait here for ever
+        EXPECT_TRUE(a.LoadProblem().contains(fifo ? QStringLiteral("파이프") : QStringLiteral("폴더")))
+            << a.LoadProblem().toStdString();
+        EXPECT_EQ(a.Cash(), TSimAccount::kDefaultCash);
+        EXPECT_TRUE(a.SetAsidePath().isEmpty());
+        ASSERT_TRUE(a.SetCash(5)) << "runs in memory";
+        QFileInfo fi(path);
+        EXPECT_EQ(fi.isDir(), !fifo);
+        EXPECT_EQ(fi.isFile(), false);
     }
 }
 

@@ -11,6 +11,7 @@
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <algorithm>
 
 namespace {
@@ -302,6 +303,11 @@ TEST_F(SimUniverseCsv, UnusableFilesFailAndLeaveTheUniverseAlone)
     QString err;
     EXPECT_FALSE(LoadUniverseCsv(FDir.filePath(QStringLiteral("missing.csv")), u, &err));
     EXPECT_TRUE(err.contains(U("열 수 없음"))) << err.toStdString();
+    // A pipe is refused unopened: the exchange would otherwise never start.
+    const QString pipe = FDir.filePath(QStringLiteral("pipe.csv"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    EXPECT_FALSE(LoadUniverseCsv(pipe, u, &err));
+    EXPECT_TRUE(err.contains(U("파이프"))) << err.toStdString();
 }
 
 TEST_F(SimUniverseCsv, Cp949File)

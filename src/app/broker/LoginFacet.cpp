@@ -1,4 +1,5 @@
 #include "app/broker/LoginFacet.h"
+#include "core/Config.h"
 
 #include "app/BrokerFactory.h"
 #include "app/LoginDlg.h"
@@ -97,6 +98,9 @@ void TLoginFacet::StartupLogin()
         if (r.Ok)
             return;
         err = QStringLiteral("저장된 정보로 로그인하지 못했습니다 — ") + r.Err;
+    } else {
+        // Say what is wrong with the file, not only with empty boxes.
+        err = LoginIniProblem(Ctx.FIniPath);
     }
     auto tryFn = [this](const QString& i, const QString& p, const QString& c, const QString& a, const QString& ap) {
         return TryLogin(i, p, c, a, ap, true);
