@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs everything KestrelHTS needs to build, run and test on Debian 12.
+# Installs everything KestrelHTS needs to build, run and test on Debian 12
+# (clang with its fuzzer and sanitizer runtimes for scripts/fuzz.sh).
 # Safe to run again: packages already present are left as they are.
 set -euo pipefail
 
@@ -12,6 +13,7 @@ PKGS=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   fonts-nanum fonts-noto-cjk fonts-noto-color-emoji
   xvfb xauth
+  clang libclang-rt-14-dev llvm
 )
 
 missing=()

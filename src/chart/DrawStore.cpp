@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringList>
+#include <QStringDecoder>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -15,6 +16,15 @@
 #include <unistd.h>
 
 namespace {
+
+// UTF-8 to text keeping a leading U+FEFF: QString::fromStdString drops it,
+// and a key read that way could not be found again under its own name.
+QString FromUtf8Exact(const std::string& u)
+{
+    QStringDecoder dec(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    return dec.decode(QByteArrayView(u.data(), qsizetype(u.size())));
+}
+
 
 using json = nlohmann::ordered_json;
 
@@ -25,7 +35,7 @@ QString Str(const json& o, const char* name)
     const auto it = o.find(name);
     if (it == o.end() || !it->is_string())
         return {};
-    return QString::fromStdString(it->get<std::string>());
+    return FromUtf8Exact(it->get<std::string>());
 }
 
 double Num(const json& o, const char* name)
@@ -266,6 +276,6 @@ QStringList TDrawStore::Keys() const
 {
     QStringList r;
     for (auto it = FStore.begin(); it != FStore.end(); ++it)
-        r.append(QString::fromStdString(it.key()));
+        r.append(FromUtf8Exact(it.key()));
     return r;
 }

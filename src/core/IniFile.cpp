@@ -26,6 +26,13 @@ QString OneLine(QString s)
     return s;
 }
 
+// A section or key name as a caller gives it, the way it is written to and
+// read from the file: on one line, trimmed. " SIM" finds "[SIM]".
+QString NameOf(const QString& s)
+{
+    return OneLine(s).trimmed();
+}
+
 } // namespace
 
 TIniFile::TIniFile(const QString& path)
@@ -83,7 +90,9 @@ bool TIniFile::Load(const QString& path, QString* err)
 
     // The decoder skips a leading byte-order mark and turns invalid
     // sequences into U+FFFD.
-    QStringDecoder dec(QStringConverter::Utf8);
+    // Stateless: a sequence cut off at the end of the file is an error too,
+    // not held back for more input that never comes.
+    QStringDecoder dec(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
     const QString text = dec.decode(bytes);
     FInvalidText = dec.hasError();
 
@@ -100,8 +109,9 @@ bool TIniFile::Load(const QString& path, QString* err)
     return true;
 }
 
-int TIniFile::FindKey(const QString& sec, const QString& key) const
+int TIniFile::FindKey(const QString& secName, const QString& keyName) const
 {
+    const QString sec = NameOf(secName), key = NameOf(keyName);
     bool inSec = false;
     for (size_t i = 0; i < FLines.size(); ++i) {
         const TLine& l = FLines[i];
@@ -144,16 +154,18 @@ bool TIniFile::ValueExists(const QString& sec, const QString& key) const
     return FindKey(sec, key) >= 0;
 }
 
-bool TIniFile::SectionExists(const QString& sec) const
+bool TIniFile::SectionExists(const QString& secName) const
 {
+    const QString sec = NameOf(secName);
     for (const TLine& l : FLines)
         if (l.Kind == TKind::Section && SameName(l.Name, sec))
             return true;
     return false;
 }
 
-void TIniFile::WriteString(const QString& sec, const QString& key, const QString& value)
+void TIniFile::WriteString(const QString& secName, const QString& key, const QString& value)
 {
+    const QString sec = NameOf(secName);
     const QString k = OneLine(key).trimmed();
     const QString v = OneLine(value);
     if (k.isEmpty())

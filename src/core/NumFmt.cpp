@@ -74,6 +74,12 @@ qint64 ParseInt(const QString& s)
     return static_cast<qint64>(r);
 }
 
+int ParseInt32(const QString& s)
+{
+    const qint64 v = ParseInt(s);
+    return v > std::numeric_limits<int>::max() || v < std::numeric_limits<int>::min() ? 0 : int(v);
+}
+
 namespace {
 
 enum class TTokKind { Zero, Hash, Point, Comma, Literal };

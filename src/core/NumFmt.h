@@ -3,6 +3,7 @@
 // text, number pictures for display, the exchange's price grid, minute
 // arithmetic and a few small text helpers.
 #include <QString>
+#include <limits>
 #include <QtGlobal>
 
 #include <concepts>
@@ -17,6 +18,26 @@ double ParseNum(const QString& s);
 
 // ParseNum rounded half to even; values beyond the 64-bit range are clamped.
 qint64 ParseInt(const QString& s);
+// ParseInt when it fits an int, else 0: a price or a count that large is
+// garbage, and cutting it to 32 bits would make another number of it.
+int ParseInt32(const QString& s);
+
+// Sums and differences of numbers read from outside, held at the ends of
+// qint64 instead of wrapping.
+inline qint64 SatAdd(qint64 a, qint64 b)
+{
+    qint64 r;
+    if (!__builtin_add_overflow(a, b, &r))
+        return r;
+    return b > 0 ? std::numeric_limits<qint64>::max() : std::numeric_limits<qint64>::min();
+}
+inline qint64 SatSub(qint64 a, qint64 b)
+{
+    qint64 r;
+    if (!__builtin_sub_overflow(a, b, &r))
+        return r;
+    return b < 0 ? std::numeric_limits<qint64>::max() : std::numeric_limits<qint64>::min();
+}
 
 // Number picture formatter.
 //  - Up to three sections separated by ';': positive;negative;zero. A value
@@ -71,7 +92,7 @@ QString FmtNum(T x) = delete;
 // The exchange's price grid: 1 below 2,000 won, 5 below 5,000, 10 below
 // 20,000, 50 below 50,000, 100 below 200,000, 500 below 500,000, else 1,000.
 int TickSize(int p);
-int TickUp(int p);   // p + TickSize(p)
+int TickUp(int p);   // p + TickSize(p), at most INT_MAX
 int TickDown(int p); // p - TickSize(p - 1) when p > 1, else p
 
 // An hhmm number advanced by one minute (2359 gives 2400; no wrap). The text

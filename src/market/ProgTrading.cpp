@@ -170,7 +170,7 @@ void TProgState::RecomputeDeltas()
     for (int i = 0; i < FProg.size(); ++i) {
         TProgRow& r = FProg[i];
         r.HasDelta = i + 1 < FProg.size();
-        r.Delta = r.HasDelta ? r.Net - FProg[i + 1].Net : 0;
+        r.Delta = r.HasDelta ? SatSub(r.Net, FProg[i + 1].Net) : 0;
     }
 }
 

@@ -8,7 +8,7 @@
 namespace {
 const QColor kRise(229, 57, 53), kFall(30, 136, 229), kFlat(48, 48, 48), kGrey(80, 80, 80);
 
-int Px(const QString& s) { return int(ParseInt(s)); }
+int Px(const QString& s) { return ParseInt32(s); }
 
 // The ten levels' field names, made once: a book record reads forty of them.
 struct TLevelNames {
@@ -77,10 +77,10 @@ bool ApplyTradeReal(const TXAReal& r, THogaData& h, TDayOHL& d, TTradeRec* out)
         return false;
     TTradeRec t;
     t.Time = get(fChetime).trimmed();
-    t.Price = int(qRound64(ParseNum(get(fPrice))));
-    t.Open = int(qRound64(ParseNum(get(fOpen))));
-    t.High = int(qRound64(ParseNum(get(fHigh))));
-    t.Low = int(qRound64(ParseNum(get(fLow))));
+    t.Price = ParseInt32(get(fPrice));
+    t.Open = ParseInt32(get(fOpen));
+    t.High = ParseInt32(get(fHigh));
+    t.Low = ParseInt32(get(fLow));
     t.Volume = ParseInt(get(fVolume));
     t.CVolume = ParseInt(get(fCvolume));
     const QString side = get(fCgubun).trimmed();

@@ -36,7 +36,7 @@ void TTickList::ApplyPage(const QVector<TTickRec>& recs, bool first)
         const TTickRow& b = FTicks[i + 1];
         if (a.Sd != 0 || !a.HasCum || !b.HasCum)
             continue;
-        const qint64 dMs = a.Ms - b.Ms, dMd = a.Md - b.Md;
+        const qint64 dMs = SatSub(a.Ms, b.Ms), dMd = SatSub(a.Md, b.Md);
         if (dMs > 0 && dMs >= dMd)
             a.Sd = 1;
         else if (dMd > 0)

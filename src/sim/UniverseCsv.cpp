@@ -287,7 +287,8 @@ bool LoadUniverseCsv(const QString& path, TUniverse& out, QString* err, TUnivers
 
         const QString volText = field(cVolume).trimmed();
         double vol = 0;
-        if (!volText.isEmpty() && (!ParseNumber(volText, &vol) || vol < 0)) {
+        // A volume beyond 10^15 shares is no listing's (and would not fit a qint64 near 2^63).
+        if (!volText.isEmpty() && (!ParseNumber(volText, &vol) || vol < 0 || vol > 1e15)) {
             skip(rec.Line, QStringLiteral("거래량이 올바르지 않음: \"%1\"").arg(volText));
             continue;
         }
@@ -295,7 +296,7 @@ bool LoadUniverseCsv(const QString& path, TUniverse& out, QString* err, TUnivers
         s.PrevVolume = volText.isEmpty() ? std::max<qint64>(100, qint64(1e9 / s.PrevClose)) : qint64(vol);
 
         double shares = 0;
-        if (ParseNumber(field(cShares), &shares) && shares > 0)
+        if (ParseNumber(field(cShares), &shares) && shares > 0 && shares <= 1e15)
             s.Shares = qint64(shares);
         const QString etf = field(cEtf).trimmed().toUpper();
         s.Etf = etf == u"1" || etf == u"Y" || etf == u"YES" || etf == u"TRUE" || etf == u"ETF";

@@ -36,7 +36,7 @@ QVector<TMicheRow> ParseMiche(const TXAQuery& q, const std::function<QString(con
         r.Code = Last6(get("expcode"));
         r.Name = nameOf(r.Code);
         r.OrdNo = get("ordno").trimmed();
-        r.Price = int(ParseInt(get("price")));
+        r.Price = ParseInt32(get("price"));
         r.Side = IsBuy(get("medosu"), ordgb) ? QStringLiteral("2") : QStringLiteral("1");
         out.append(r);
     }
@@ -83,7 +83,7 @@ QStringList CancelConfirmLines(const QVector<TMicheRow>& rows)
     qint64 total = 0;
     bool many = false;
     for (const TMicheRow& r : rows) {
-        total += r.Rem;
+        total = SatAdd(total, r.Rem);
         many = many || r.Price != rows.first().Price;
     }
     const QString side = rows.first().Side != QStringLiteral("2") ? QStringLiteral("매도") : QStringLiteral("매수");

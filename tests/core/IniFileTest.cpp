@@ -106,6 +106,23 @@ TEST_F(IniFileTest, RoundTripKeepsUnknownLinesAndOrder)
     EXPECT_EQ(again.Text(), QString::fromUtf8(want.mid(3)));
 }
 
+TEST_F(IniFileTest, NamesAreFoundAsTheyAreWritten)
+{
+    // A caller's name with blanks around it is the name written to the file:
+    // it finds the section and key already there instead of adding another.
+    WriteRaw("[SIM]\nRATE=2\n");
+    TIniFile ini(FPath);
+    for (const QString sec : {QStringLiteral(" SIM"), QStringLiteral("SIM\t"), QStringLiteral("\u2028sim")}) {
+        ini.WriteInteger(sec, " RATE ", 5);
+        EXPECT_EQ(ini.ReadInteger("SIM", "RATE", 0), 5) << sec.toStdString();
+        EXPECT_EQ(ini.ReadInteger(sec, "RATE", 0), 5) << sec.toStdString();
+        EXPECT_TRUE(ini.SectionExists(sec));
+        ini.WriteInteger("SIM", "RATE", 2);
+    }
+    EXPECT_EQ(ini.Text().count("[SIM]"), 1);
+    EXPECT_EQ(ini.Text().count("RATE="), 1);
+}
+
 TEST_F(IniFileTest, IntegersAndBooleans)
 {
     WriteRaw("[UI]\nN= 42 \nBAD=4x\nEMPTY=\nT2=2\nTM=-1\nF=0\nWORD=yes\n");
@@ -210,6 +227,14 @@ TEST_F(IniFileTest, InvalidUtf8IsReadLeniently)
     EXPECT_FALSE(ini.UpdateFile(&err));
     EXPECT_TRUE(err.contains("UTF-8"));
     EXPECT_EQ(ReadRaw(), QByteArray("[UI]\nBAD=\xC3(\nGOOD=1\n"));
+    // A sequence cut off by the end of the file is as invalid as one in the middle.
+    const QByteArray cut("[LOGIN]\nID=\xEA\xB9\x80\n\xEA\xB9");
+    WriteRaw(cut);
+    ASSERT_TRUE(ini.Load(FPath));
+    EXPECT_TRUE(ini.HadInvalidText());
+    ini.WriteString("LOGIN", "PW", "x");
+    EXPECT_FALSE(ini.UpdateFile(&err));
+    EXPECT_EQ(ReadRaw(), cut);
 }
 
 TEST_F(IniFileTest, UnreadableFileIsNeverOverwritten)

@@ -492,7 +492,7 @@ void TChartFacet::OnMinData()
         bar.H = ParseNum(get("high"));
         bar.L = ParseNum(get("low"));
         bar.C = ParseNum(get("close"));
-        bar.V = qRound64(ParseNum(get("jdiff_vol")));
+        bar.V = ParseInt(get("jdiff_vol"));
         FMinAcc.append(bar);
     }
     if (more) {
@@ -629,7 +629,7 @@ QVector<TBar> TChartFacet::ReadDayBars(TXAQuery* q, bool value) const
         bar.H = ParseNum(get("high"));
         bar.L = ParseNum(get("low"));
         bar.C = ParseNum(get("close"));
-        bar.V = qRound64(ParseNum(get("jdiff_vol")));
+        bar.V = ParseInt(get("jdiff_vol"));
         if (value)
             bar.PV = ParseNum(get("value")) * 1000000.0;
         bars.append(bar);

@@ -139,10 +139,10 @@ void TTickFacet::OnTickData()
     for (int i = 0; i < n; ++i) {
         TTickRec r;
         r.Chetime = q->GetFieldData(b, QStringLiteral("chetime"), i);
-        r.Price = int(ParseInt(q->GetFieldData(b, QStringLiteral("price"), i)));
+        r.Price = ParseInt32(q->GetFieldData(b, QStringLiteral("price"), i));
         r.CVolume = ParseInt(q->GetFieldData(b, QStringLiteral("cvolume"), i));
-        r.Ask = int(ParseInt(q->GetFieldData(b, ask, i)));
-        r.Bid = int(ParseInt(q->GetFieldData(b, bid, i)));
+        r.Ask = ParseInt32(q->GetFieldData(b, ask, i));
+        r.Bid = ParseInt32(q->GetFieldData(b, bid, i));
         r.Ms = ParseInt(q->GetFieldData(b, ms, i));
         r.Md = ParseInt(q->GetFieldData(b, md, i));
         recs.append(r);
