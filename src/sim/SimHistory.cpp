@@ -53,7 +53,6 @@ const TSimPastDay* TSimHistory::PastDay(const TSimStock& s, const QDate& d)
         return &*it;
     TSimPastJob job{key, d, PlanOf(s, d), TSimProgramModel(FEngine.Daily().Seed(), s, d)};
     if (FDeferring) {
-        FMissed = true;
         const bool listed = std::any_of(FMissing.cbegin(), FMissing.cend(),
                                         [&key](const TSimPastJob& j) { return j.Key == key; });
         if (!listed)
@@ -92,7 +91,6 @@ void TSimHistory::Store(const QString& key, const TSimPastDay& day)
 
 QVector<TSimPastJob> TSimHistory::TakeMissing()
 {
-    FMissed = false;
     return std::exchange(FMissing, {});
 }
 
@@ -124,14 +122,12 @@ TSimBar TSimHistory::ReplayedDay(const TSimStock& s, const QDate& d)
         return *it;
     TSimBar b;
     b.Date = d;
-    const bool missedBefore = FMissed;
-    FMissed = false;
-    const QVector<TSimBar> minutes = MinuteBars(s, d);
-    const bool missing = FMissed;
-    FMissed = missedBefore || missing;
-    if (missing)
-        return b;   // not played yet: nothing to keep
-    for (const TSimBar& m : minutes) {
+    // A past day with intraday history: none only while it is not played yet
+    // (deferring), and then nothing is kept.
+    const TSimPastDay* past = PastDay(s, d);
+    if (!past)
+        return b;
+    for (const TSimBar& m : past->Minutes) {
         if (b.Volume == 0) {
             b.Open = m.Open;
             b.High = m.High;

@@ -90,6 +90,5 @@ private:
     QHash<QString, TSimPastDay> FPast;             // minute bars and program trading of past days
     std::deque<QString> FPastOrder;                // keys of FPast, oldest first
     bool FDeferring = false;
-    bool FMissed = false;                          // a day was missing in this answer
     QVector<TSimPastJob> FMissing;
 };
