@@ -12,8 +12,13 @@
 // asks for. Reported: the process's CPU time as a share of one core, and the
 // paints a second of the busiest widget (a frame is 16 ms: at most 62.5
 // paints a second means at most one paint a frame). KESTREL_BENCH_PAINTS=1
-// lists every widget's paints a second.
+// lists every widget's paints a second and the time they take (and the
+// window's frames: composing, painting and flushing), and how often each
+// chart drew its background layer anew; KESTREL_BENCH_NOLAYER=1 paints the
+// charts without that layer, for comparison. The rig waits for the past days
+// the charts asked for (played on worker threads) before it measures.
 #include "app/MainWindow.h"
+#include "chart/CandleChart.h"
 #include "broker/ReqQueue.h"
 #include "core/Clock.h"
 #include "sim/SimBackend.h"
@@ -26,6 +31,7 @@
 #include <QHash>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWidget>
 #include <benchmark/benchmark.h>
 #include <memory>
 #include <sys/resource.h>
@@ -62,6 +68,12 @@ struct TWindowRig {
             W->Ctx().FQ->Tick();
             QApplication::processEvents();
         }
+        // Past days the charts asked for are played on worker threads; wait
+        // for them so what follows measures the stream alone.
+        QElapsedTimer waited;
+        waited.start();
+        while ((Exchange().Held() || Exchange().PastPlaying()) && waited.elapsed() < 60000)
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
     }
     TSimExchange& Exchange() { return dynamic_cast<TSimBackend&>(*W->Ctx().FBackend).Exchange(); }
 };
@@ -129,14 +141,28 @@ void Burst(benchmark::State& state, TSimRealKind kind)
                                                      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-// Counts paint events per widget.
-struct TPaintCounter : QObject {
+// Counts paint events per widget and, with KESTREL_BENCH_PAINTS=1, the time
+// each widget spends painting and the window spends composing and flushing.
+struct TPaintCounter {
     QHash<QObject*, int> Paints;
-    bool eventFilter(QObject* o, QEvent* e) override
+    QHash<QObject*, qint64> Nanos;
+    bool On = false;
+};
+TPaintCounter* GCounter = nullptr;
+
+class TBenchApp : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* o, QEvent* e) override
     {
-        if (e->type() == QEvent::Paint)
-            ++Paints[o];
-        return false;
+        if (!GCounter || (e->type() != QEvent::Paint && e->type() != QEvent::UpdateRequest))
+            return QApplication::notify(o, e);
+        QElapsedTimer t;
+        t.start();
+        const bool r = QApplication::notify(o, e);
+        ++GCounter->Paints[o];
+        GCounter->Nanos[o] += t.nsecsElapsed();
+        return r;
     }
 };
 
@@ -157,7 +183,7 @@ void BM_Sustained5000(benchmark::State& state)
     double cpuShare = 0, busiest = 0;
     for (auto _ : state) {
         TPaintCounter counter;
-        qApp->installEventFilter(&counter);
+        GCounter = &counter;
         QTimer feed;
         feed.setTimerType(Qt::PreciseTimer);
         QObject::connect(&feed, &QTimer::timeout, [&] {
@@ -167,6 +193,13 @@ void BM_Sustained5000(benchmark::State& state)
             }
             ex.Flush();
         });
+        const QList<TCandleChart*> charts = rig.W->findChildren<TCandleChart*>();
+        QVector<int> builds;
+        for (TCandleChart* c : charts) {
+            if (qEnvironmentVariableIsSet("KESTREL_BENCH_NOLAYER"))
+                c->SetLayerCache(false);
+            builds << c->LayerBuilds();
+        }
         QEventLoop loop;
         QTimer::singleShot(3000, &loop, &QEventLoop::quit);
         const double cpu0 = CpuSeconds();
@@ -177,13 +210,24 @@ void BM_Sustained5000(benchmark::State& state)
         feed.stop();
         const double secs = wall.nsecsElapsed() / 1e9;
         cpuShare = (CpuSeconds() - cpu0) / secs * 100;
-        qApp->removeEventFilter(&counter);
+        GCounter = nullptr;
         busiest = 0;
-        for (auto it = counter.Paints.cbegin(); it != counter.Paints.cend(); ++it) {
-            busiest = std::max(busiest, it.value() / secs);
-            if (qEnvironmentVariableIsSet("KESTREL_BENCH_PAINTS"))
-                qInfo("%6.1f paints/s  %s %s", it.value() / secs, it.key()->metaObject()->className(),
-                      qPrintable(it.key()->objectName()));
+        for (auto it = counter.Paints.cbegin(); it != counter.Paints.cend(); ++it)
+            if (it.key()->isWidgetType() && !static_cast<QWidget*>(it.key())->isWindow())
+                busiest = std::max(busiest, it.value() / secs);
+        if (qEnvironmentVariableIsSet("KESTREL_BENCH_PAINTS")) {
+            for (int i = 0; i < charts.size(); ++i)
+                qInfo("chart %d: background layer drawn %.1f times a second", i,
+                      (charts[i]->LayerBuilds() - builds[i]) / secs);
+            // Paint time includes the widget's children painted inside it;
+            // the window's line (UpdateRequest) is the whole frame.
+            for (auto it = counter.Nanos.cbegin(); it != counter.Nanos.cend(); ++it) {
+                const int k = counter.Paints.value(it.key());
+                const QObject* up = it.key()->parent();
+                qInfo("%6.1f /s %7.1f us each %6.2f %% of a core  %s %s in %s", k / secs, it.value() / 1e3 / qMax(k, 1),
+                      it.value() / 1e7 / secs, it.key()->metaObject()->className(),
+                      qPrintable(it.key()->objectName()), up ? up->metaObject()->className() : "-");
+            }
         }
         state.SetIterationTime(secs);
     }
@@ -203,7 +247,7 @@ int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    TBenchApp app(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

@@ -369,25 +369,4 @@ QString IntListText(const QList<int>& v)
     return s.join(QLatin1Char(','));
 }
 
-TFrameUpdate::TFrameUpdate(QObject* owner, std::function<void()> fn) : FTimer(new QTimer(owner)), FFn(std::move(fn))
-{
-    FTimer->setSingleShot(true);
-    FTimer->setInterval(KFrameMs);
-    QObject::connect(FTimer, &QTimer::timeout, FTimer, [this] { FFn(); });
-}
-
-void TFrameUpdate::Request()
-{
-    if (!FTimer->isActive())
-        FTimer->start();
-}
-
-void TFrameUpdate::Flush()
-{
-    if (!FTimer->isActive())
-        return;
-    FTimer->stop();
-    FFn();
-}
-
-bool TFrameUpdate::Pending() const { return FTimer->isActive(); }
+TFrameUpdate::TFrameUpdate(QObject*, std::function<void()> fn) : FTask(std::move(fn)) {}

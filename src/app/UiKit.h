@@ -1,6 +1,7 @@
 #pragma once
 // Building blocks of the window: the scaled design unit, the window font,
 // the program-drawn tab bar, grids, headers, splitters and colour buttons.
+#include "core/FramePacer.h"
 #include <QColor>
 #include <QFont>
 #include <QHeaderView>
@@ -101,18 +102,18 @@ protected:
 
 // Runs `fn` once in the next frame however often Request is called before:
 // a view fed by a busy feed lays out its texts at most once a frame.
+// It runs on the window's one frame clock, with the paints of the frame.
 class TFrameUpdate {
 public:
     TFrameUpdate(QObject* owner, std::function<void()> fn);
-    void Request();
+    void Request() { FTask.Request(); }
     // Runs it now when requested (a test, or a view about to be read).
-    void Flush();
-    bool Pending() const;
-    static constexpr int KFrameMs = 16;
+    void Flush() { FTask.Flush(); }
+    bool Pending() const { return FTask.Pending(); }
+    static constexpr int KFrameMs = TFrameTask::KFrameMs;
 
 private:
-    class QTimer* FTimer;
-    std::function<void()> FFn;
+    TFrameTask FTask;
 };
 
 // Calls `fn` on every resize of `w` (the watcher lives as long as `w`).

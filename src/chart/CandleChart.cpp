@@ -2,6 +2,7 @@
 #include "core/Fonts.h"
 
 #include <QFontMetrics>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLocale>
 #include <QMenu>
@@ -62,6 +63,16 @@ bool Within(double p, double lo, double hi) { return p >= lo && p <= hi; }
 
 // Everything one paint needs: painter, fonts and the settled geometry.
 struct TPaint {
+    TPaint(QPainter& p, const TChartModel& m, const QFont& f) : P(p), M(m), Font(f), Bold(f) {}
+    // The same geometry and texts, painting with p.
+    TPaint(QPainter& p, const TPaint& o)
+        : P(p), M(o.M), Font(o.Font), Bold(o.Bold), Th(o.Th), ClientR(o.ClientR), L(o.L), T(o.T), R(o.R),
+          B(o.B), PlotB(o.PlotB), VolT(o.VolT), VolB(o.VolB), Hi(o.Hi), Lo(o.Lo), I0(o.I0), I1(o.I1),
+          Cache(o.Cache)
+    {
+        std::copy(std::begin(o.Ascent), std::end(o.Ascent), std::begin(Ascent));
+        std::copy(std::begin(o.AscentF), std::end(o.AscentF), std::begin(AscentF));
+    }
     QPainter& P;
     const TChartModel& M;
     QFont Font, Bold;
@@ -223,6 +234,14 @@ void TCandleChart::SetTextCache(bool on)
     update();
 }
 
+void TCandleChart::SetLayerCache(bool on)
+{
+    FLayer.On = on;
+    FLayer.Key = {};
+    FLayer.Img = QImage();
+    update();
+}
+
 const TCandleChart::TShapedText* TCandleChart::TTextCache::Get(const QString& s, bool bold, const QFont& f)
 {
     if (!On)
@@ -287,7 +306,7 @@ void TCandleChart::PaintTo(QPainter& painter)
 {
     TChartModel& m = FModel;
     m.SetClientWidth(width());
-    TPaint g{painter, m, FFont, FFont};
+    TPaint g(painter, m, FFont);
     g.Bold.setBold(true);
     g.Cache = &FTexts;
     FTexts.Trim();   // keeps what the last paint used
@@ -298,7 +317,6 @@ void TCandleChart::PaintTo(QPainter& painter)
         g.AscentF[b] = QFontMetricsF(f).ascent();
     }
     const QRect cr = rect();
-    painter.fillRect(cr, Qt::white);
     painter.setRenderHint(QPainter::Antialiasing, false);
     g.Th = std::max(QFontMetrics(g.Font).height(), 10);
     const int th = g.Th;
@@ -323,12 +341,13 @@ void TCandleChart::PaintTo(QPainter& painter)
     TViewWindow vw;
     if (m.Count() == 0 || g.R - g.L <= 19 || g.B - g.T <= 19 || !m.SettleView(pane, &vw)) {
         m.ClearGeo();
+        FLayer.Key = {};
+        painter.fillRect(cr, Qt::white);
         g.Text(6, 3, LayoutStrip(g, m.Title(), false, false, stripRight).Title, KInk, true);
         g.Text(plotL + 10, g.T + 10, QStringLiteral("데이터 없음"), KLabel);
         return;
     }
     const TStrip strip = LayoutStrip(g, m.Title(), true, legendVwap, stripRight);
-    g.Text(6, 3, strip.Title, KInk, true);
     const QVector<TBar>& bars = m.Bars();
     const int n = m.Count();
     g.I0 = vw.I0;
@@ -385,95 +404,157 @@ void TCandleChart::PaintTo(QPainter& painter)
     FI0 = g.I0;
     FI1 = g.I1;
     const int bw = m.BarW();
-
-    // 1. Horizontal grid.
-    for (int k = 0; k <= 4; ++k) {
-        const double p = lo + (hi - lo) * k / 4;
-        const int y = g.Y(p);
-        g.Line(g.L, y, g.R, y, KGrid);
-        g.Text(g.R + 6, y - 7, Price(p), KLabel);
-    }
-    // 2. Frame.
-    g.Line(g.R, g.T, g.R, g.VolB, KFrame);
-    g.Line(plotL, g.VolT - 3, plotR, g.VolT - 3, KFrame);
-    // 3. Time axis.
-    const int step = std::max(80 / std::max(bw, 1), 1);
-    for (int i = g.I1; i >= g.I0; i -= step) {
-        const int x = g.X(i);
-        g.Line(x, g.T, x, g.VolB, KGrid);
-        const QString s = minute ? HhMm(bars[i].D) : MmDd(bars[i].D);
-        g.Text(x - g.TextW(s) / 2, g.VolB + 2, s, KLabel);
-    }
-    // 4. Day separators.
     const int zeroH = QFontMetrics(g.Bold).height();
-    if (minute) {
-        for (int i = std::max(g.I0, 1); i <= g.I1; ++i) {
-            if (Day(bars[i].D) == Day(bars[i - 1].D))
-                continue;
-            const int x = g.X(i) - std::max(bw / 2, 1) - 1;
-            g.Line(x, g.T, x, g.VolB, KFlat, 2);
-            g.Text(x + 4, g.T + zeroH + 6, MmDd(bars[i].D), KFlat, true);
-        }
-    }
     // Boxes near the top of the pane start below the information line.
     const int belowInfo = g.T + th + 6;
-    // 5. Today's open / high / low.
+    const int body = std::max(bw - 2, 1);
+
+    // Today's open / high / low (minute charts): the open of its first bar
+    // from 09:01 on, the high and low of those bars.
+    double todayO = 0, todayH = -1e18, todayL = 1e18;
     if (minute) {
         const QString lastDay = Day(bars.last().D);
-        double o = 0, h = -1e18, l = 1e18;
         for (int i = n - 1; i >= 0 && Day(bars[i].D) == lastDay; --i) {
             if (bars[i].D.mid(8, 4) < QLatin1String("0901"))
                 continue;
-            o = bars[i].O;  // ends on the first such bar
-            h = std::max(h, bars[i].H);
-            l = std::min(l, bars[i].L);
+            todayO = bars[i].O;  // ends on the first such bar
+            todayH = std::max(todayH, bars[i].H);
+            todayL = std::min(todayL, bars[i].L);
         }
-        if (o > 0) {
+    }
+
+    auto candle = [&](TPaint& s, int i) {
+        const TBar& b = bars[i];
+        const QColor c = b.C >= b.O ? KUp : KDown;
+        const int x = s.X(i);
+        s.Line(x, s.Y(b.H), x, s.Y(b.L) + 1, c);
+        const int yt = s.Y(std::max(b.O, b.C));
+        const int yb = std::max(s.Y(std::min(b.O, b.C)), yt + 1);
+        if (body < 3)
+            s.Line(x, yt, x, yb, c);
+        else
+            s.P.fillRect(QRect(x - body / 2, yt, body, yb - yt), c);
+    };
+    auto volume = [&](TPaint& s, int i) {
+        const TBar& b = bars[i];
+        const QColor c = b.C >= b.O ? KUp : KDown;
+        const int x = s.X(i);
+        const int top = s.VolB - int(std::lround(double(b.V) / maxV * (volH - 2)));
+        if (body < 3)
+            s.Line(x, top, x, s.VolB, c);
+        else
+            s.P.fillRect(QRect(x - body / 2, top, body, s.VolB - top), c);
+    };
+
+    // Background, grid, axes, day lines, today's lines and the candles of
+    // every bar up to `upTo`. A trade changes only the last bar, so a live
+    // chart keeps all this in a layer drawn again only when the price scale,
+    // the view or an earlier bar changed, and paints the last candle and
+    // everything after it anew (the volumes too: their scale is the largest
+    // volume in view, often the current bar's).
+    auto paintBase = [&](TPaint& s, int upTo) {
+        QPainter& sp = s.P;
+        sp.fillRect(cr, Qt::white);
+        s.Text(6, 3, strip.Title, KInk, true);
+        // 1. Horizontal grid.
+        for (int k = 0; k <= 4; ++k) {
+            const double p = lo + (hi - lo) * k / 4;
+            const int y = s.Y(p);
+            s.Line(s.L, y, s.R, y, KGrid);
+            s.Text(s.R + 6, y - 7, Price(p), KLabel);
+        }
+        // 2. Frame.
+        s.Line(s.R, s.T, s.R, s.VolB, KFrame);
+        s.Line(plotL, s.VolT - 3, plotR, s.VolT - 3, KFrame);
+        // 3. Time axis.
+        const int step = std::max(80 / std::max(bw, 1), 1);
+        for (int i = s.I1; i >= s.I0; i -= step) {
+            const int x = s.X(i);
+            s.Line(x, s.T, x, s.VolB, KGrid);
+            const QString t = minute ? HhMm(bars[i].D) : MmDd(bars[i].D);
+            s.Text(x - s.TextW(t) / 2, s.VolB + 2, t, KLabel);
+        }
+        // 4. Day separators.
+        if (minute) {
+            for (int i = std::max(s.I0, 1); i <= s.I1; ++i) {
+                if (Day(bars[i].D) == Day(bars[i - 1].D))
+                    continue;
+                const int x = s.X(i) - std::max(bw / 2, 1) - 1;
+                s.Line(x, s.T, x, s.VolB, KFlat, 2);
+                s.Text(x + 4, s.T + zeroH + 6, MmDd(bars[i].D), KFlat, true);
+            }
+        }
+        // 5. Today's open / high / low.
+        if (minute && todayO > 0) {
             struct {
                 double P;
                 const char* Lab;
                 QColor C;
-            } lines[3] = {{h, "고", KHighLine}, {o, "시", KLabel}, {l, "저", KLowLine}};
+            } lines[3] = {{todayH, "고", KHighLine}, {todayO, "시", KLabel}, {todayL, "저", KLowLine}};
             for (const auto& ln : lines) {
                 if (!Within(ln.P, lo, hi))
                     continue;
-                const int y = g.Y(ln.P);
-                g.Line(g.L, y, g.R, y, ln.C);
-                const QString s = QString::fromUtf8(ln.Lab) + ' ' + Price(ln.P);
+                const int y = s.Y(ln.P);
+                s.Line(s.L, y, s.R, y, ln.C);
+                const QString t = QString::fromUtf8(ln.Lab) + ' ' + Price(ln.P);
                 int top = y - th / 2 - 2;
-                top = std::min(std::max(top, belowInfo), g.B - th - 4);
-                g.Box(QRect(g.L + 2, top, g.TextW(s, true) + 10, th + 4), ln.C);
-                g.Text(g.L + 7, top + 2, s, Qt::white, true);
+                top = std::min(std::max(top, belowInfo), s.B - th - 4);
+                s.Box(QRect(s.L + 2, top, s.TextW(t, true) + 10, th + 4), ln.C);
+                s.Text(s.L + 7, top + 2, t, Qt::white, true);
             }
         }
-    }
-    // 6. Candles.
-    const int body = std::max(bw - 2, 1);
-    for (int i = g.I0; i <= g.I1; ++i) {
-        const TBar& b = bars[i];
-        const QColor c = b.C >= b.O ? KUp : KDown;
-        const int x = g.X(i);
-        g.Line(x, g.Y(b.H), x, g.Y(b.L) + 1, c);
-        const int yt = g.Y(std::max(b.O, b.C));
-        const int yb = std::max(g.Y(std::min(b.O, b.C)), yt + 1);
-        if (body < 3)
-            g.Line(x, yt, x, yb, c);
-        else
-            painter.fillRect(QRect(x - body / 2, yt, body, yb - yt), c);
+        // 6. Candles.
+        for (int i = s.I0; i <= upTo; ++i)
+            candle(s, i);
+    };
+
+    // The last candle covers no pixel of the other candles, so it may come
+    // after them.
+    const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const bool layered = FLayer.On && painter.device() == this;
+    if (!layered) {
+        paintBase(g, g.I1);   // then volumes and the rest, as below
+    } else {
+        const bool lastLive = g.I1 == n - 1;
+        TLayerKey key;
+        key.Size = cr.size();
+        key.Dpr = dpr;
+        key.Font = FFont;
+        key.TextCache = FTexts.On;
+        key.Title = strip.Title;
+        key.BarsRev = m.BarsRev();
+        key.N = n;
+        key.I0 = g.I0;
+        key.I1 = g.I1;
+        key.BarW = bw;
+        key.Hi = hi;
+        key.Lo = lo;
+        key.Today[0] = todayO;
+        key.Today[1] = todayH;
+        key.Today[2] = todayL;
+        key.Minute = minute;
+        if (!(key == FLayer.Key) || FLayer.Img.isNull()) {
+            const QSize px = (QSizeF(cr.size()) * dpr).toSize();
+            if (FLayer.Img.size() != px)
+                FLayer.Img = QImage(px, QImage::Format_ARGB32_Premultiplied);
+            FLayer.Img.setDevicePixelRatio(dpr);
+            QPainter lp(&FLayer.Img);
+            lp.setRenderHints(painter.renderHints());
+            lp.setFont(painter.font());
+            TPaint lg(lp, g);
+            paintBase(lg, lastLive ? g.I1 - 1 : g.I1);
+            lp.end();
+            FLayer.Key = key;
+            ++FLayer.Builds;
+        }
+        painter.drawImage(QPoint(0, 0), FLayer.Img);
+        if (lastLive)
+            candle(g, g.I1);
     }
     // 7. Volume.
-    if (maxV > 0) {
-        for (int i = g.I0; i <= g.I1; ++i) {
-            const TBar& b = bars[i];
-            const QColor c = b.C >= b.O ? KUp : KDown;
-            const int x = g.X(i);
-            const int top = g.VolB - int(std::lround(double(b.V) / maxV * (volH - 2)));
-            if (body < 3)
-                g.Line(x, top, x, g.VolB, c);
-            else
-                painter.fillRect(QRect(x - body / 2, top, body, g.VolB - top), c);
-        }
-    }
+    if (maxV > 0)
+        for (int i = g.I0; i <= g.I1; ++i)
+            volume(g, i);
     // 8. Moving averages.
     for (int k = 0; k < 3; ++k) {
         QPolygon poly;

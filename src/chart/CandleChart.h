@@ -10,6 +10,7 @@
 #include "chart/ChartModel.h"
 
 #include <QFont>
+#include <QImage>
 #include <QPoint>
 #include <QRect>
 #include "core/FramePacer.h"
@@ -43,6 +44,11 @@ public:
     // Texts laid out once and drawn from then on without shaping (on by
     // default; off draws every text afresh, for comparing the two).
     void SetTextCache(bool on);
+    // The background, grid, axes and every bar but the last kept in a layer
+    // between paints of the widget (on by default; off paints all afresh).
+    void SetLayerCache(bool on);
+    // How often the layer was drawn anew.
+    int LayerBuilds() const { return FLayer.Builds; }
 
     // A text as the chart draws it: laid out once, its advance measured once.
     struct TShapedText {
@@ -103,6 +109,32 @@ private:
     int FI0 = 0, FI1 = 0;
     TFramePacer FPacer{this, [this] { update(); }};
     TTextCache FTexts;
+    // What the layer was drawn for: it is current while all of it is equal.
+    struct TLayerKey {
+        QSize Size;
+        qreal Dpr = 0;
+        QFont Font;
+        bool TextCache = false;
+        QString Title;
+        quint64 BarsRev = 0;
+        int N = -1, I0 = 0, I1 = 0, BarW = 0;
+        double Hi = 0, Lo = 0;
+        double Today[3] = {0, 0, 0};   // open, high, low lines
+        bool Minute = false;
+        bool operator==(const TLayerKey& o) const
+        {
+            return Size == o.Size && Dpr == o.Dpr && Font == o.Font && TextCache == o.TextCache && Title == o.Title
+                && BarsRev == o.BarsRev && N == o.N && I0 == o.I0 && I1 == o.I1 && BarW == o.BarW && Hi == o.Hi
+                && Lo == o.Lo && Today[0] == o.Today[0] && Today[1] == o.Today[1]
+                && Today[2] == o.Today[2] && Minute == o.Minute;
+        }
+    };
+    struct {
+        bool On = true;
+        TLayerKey Key;
+        QImage Img;
+        int Builds = 0;
+    } FLayer;
     TScale FScale;
     QFont FFont;
     int FMX = 0, FMY = 0;

@@ -34,6 +34,7 @@ void TChartModel::Repaint()
 void TChartModel::SetBars(const QVector<TBar>& a)
 {
     FBars = a;
+    ++FBarsRev;
     FFit = FMinute && FUserBarW == 0;
     if (FUserBarW > 0)
         FBarW = FUserBarW;
@@ -48,6 +49,7 @@ void TChartModel::SetBars(const QVector<TBar>& a)
 void TChartModel::Clear()
 {
     FBars.clear();
+    ++FBarsRev;
     FOffset = 0;
     RecalcSeries();
     Repaint();
@@ -119,6 +121,7 @@ bool TChartModel::TickMinute(const QString& today, const QString& hhmmss, double
         b.V = tickVol;
         b.PV = price * double(tickVol);
         FBars.append(b);
+        ++FBarsRev;
         if (FOffset > 0)
             ++FOffset;  // a view scrolled into the past stays where it is
         return true;
@@ -169,6 +172,7 @@ bool TChartModel::TickDay(const QString& today, double price, double o, double h
         b.V = cumVol;
         b.PV = 0;
         FBars.append(b);
+        ++FBarsRev;
         return true;
     }
     return false;  // an older day: nothing to change, the series stay valid

@@ -37,6 +37,9 @@ public:
     QVector<TBar> BarsAfter(const QString& d) const;
     const QVector<TBar>& Bars() const { return FBars; }
     int Count() const { return int(FBars.size()); }
+    // Changes whenever a bar other than the last one may have changed (new
+    // bars set, cleared, a bar appended); a trade in the last bar keeps it.
+    quint64 BarsRev() const { return FBarsRev; }
 
     // One trade. Returns false when it was dropped (price <= 0, or a minute
     // key older than the last bar): nothing changed and nothing repaints.
@@ -155,6 +158,7 @@ private:
     int PaneWidthForFocus() const;
 
     QVector<TBar> FBars;
+    quint64 FBarsRev = 0;
     std::array<QVector<double>, 3> FMA;
     int FBarW = 7;
     int FOffset = 0;

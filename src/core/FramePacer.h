@@ -1,29 +1,51 @@
 #pragma once
-// Paces a view's paints to one a frame. The first change after a quiet
-// frame asks for its paint at once; changes within a frame of the last
-// paint wait for that frame to end, however many there are. A busy feed
-// changes a view hundreds of times a second; the screen shows sixty.
+// One frame clock for every view a busy feed changes. The work of a frame —
+// texts laid out, views asked to repaint — runs together at the frame's
+// tick, so the window composes and flushes once a frame rather than once per
+// view at its own moment. The first request after a quiet frame ticks at the
+// next turn of the event loop (after the records read in this turn); requests
+// within a frame of the last tick wait for that frame to end, however many
+// there are. A busy feed changes a view hundreds of times a second; the
+// screen shows sixty.
 #include <QElapsedTimer>
 #include <QObject>
 #include <functional>
 
-class QTimer;
-
-class TFramePacer {
+// A piece of work run at most once a frame, in the next frame after Request.
+class TFrameTask {
 public:
     static constexpr int KFrameMs = 16;
 
-    // `update` asks for the paint (QWidget::update of the view).
-    TFramePacer(QObject* owner, std::function<void()> update);
-    // The view changed.
-    void Ask();
-    // The view painted (from its paint event): what it shows is current.
-    void Painted();
-    bool Asked() const { return FAsked; }
+    explicit TFrameTask(std::function<void()> fn);
+    ~TFrameTask();
+    TFrameTask(const TFrameTask&) = delete;
+    TFrameTask& operator=(const TFrameTask&) = delete;
+
+    void Request();
+    // No longer wanted in the next frame (its view is current).
+    void Cancel();
+    bool Pending() const { return FPending; }
+    // Runs it now when requested (a test, or a view about to be read).
+    void Flush();
 
 private:
-    QTimer* FTimer;
-    QElapsedTimer FLast;   // since the last paint
-    bool FAsked = false;
-    std::function<void()> FUpdate;
+    friend class TFrameClock;
+    std::function<void()> FFn;
+    bool FPending = false;
+};
+
+// Paces a view's paints to one a frame: Ask when the view changed, Painted
+// from its paint event (what it shows is current).
+class TFramePacer {
+public:
+    static constexpr int KFrameMs = TFrameTask::KFrameMs;
+
+    // `update` asks for the paint (QWidget::update of the view).
+    TFramePacer(QObject* owner, std::function<void()> update);
+    void Ask() { FTask.Request(); }
+    void Painted() { FTask.Cancel(); }
+    bool Asked() const { return FTask.Pending(); }
+
+private:
+    TFrameTask FTask;
 };

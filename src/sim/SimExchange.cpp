@@ -261,6 +261,11 @@ void TSimExchange::RunAnswer(const std::shared_ptr<TPendingAnswer>& p)
     Flush();
 }
 
+int TSimExchange::PastPlaying() const
+{
+    return FPastPlayer ? FPastPlayer->Busy() : 0;
+}
+
 void TSimExchange::PastPlayed(const QString& key, const TSimPastDay& day)
 {
     FAnswers->History().Store(key, day);

@@ -101,6 +101,8 @@ public:
     bool PastInBackground() const { return FPastInBackground; }
     // Answers held for past days being played.
     int Held() const { return int(FHeldAnswers.size()); }
+    // Past days being played on the workers now.
+    int PastPlaying() const;
 
     // ---- faults
     void FailNextRequest(const QString& tr = {}, int result = -1);

@@ -215,6 +215,87 @@ TEST_F(CandleChartTest, TextsLaidOutOnceDrawTheSamePixels)
     same("day chart");
 }
 
+// The widget's own paint keeps the background and every bar but the last in
+// a layer; each state must come out exactly as a plain paint of it, and a
+// trade inside the last bar must not draw the layer anew.
+TEST_F(CandleChartTest, LayerOfEarlierBarsDrawsTheSamePixelsAsAPlainPaint)
+{
+    TChartModel& m = Chart.Model();
+    const QString day = QStringLiteral("20250312");
+    QVector<TBar> bars = MinuteBars(120, QStringLiteral("20250311")) + MinuteBars(200, day);
+    bars.last().V = 500;   // the current minute is not the busiest
+    m.SetTitle(QStringLiteral("1분봉 삼성전자 005930"));
+    m.SetIsMinute(true);
+    m.SetBars(bars);
+    m.SetPrevClose(10100);
+    m.SetAvg(10300, 15);
+    m.SetSigs({{bars[10].D, 9000, true, QStringLiteral("돌파")}});
+    m.SetDraws({{'H', {}, {}, 10600, 0}});
+    PlaceControls(Chart);
+    Chart.show();
+    // The widget's own paint, its child controls left out.
+    auto live = [&] {
+        QImage img(Chart.size(), QImage::Format_ARGB32);
+        img.fill(Qt::black);
+        Chart.render(&img, QPoint(), QRegion(), QWidget::DrawWindowBackground);
+        return img;
+    };
+    auto same = [&](const char* state) {
+        const QImage shown = live();
+        const QImage plain = Paint(Chart);
+        ASSERT_EQ(shown.size(), plain.size()) << state;
+        EXPECT_EQ(Diff(plain, shown, plain.rect()), QRect()) << state;
+    };
+    same("first paint");
+    const int built = Chart.LayerBuilds();
+    ASSERT_GT(built, 0) << "the widget's paint did not use the layer";
+    // The last bar is 12:20: trades from 12:19:00 to 12:19:59 fall in it.
+    const double lastC = bars.last().C;
+    m.Tick(day, QStringLiteral("121930"), lastC + 5, 0, 0, 0, 0, 1);
+    same("a trade inside the last bar");
+    m.Tick(day, QStringLiteral("121940"), lastC - 5, 0, 0, 0, 0, 1);
+    same("another one");
+    EXPECT_EQ(Chart.LayerBuilds(), built) << "a trade in the last bar drew the layer anew";
+
+    m.Tick(day, QStringLiteral("121945"), lastC + 400, 0, 0, 0, 0, 1);
+    same("a new high: new scale and today's high line");
+    m.Tick(day, QStringLiteral("121950"), lastC, 0, 0, 0, 0, 500000);
+    same("the last bar's volume becomes the largest");
+    EXPECT_EQ(Chart.LayerBuilds(), built + 1) << "only the new high drew the layer anew";
+    m.Tick(day, QStringLiteral("122005"), lastC + 10, 0, 0, 0, 0, 3);
+    same("a new minute's bar");
+    EXPECT_GT(Chart.LayerBuilds(), built);
+
+    QTest::mouseMove(&Chart, QPoint(200, 150));
+    same("hovered");
+    m.SetOffset(40);
+    m.Tick(day, QStringLiteral("122010"), lastC + 20, 0, 0, 0, 0, 3);
+    same("scrolled into the past, a trade");
+    m.SetOffset(0);
+    Chart.resize(430, 380);
+    same("resized");
+    QFont big = Chart.ChartFont();
+    big.setPointSize(12);
+    Chart.SetChartFont(big);
+    same("larger font");
+    m.SetTitle(QStringLiteral("1분봉 SK하이닉스"));
+    same("new title");
+    m.SetBars(MinuteBars(150, day, 20000));
+    same("another stock, same count");
+
+    m.SetIsMinute(false);
+    m.SetBars(DayBars(80));
+    same("day chart");
+    m.Tick(QStringLiteral("20250312"), {}, 185900, 0, 0, 0, 30000000, 0);
+    const int dayBuilt = Chart.LayerBuilds();
+    same("day chart, a trade today");   // today's volume was the largest: new volume scale
+    m.Tick(QStringLiteral("20250312"), {}, 185800, 0, 0, 0, 30000100, 0);
+    same("day chart, another trade");
+    EXPECT_EQ(Chart.LayerBuilds(), dayBuilt);
+    m.Clear();
+    same("no bars");
+}
+
 TEST_F(CandleChartTest, RisingCandleBodyIsRedAndFallingIsBlue)
 {
     TChartModel& m = Chart.Model();

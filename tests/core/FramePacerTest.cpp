@@ -1,0 +1,82 @@
+// The frame clock: the work of a frame runs together, at most once a frame.
+#include "core/FramePacer.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+// Turns the event loop until `done` or `ms` pass.
+template <class F>
+void Until(F done, int ms = 500)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+}
+
+TEST(FrameClock, TasksOfAFrameRunTogetherOnceAndLaterAsksWaitForTheFrameEnd)
+{
+    QVector<QString> ran;
+    TFrameTask a([&] { ran << "a"; });
+    TFrameTask b([&] { ran << "b"; });
+    for (int i = 0; i < 50; ++i) {   // a busy feed asks many times
+        a.Request();
+        b.Request();
+    }
+    Until([&] { return ran.size() >= 2; });
+    ASSERT_EQ(ran, (QVector<QString>{"a", "b"}));
+    QElapsedTimer since;
+    since.start();
+    a.Request();   // within the frame just run
+    Until([&] { return ran.size() >= 3; });
+    ASSERT_EQ(ran.size(), 3);
+    EXPECT_GE(since.elapsed(), TFrameTask::KFrameMs - 2);
+    EXPECT_FALSE(a.Pending());
+}
+
+TEST(FrameClock, CancelledFlushedAndDestroyedTasksDoNotRunAtTheTick)
+{
+    int ranA = 0, ranB = 0, ranC = 0;
+    TFrameTask a([&] { ++ranA; });
+    TFrameTask b([&] { ++ranB; });
+    auto c = std::make_unique<TFrameTask>([&] { ++ranC; });
+    a.Request();
+    b.Request();
+    c->Request();
+    a.Cancel();
+    b.Flush();
+    EXPECT_EQ(ranB, 1);
+    c.reset();
+    int later = 0;
+    TFrameTask probe([&] { ++later; });
+    probe.Request();
+    Until([&] { return later > 0; });
+    EXPECT_EQ(later, 1);
+    EXPECT_EQ(ranA, 0);
+    EXPECT_EQ(ranB, 1);
+    EXPECT_EQ(ranC, 0);
+}
+
+TEST(FrameClock, ATaskMayDestroyAnotherOfTheSameFrame)
+{
+    int ranB = 0;
+    auto b = std::make_unique<TFrameTask>([&] { ++ranB; });
+    TFrameTask a([&] { b.reset(); });
+    a.Request();
+    b->Request();
+    int later = 0;
+    TFrameTask probe([&] { ++later; });
+    probe.Request();
+    Until([&] { return later > 0; });
+    EXPECT_EQ(ranB, 0);
+    EXPECT_FALSE(b);
+}
+
+} // namespace
