@@ -17,6 +17,7 @@
 #include "app/signals/SignalFacet.h"
 #include "app/trading/AccountFacet.h"
 #include "app/trading/OrderFacet.h"
+#include "app/trading/AutoSellFacet.h"
 #include "app/trading/PnlFacet.h"
 #include "broker/ReqQueue.h"
 #include "broker/XingApi.h"
@@ -134,6 +135,10 @@ void TfrmMain::SecondTick()
     Charts->MoreButtonTick();
     // Account refresh after order events: one refresh 2 s after the last fill.
     Account->SecondTick();
+    // Split-sell parts fall due on their own 300 ms timer; the second's tick
+    // catches any the timer has not reached.
+    if (!AutoSell->FSplit.isEmpty())
+        AutoSell->SplitTick();
     // Minute-bar retry, at most three times per stock.
     Charts->RetryTick();
     Board->SecondTick(FBoardTick);
@@ -158,6 +163,7 @@ void TfrmMain::FormClose()
         return;
     FClosing = true;
     SaveLayout();
+    AutoSell->OnLogout();
     const TBrokerObjects& b = Ctx().B;
     for (TXAReal* r : {b.rS3, b.rK3, b.rH1, b.rHA, b.rSC1, b.rSC0, b.rSC3, b.rNws})
         if (r)

@@ -38,6 +38,7 @@ class TLumenFacet;
 class TBoardFacet;
 class TListsFacet;
 class TPnlFacet;
+class TAutoSellFacet;
 
 // How the window is started. The program uses the defaults; tests point the
 // window at a folder of their own, a clock of their own, and may skip login.
@@ -90,6 +91,7 @@ public:
     std::unique_ptr<TBoardFacet> Board;
     std::unique_ptr<TListsFacet> Lists;
     std::unique_ptr<TPnlFacet> Pnl;
+    std::unique_ptr<TAutoSellFacet> AutoSell;
 
     // ---- the window's own state ----
     bool FFirstRun = false;    // no saved layout

@@ -17,6 +17,7 @@
 #include "app/signals/SignalFacet.h"
 #include "app/trading/AccountFacet.h"
 #include "app/trading/OrderFacet.h"
+#include "app/trading/AutoSellFacet.h"
 #include "app/trading/PnlFacet.h"
 #include "chart/CandleChart.h"
 #include "trading/LadderView.h"
@@ -44,9 +45,10 @@ void TfrmMain::CreateFacets()
     Board = std::make_unique<TBoardFacet>(c);
     Lists = std::make_unique<TListsFacet>(c);
     Pnl = std::make_unique<TPnlFacet>(c);
+    AutoSell = std::make_unique<TAutoSellFacet>(c);
     Facets = {LogClock.get(), Login.get(), Stock.get(), Quote.get(), Order.get(),  Account.get(),
               Ticks.get(),    Daily.get(), Charts.get(), Prog.get(),  News.get(),   Signals.get(),
-              Lumen.get(),    Board.get(), Lists.get(), Pnl.get()};
+              Lumen.get(),    Board.get(), Lists.get(), Pnl.get(),  AutoSell.get()};
 }
 
 void TfrmMain::BuildUI()
@@ -91,15 +93,40 @@ void TfrmMain::Wire()
     Login->OnLoggedIn = [this](const QString& msg) { AfterLogin(msg); };
     Stock->OnSelectStock = select;
     Account->OnSelectStock = select;
+    Pnl->OnSelectStock = select;
+    Pnl->Holds = &Account->FHolds;
+    Pnl->FeeBox = [this] { return Order->Fee(); };
+    Account->OnAcctRefresh = [this] { Pnl->DayPnlRefresh(); };
 
     Order->Hoga = &Quote->FHoga;
     Order->Holds = &Account->FHolds;
     Order->Miche = &Account->FMiche;
     Order->DialogOwner = this;
+    AutoSell->Account = Account.get();
+    AutoSell->Order = Order.get();
+    AutoSell->Hoga = &Quote->FHoga;
+    Account->OnFillEvent = [this](TXAReal* r) { AutoSell->OnFillReal(r); };
+    Account->OnBalApplied = [this](quint64 seq) {
+        AutoSell->BalanceApplied(seq);
+        Pnl->RebuildPnlView();
+    };
+    Account->OnMicheApplied = [this](quint64 seq) { AutoSell->MicheApplied(seq); };
+    {
+        // "매도 전체취소" also stops the split sell's parts not yet sent.
+        auto cancelSells = Account->btnSellCxl->OnClick;
+        Account->btnSellCxl->OnClick = [this, cancelSells] {
+            AutoSell->StopSplit(QStringLiteral("매도 전체취소"));
+            if (cancelSells)
+                cancelSells();
+        };
+    }
     Order->vLadder->FOnCancel = [this](const QString& side, int price) { Account->OnLadderCancel(side, price); };
     Order->vLadder->FOnMove = [this](const QString& side, int from, int to) { Account->OnLadderMove(side, from, to); };
     Order->vLadder->FOnReload = [this] { Ticks->ReloadTicks(); };
-    connect(Order->edFee, &QLineEdit::textChanged, this, [this] { Account->ApplyHold(); });
+    connect(Order->edFee, &QLineEdit::textChanged, this, [this] {
+        Account->ApplyHold();
+        Pnl->RebuildPnlView();
+    });
 
     Account->Order = Order.get();
     Account->MinChart = &Charts->MinChart();
@@ -196,6 +223,7 @@ void TfrmMain::BuildOrderColumn()
     pnlOrdTop = MakePanel(nullptr, QColor(250, 250, 250));
     Quote->BuildHeader(pnlOrdTop);
     Order->BuildEntry(pnlOrdTop);
+    AutoSell->Build(pnlOrdTop, Order->pnlSellQ);
     spOrd->addWidget(pnlOrdTop);
 
     pnlTkWrap = MakePanel(nullptr);

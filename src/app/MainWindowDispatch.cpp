@@ -12,6 +12,8 @@
 #include "app/market/TickFacet.h"
 #include "app/trading/AccountFacet.h"
 #include "app/trading/OrderFacet.h"
+#include "app/trading/PnlFacet.h"
+#include "app/trading/AutoSellFacet.h"
 #include "broker/XingApi.h"
 #include "trading/LadderView.h"
 
@@ -49,6 +51,7 @@ void TfrmMain::BuildRoutes()
         {&B::qMiche, QStringLiteral("t0425"), [this](TXAQuery*) { Account->OnMicheData(); }},
         {nullptr, QStringLiteral("t1301"), [this](TXAQuery*) { Ticks->OnTickData(); }},
         {nullptr, QStringLiteral("t0167"), [this](TXAQuery*) { LogClock->OnTimeData(); }},
+        {&B::qOrd, QStringLiteral("CSPAT00600"), [this](TXAQuery* q) { AutoSell->OnOrderData(q); }},
     };
 }
 
@@ -78,6 +81,7 @@ void TfrmMain::AfterLogin(const QString& msg)
     Account->ReqMiche();
     LogClock->ReqTime();
     Account->ReqFills();
+    Pnl->DayPnlRefresh();
 }
 
 // ---- dispatch ----
@@ -106,6 +110,8 @@ void TfrmMain::OnQueryMsg(TXAQuery* q, bool sysErr, const QString& code, const Q
                              : q == b.qCxl ? QStringLiteral("취소응답 [")
                                            : QStringLiteral("정정응답 [");
         Log(head + code + QStringLiteral("] ") + msg);
+        if (q == b.qOrd)
+            AutoSell->OnOrderMsg(q);
         Account->ReqMiche();
         return;
     }

@@ -9,6 +9,7 @@
 #include "app/market/TickFacet.h"
 #include "app/trading/AccountFacet.h"
 #include "app/trading/OrderFacet.h"
+#include "app/trading/AutoSellFacet.h"
 #include "broker/ReqQueue.h"
 #include "broker/XingApi.h"
 #include "chart/ChartModel.h"
@@ -24,6 +25,8 @@ void TfrmMain::SelectStock(const QString& code)
         return;
     const TBrokerObjects& b = Ctx().B;
     Stock->AddRecent(code);
+    if (code != Ctx().FCode)
+        AutoSell->OnStockChanged();
     if (!Ctx().FCode.isEmpty() && Ctx().FLogged)
         for (TXAReal* r : {b.rS3, b.rK3, b.rH1, b.rHA})
             r->UnadviseRealDataWithKey(Ctx().FCode);

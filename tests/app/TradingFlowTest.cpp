@@ -99,7 +99,7 @@ TEST(TradingFlow, FindOrderFillModifyCancel)
         px = TickDown(px);
     w.Order->edQty->setText("1");
     w.Order->vLadder->FOnOrder("2", px);
-    f.Run(1500);
+    f.Run(2500);   // the unfilled orders wait behind the day's fills (t0425 pacing)
     ASSERT_EQ(w.Account->FMiche.size(), 1) << f.Log().toStdString();
     EXPECT_EQ(w.Account->FMiche[0].Price, px);
     EXPECT_EQ(w.Order->vLadder->Model().MyCount("2"), 1);

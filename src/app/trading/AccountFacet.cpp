@@ -134,6 +134,8 @@ void TAccountFacet::OnFillReal(TXAReal* r)
     Log(QStringLiteral("체결 %1 %2주 @ %3")
             .arg(r->GetFieldData(b, QStringLiteral("Isunm")).trimmed(), r->GetFieldData(b, QStringLiteral("execqty")),
                  r->GetFieldData(b, QStringLiteral("execprc"))));
+    if (OnFillEvent)
+        OnFillEvent(r);
     FAcctDirty = true;
     FAcctDirtyAt = Ctx.Clock().TickMs();
     ReqMiche();
@@ -146,6 +148,8 @@ void TAccountFacet::SecondTick()
         Ctx.FQ->ClearTr(QStringLiteral("CSPAQ12300"));
         ReqBal();
         ReqFills();
+        if (OnAcctRefresh)
+            OnAcctRefresh();
     }
 }
 
@@ -188,6 +192,8 @@ void TAccountFacet::OnMicheData()
     if (!Newer(Ctx.B.qMiche, FMicheShown))
         return;
     FMiche = ParseMiche(*Ctx.B.qMiche, [this](const QString& c) { return Ctx.NameOf(c); });
+    if (OnMicheApplied)
+        OnMicheApplied(FMicheShown);
     if (pcBM)
         pcBM->setTabText(pcBM->indexOf(gMiche->parentWidget()), MicheTabCaption(FMiche.size()));
     SetRows(gMiche, FMiche.size());
@@ -333,6 +339,8 @@ void TAccountFacet::OnBalData()
     if (!Newer(Ctx.B.qBal, FBalShown))
         return;
     const QVector<TBalRow> rows = ParseBalance(*Ctx.B.qBal, FHolds);
+    if (OnBalApplied)
+        OnBalApplied(FBalShown);
     SetRows(gBal, rows.size());
     for (int i = 0; i < rows.size(); ++i) {
         const TBalRow& r = rows[i];

@@ -64,6 +64,12 @@ public:
     TChartModel* MinChart = nullptr;
     TChartModel* DayChart = nullptr;
     std::function<void(const QString& code)> OnSelectStock;
+    // A fill event, after its log line; a balance or unfilled-orders answer
+    // applied, with the number of its request.
+    std::function<void(TXAReal*)> OnFillEvent;
+    std::function<void(quint64)> OnBalApplied, OnMicheApplied;
+    // The account refresh after a burst of fills.
+    std::function<void()> OnAcctRefresh;
 
     QHash<QString, THold> FHolds;
     QVector<TMicheRow> FMiche;
