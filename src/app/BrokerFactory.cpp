@@ -30,6 +30,8 @@ std::unique_ptr<TBrokerBackend> CreateBrokerBackend(const TConfig& cfg, const QS
     sc.ClockOffsetMs = ini.ReadInteger(S, QStringLiteral("CLOCKOFS"), int(sc.ClockOffsetMs));
     sc.AnswerDelayMs = qBound(0, ini.ReadInteger(S, QStringLiteral("DELAY"), sc.AnswerDelayMs), 60000);
     sc.PumpMs = qBound(0, ini.ReadInteger(S, QStringLiteral("PUMP"), sc.PumpMs), 10000);
+    sc.RateLimits = ini.ReadBool(S, QStringLiteral("RATELIMITS"), sc.RateLimits);
+    sc.ChartCap10Min = qBound(0, ini.ReadInteger(S, QStringLiteral("CHARTCAP"), sc.ChartCap10Min), 1000000);
     sc.UniverseFile = ini.ReadString(S, QStringLiteral("UNIVERSE"), QString()).trimmed();
     if (!sc.UniverseFile.isEmpty() && QFileInfo(sc.UniverseFile).isRelative())
         sc.UniverseFile = dir + sc.UniverseFile;

@@ -1,4 +1,5 @@
 #include "broker/ReqQueue.h"
+#include "broker/TrLimits.h"
 
 #include <QStringView>
 #include <QTimer>
@@ -31,14 +32,34 @@ TReqQueue::~TReqQueue()
     pending.clear();
 }
 
+int TReqQueue::DocumentedIntervalMs(const QString& key)
+{
+    // The strictest transaction under the key ("CSPAT": the orders, whose
+    // modify and cancel allow 3 a second).
+    int n = 0, ms = 0;
+    const TTrBudget* budgets = TrBudgets(&n);
+    for (int i = 0; i < n; ++i)
+        if (KeyOf(QLatin1String(budgets[i].Tr)) == key)
+            ms = qMax(ms, TrIntervalMs(QLatin1String(budgets[i].Tr)));
+    return ms;
+}
+
 int TReqQueue::SpacingFor(const QString& key)
 {
     static const QString heavy[] = {u"t8410"_qs, u"t8412"_qs, u"t8430"_qs, u"t1637"_qs, u"t0425"_qs};
+    int spacing = KDefaultSpacingMs;
     for (const QString& h : heavy) {
         if (key == h)
-            return KHeavySpacingMs;
+            spacing = KHeavySpacingMs;
     }
-    return KDefaultSpacingMs;
+    return qMax(spacing, DocumentedIntervalMs(key));
+}
+
+void TReqQueue::NoteSent(const QString& tr)
+{
+    const qint64 now = FClock.Now().toMSecsSinceEpoch();
+    FLast.insert(KeyOf(tr), now);
+    FAny = now;
 }
 
 void TReqQueue::Add(const QString& tr, TReqProc proc)

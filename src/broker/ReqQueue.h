@@ -15,8 +15,14 @@
 //   * otherwise the oldest item whose key is free goes: a key is free when it
 //     has never been used or its spacing has passed since its last request
 //     (SpacingFor: 1100 ms for t8410, t8412, t8430, t1637, t0425; 250 ms for
-//     every other key). An item held back by its own key does not block
-//     items of other keys queued behind it.
+//     every other key; never less than the broker's documented interval of
+//     the key's transactions, 1 / calls per second: 1000 ms for CSPAQ12300,
+//     500 ms for t0424, t0150 and t1301, 334 ms for the orders' "CSPAT"
+//     whose modify and cancel allow 3 a second). An item held back by its
+//     own key does not block items of other keys queued behind it.
+// - A request sent outside the queue (the login's account check) is noted
+//   with NoteSent, so queued requests of its key and any other request keep
+//   their spacing from it.
 // - The chosen item is removed from the queue and both time stamps are set
 //   before its closure runs, so the closure may Add (next page) or ClearTr
 //   on this queue. Anything thrown by the closure is swallowed; the stamps
@@ -72,6 +78,9 @@ public:
     void Clear() { FList.clear(); }
     // One timer step: sends at most one request (see the rules above).
     void Tick();
+    // Notes a request of tag `tr` sent now without the queue: it counts as
+    // the last request of its key and of any kind.
+    void NoteSent(const QString& tr);
 
     int Count() const { return int(FList.size()); }
     // Pending items whose tag equals `tr` exactly.
@@ -79,6 +88,9 @@ public:
 
     // Minimum spacing in ms between two requests under pacing key `key`.
     static int SpacingFor(const QString& key);
+    // The broker's documented interval of key `key` (1000 / calls per second
+    // of its strictest transaction, rounded up); 0 when none is published.
+    static int DocumentedIntervalMs(const QString& key);
     // The pacing key of a tag: its first five characters.
     static QString KeyOf(const QString& tr) { return tr.left(KKeyLen); }
 

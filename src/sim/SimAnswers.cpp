@@ -57,8 +57,47 @@ QString TSimAnswers::In(const QHash<QString, QString>& in, const QString& block,
     return in.value(TSimExchange::InputKey(block, field, 0)).trimmed();
 }
 
-TSimReply TSimAnswers::Answer(const QString& tr, const TResLayout& layout, const QHash<QString, QString>& in)
+TSimReply TSimAnswers::CheckNext(const QString& tr, const QHash<QString, QString>& in, bool next)
 {
+    if (!next)
+        return {};
+    // The key fields of each paged transaction; all must be given.
+    static const struct {
+        const char* Tr;
+        const char* Keys[2];
+    } kKeys[] = {
+        {"t0425", {"cts_ordno", nullptr}}, {"t1301", {"cts_time", nullptr}},
+        {"t8410", {"cts_date", nullptr}},  {"t8412", {"cts_date", "cts_time"}},
+        {"t1637", {"time", nullptr}},
+    };
+    auto refuse = [&tr](const QString& why) {
+        return MessageOnly(SimMsg::kNoNextKey, QStringLiteral("연속조회 키가 없습니다 (%1): %2").arg(tr, why));
+    };
+    if (tr == QLatin1String("t0150") || tr == QLatin1String("t0424"))
+        return refuse(QStringLiteral("한 번에 모두 조회되어 다음 내역이 없습니다."));
+    for (const auto& k : kKeys) {
+        if (tr != QLatin1String(k.Tr))
+            continue;
+        const QString ib = tr + QStringLiteral("InBlock");
+        for (const char* key : k.Keys) {
+            if (!key)
+                continue;
+            const QString v = in.value(TSimExchange::InputKey(ib, QString::fromLatin1(key), 0)).trimmed();
+            // t0425's first page asks with 0 / empty; 99999999 is t8410's "latest", never a key.
+            const bool none = v.isEmpty() || (tr == QLatin1String("t0425") && v.toLongLong() <= 0)
+                              || (tr.startsWith(QLatin1String("t841")) && v == QLatin1String("99999999"));
+            if (none)
+                return refuse(QStringLiteral("이전 응답의 %1 값을 넣고 다음 조회를 하세요.").arg(QLatin1String(key)));
+        }
+    }
+    return {};
+}
+
+TSimReply TSimAnswers::Answer(const QString& tr, const TResLayout& layout, const QHash<QString, QString>& in, bool next)
+{
+    TSimReply noKey = CheckNext(tr, in, next);
+    if (!noKey.Before.isEmpty())
+        return noKey;
     if (tr == QLatin1String("t0167"))
         return T0167(layout);
     if (tr == QLatin1String("t8430"))

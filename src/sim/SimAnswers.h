@@ -14,6 +14,14 @@
 // the message alone and changes nothing.
 // A transaction the exchange does not serve yet is answered with a broker
 // message saying so, never with empty data.
+//
+// Continuation. A paged transaction's next page is asked with `next` set
+// and the previous answer's key copied into the input block: t0425
+// cts_ordno, t1301 cts_time, t8410 cts_date, t8412 cts_date + cts_time,
+// t1637 time (the last row's). A next request whose key is empty is refused
+// with kNoNextKey and no data. t0150 and t0424 never hand out a key, so any
+// next request of theirs is refused the same way. The last page's key is
+// empty (t1637: no rows before the time asked).
 #include "core/Clock.h"
 #include "sim/SimConfig.h"
 #include "sim/SimReply.h"
@@ -26,8 +34,9 @@ class TSimTrading;
 class TSimHistoryAnswers;
 class TSimHistory;
 
-// Broker message codes of the simulated exchange. Codes starting with '0'
-// are routine notices.
+// Broker message codes of the simulated exchange. The broker's own codes
+// (00xxx notices, and the order refusals 01427, 01478, 03181) start with
+// '0' too: a code's first digit does not tell a refusal from a notice.
 namespace SimMsg {
 inline const QString kDone = QStringLiteral("00000");
 inline const QString kAcctDone = QStringLiteral("00136");
@@ -36,19 +45,22 @@ inline const QString kNoService = QStringLiteral("10002");
 inline const QString kBadAcctPw = QStringLiteral("10245");
 inline const QString kUnknownAcct = QStringLiteral("10244");
 inline const QString kBadInput = QStringLiteral("10001");
-// Orders: accepted...
+inline const QString kNoNextKey = QStringLiteral("10003");   // continuation without its key
+// Orders: accepted (the broker's own codes; 00462 is its paper-trading
+// modify)...
 inline const QString kSellDone = QStringLiteral("00039");     // 매도 주문이 완료되었습니다.
 inline const QString kBuyDone = QStringLiteral("00040");      // 매수 주문이 완료되었습니다.
-inline const QString kModifyDone = QStringLiteral("00131");   // 정정 주문이 완료되었습니다.
-inline const QString kCancelDone = QStringLiteral("00156");   // 취소 주문이 완료되었습니다.
-// ... and refused.
+inline const QString kModifyDone = QStringLiteral("00462");   // 정정 주문이 완료되었습니다.
+inline const QString kCancelDone = QStringLiteral("00156");   // 취소주문이 완료되었습니다.
+// ... and refused: the broker's codes for the price band, the lower limit
+// and the sellable quantity; the exchange's own 103xx for the rest.
 inline const QString kOrdQty = QStringLiteral("10311");       // quantity not a positive number
 inline const QString kOrdPrice = QStringLiteral("10312");     // price not a positive whole number
 inline const QString kOrdTick = QStringLiteral("10313");      // off the price grid
-inline const QString kOrdUpLimit = QStringLiteral("10314");   // above the upper limit
-inline const QString kOrdDnLimit = QStringLiteral("10315");   // below the lower limit
+inline const QString kOrdUpLimit = QStringLiteral("01427");   // above the upper limit (price band)
+inline const QString kOrdDnLimit = QStringLiteral("03181");   // 주문가격이 하한가 미달입니다.
 inline const QString kOrdNoCash = QStringLiteral("10316");    // orderable cash short
-inline const QString kOrdNoShares = QStringLiteral("10317");  // sellable quantity short
+inline const QString kOrdNoShares = QStringLiteral("01478");  // sellable quantity short
 inline const QString kOrdPriceType = QStringLiteral("10318"); // not a limit order
 inline const QString kOrdSide = QStringLiteral("10319");      // side not 1 or 2
 inline const QString kOrdClosed = QStringLiteral("10320");    // session over
@@ -64,7 +76,12 @@ public:
                 TClock& clock);
     ~TSimAnswers();
 
-    TSimReply Answer(const QString& tr, const TResLayout& layout, const QHash<QString, QString>& in);
+    // `next`: a continuation request (see above).
+    TSimReply Answer(const QString& tr, const TResLayout& layout, const QHash<QString, QString>& in,
+                     bool next = false);
+    // The refusal of a continuation request without its key; empty when it
+    // may go (or is no continuation).
+    static TSimReply CheckNext(const QString& tr, const QHash<QString, QString>& in, bool next);
     // The price history behind the history answers.
     TSimHistory& History();
 

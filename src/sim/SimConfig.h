@@ -14,6 +14,11 @@ struct TSimConfig {
     int PumpMs = 100;            // real-time delivery period; 0: only Pump() delivers
     int AnswerDelayMs = 20;      // delay of every answer and of the login result
     int OrderListRows = 50;      // rows of one page of the order list (t0425)
+    // The broker's per-TR budgets (SimLimits.h): on, a request beyond its
+    // transaction's calls per second is refused as the broker refuses it.
+    bool RateLimits = true;
+    // Requests per 10 minutes of each chart transaction (SimLimits.h); 0: no cap.
+    int ChartCap10Min = 0;
 
     // The demo user and its accounts.
     QString UserId = QStringLiteral("demo");

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include "sim/SimAnswers.h"
+#include "sim/SimLimits.h"
 #include "sim/SimQuery.h"
 #include "sim/SimReal.h"
 #include "sim/SimTrading.h"
@@ -181,7 +182,30 @@ int TSimExchange::TakeFault(const QString& tr, TFault* out)
     return 0;
 }
 
-int TSimExchange::Submit(TSimQuery* q, const QString& tr, const TResLayout& layout, const TSimInputs& in)
+bool TSimExchange::SpendBudget(const QString& tr)
+{
+    const int perSec = FCfg.RateLimits ? TrPerSec(tr) : 0;
+    const int cap = IsChartTr(tr) ? FCfg.ChartCap10Min : 0;
+    if (perSec <= 0 && cap <= 0)
+        return true;
+    const qint64 now = FClock.TickMs();
+    std::deque<qint64>& sent = FSent[tr];
+    const qint64 keep = cap > 0 ? kSimChartWindowMs : kSimRateWindowMs;
+    while (!sent.empty() && now - sent.front() >= keep)
+        sent.pop_front();
+    if (perSec > 0) {
+        const auto inSecond = std::count_if(sent.begin(), sent.end(),
+                                            [now](qint64 t) { return now - t < kSimRateWindowMs; });
+        if (inSecond >= perSec)
+            return false;
+    }
+    if (cap > 0 && int(sent.size()) >= cap)
+        return false;
+    sent.push_back(now);
+    return true;
+}
+
+int TSimExchange::Submit(TSimQuery* q, const QString& tr, const TResLayout& layout, const TSimInputs& in, bool next)
 {
     if (!FConnected || !FLoggedIn)
         return -1;
@@ -189,13 +213,17 @@ int TSimExchange::Submit(TSimQuery* q, const QString& tr, const TResLayout& layo
     const bool faulty = TakeFault(tr, &fault);
     if (faulty && fault.Kind == TFaultKind::Reject)
         return fault.Result;
+    if (!SpendBudget(tr)) {
+        ++FRateRefusals;
+        return kSimRateRefused;
+    }
     const int id = FNextId++;
     if (FNextId < 0)
         FNextId = 1;
     if (faulty && fault.Kind == TFaultKind::Drop)
         return id;
 
-    auto pending = std::make_shared<TPendingAnswer>(TPendingAnswer{q, id, tr, layout, in, faulty, fault});
+    auto pending = std::make_shared<TPendingAnswer>(TPendingAnswer{q, id, tr, layout, in, next, faulty, fault});
     auto answer = [this, pending] { RunAnswer(pending); };
     // Answers wait their delay on the exchange's clock, in the order they
     // fall due (the order asked when the delay is the same).
@@ -222,14 +250,14 @@ void TSimExchange::RunAnswer(const std::shared_ptr<TPendingAnswer>& p)
     if (p->Faulty && p->Fault.Kind == TFaultKind::Message) {
         reply.Before.append(p->Fault.Msg);
         if (p->Fault.ThenData) {
-            TSimReply data = AnswerHeld(p->Tr, p->Layout, p->In, &events);
+            TSimReply data = AnswerHeld(p->Tr, p->Layout, p->In, p->Next, &events);
             reply.HasData = data.HasData;
             reply.Blocks = std::move(data.Blocks);
             reply.Compressed = std::move(data.Compressed);
             reply.After = std::move(data.After);
         }
     } else {
-        reply = AnswerHeld(p->Tr, p->Layout, p->In, &events);
+        reply = AnswerHeld(p->Tr, p->Layout, p->In, p->Next, &events);
     }
     history.SetDeferring(false);
     if (defer) {
@@ -310,23 +338,23 @@ int TSimExchange::DeliverDue()
     return n;
 }
 
-TSimReply TSimExchange::Answer(const QString& tr, const TResLayout& layout, const TSimInputs& in)
+TSimReply TSimExchange::Answer(const QString& tr, const TResLayout& layout, const TSimInputs& in, bool next)
 {
     std::deque<TSimRealRecord> events;
-    TSimReply r = AnswerHeld(tr, layout, in, &events);
+    TSimReply r = AnswerHeld(tr, layout, in, next, &events);
     for (TSimRealRecord& rec : events)
         FQueue.push_back(std::move(rec));
     return r;
 }
 
-TSimReply TSimExchange::AnswerHeld(const QString& tr, const TResLayout& layout, const TSimInputs& in,
+TSimReply TSimExchange::AnswerHeld(const QString& tr, const TResLayout& layout, const TSimInputs& in, bool next,
                                    std::deque<TSimRealRecord>* events)
 {
     CheckDate();
     std::deque<TSimRealRecord>* outer = FHeld;
     if (IsOrderTr(tr))
         FHeld = events;
-    TSimReply r = FAnswers->Answer(tr, layout, in);
+    TSimReply r = FAnswers->Answer(tr, layout, in, next);
     FHeld = outer;
     return r;
 }

@@ -23,6 +23,11 @@
 // SetPastInBackground(false) plays them in the answer instead (tests on a
 // test clock that expect every answer at its due time).
 //
+// Limits. Every request spends one call of its transaction's budget
+// (SimLimits.h); one beyond it is refused with kSimRateRefused and counted
+// (RateRefusals). A continuation request ("next") whose key is missing is
+// answered with a broker message instead of data (SimAnswers.h).
+//
 // Faults for tests. Each one-shot fault applies to the next request of the
 // named transaction code (an empty code matches any): the request is refused
 // with a negative number; or a broker message is sent instead of (or before)
@@ -81,9 +86,18 @@ public:
 
     // ---- queries
     // Validates and schedules the answer; negative when not sent.
-    int Submit(TSimQuery* q, const QString& tr, const TResLayout& layout, const TSimInputs& in);
-    // The answer as of now (no faults, no events).
-    TSimReply Answer(const QString& tr, const TResLayout& layout, const TSimInputs& in);
+    // `next`: a continuation request (the key of the previous answer set in `in`).
+    int Submit(TSimQuery* q, const QString& tr, const TResLayout& layout, const TSimInputs& in, bool next = false);
+    // The answer as of now (no faults, no events, no budget spent).
+    TSimReply Answer(const QString& tr, const TResLayout& layout, const TSimInputs& in, bool next = false);
+
+    // ---- limits
+    // Requests refused for going beyond their budget since the start.
+    int RateRefusals() const { return FRateRefusals; }
+    // Turns the per-second budgets on or off (SimConfig::RateLimits).
+    void SetRateLimits(bool on) { FCfg.RateLimits = on; }
+    // Chart requests allowed per 10 minutes and transaction; 0: no cap.
+    void SetChartCap(int per10Min) { FCfg.ChartCap10Min = qMax(0, per10Min); }
 
     // ---- real-time feeds
     // false when the feed is not known to the exchange.
@@ -130,8 +144,10 @@ private:
     void OnBook(const QString& code, const TSimBook& book) override;
     void OnWatchedTrade(const QString& code, const TSimTrade& trade) override;
     // The answer, with the order events it caused in `events` (not queued).
-    TSimReply AnswerHeld(const QString& tr, const TResLayout& layout, const TSimInputs& in,
+    TSimReply AnswerHeld(const QString& tr, const TResLayout& layout, const TSimInputs& in, bool next,
                          std::deque<TSimRealRecord>* events);
+    // Whether a request of `tr` may go now; when it may, it is counted.
+    bool SpendBudget(const QString& tr);
     // A query's answer as it waits to go out.
     struct TPendingAnswer {
         QPointer<TSimQuery> Query;
@@ -139,6 +155,7 @@ private:
         QString Tr;
         TResLayout Layout;
         TSimInputs In;
+        bool Next = false;
         bool Faulty = false;
         TFault Fault;
     };
@@ -178,6 +195,8 @@ private:
     bool FConnectFails = false, FLoginSilent = false;
     int FNextId = 1;
     QVector<TFault> FFaults;
+    QHash<QString, std::deque<qint64>> FSent;   // transaction -> send ticks, oldest first
+    int FRateRefusals = 0;
 
     // Subscribers by feed code + stock code.
     QHash<QString, QVector<QPointer<TSimReal>>> FFeedSubs;

@@ -3,6 +3,7 @@
 #include "sim/SimAnswers.h"
 #include "sim/SimExchange.h"
 #include "sim/SimRealRecord.h"
+#include "sim/StockDay.h"
 #include <algorithm>
 #include <cmath>
 
@@ -515,24 +516,30 @@ TSimReply TSimHistoryAnswers::T1637(const TResLayout& layout, const QHash<QStrin
     const int before = IntIn(In(in, ib, "time").left(6), -2);
     if (before == -1)
         return BadInput(QStringLiteral("시간"), In(in, ib, "time"));
-    const int cts = IntIn(In(in, ib, "cts_idx"), 0);
-    if (cts < 0)
+    // cts_idx is only the chart flag (9999); paging goes by time alone.
+    if (IntIn(In(in, ib, "cts_idx"), 0) < 0)
         return BadInput(QStringLiteral("IDXCTS"), In(in, ib, "cts_idx"));
 
     const QVector<TSimProgramRow> rows = FHistory.ProgramRows(s, date);
     const TDailyModel& model = FEngine.Daily();
     const int pc = model.PrevClose(s, date);
     const int up = UpperLimit(pc), dn = LowerLimit(pc);
+    // A row is named by the end of its minute (09:00:xx is 090100), as the
+    // minute bars are; the closing print belongs to the session's last minute.
+    const int endMs = FEngine.SessionEndMs();
+    auto label = [endMs](int minute) { return SimMinuteKey(minute * 60000, endMs) * 100; };
     TSimBlockFill f1(*ob1);
     int i = rows.size() - 1;
-    auto hhmmss = [](int minute) { return minute / 60 * 10000 + minute % 60 * 100; };
-    while (i >= 0 && ((cts > 0 && cts != 9999 && rows[i].Minute + 1 > cts) || (before >= 0 && hhmmss(rows[i].Minute) >= before)))
+    while (i >= 0 && before >= 0 && label(rows[i].Minute) >= before)
         --i;
     for (; i >= 0 && f1.RowCount() < kProgRows; --i) {
         const TSimProgramRow& r = rows[i];
+        // Rows are cumulative: of two rows under one name the newer one stands.
+        if (i + 1 < rows.size() && label(rows[i + 1].Minute) == label(r.Minute))
+            continue;
         f1.NewRow();
         f1.Set("date", Ymd(date));
-        f1.Set("time", QString::number(hhmmss(r.Minute)).rightJustified(6, QLatin1Char('0')));
+        f1.Set("time", QString::number(label(r.Minute)).rightJustified(6, QLatin1Char('0')));
         f1.Set("price", r.Price);
         f1.Set("sign", QString(QLatin1Char(PriceSign(r.Price, pc, up, dn))));
         f1.Set("change", std::abs(r.Price - pc));
@@ -549,6 +556,6 @@ TSimReply TSimHistoryAnswers::T1637(const TResLayout& layout, const QHash<QStrin
     }
     TSimBlockFill f(*ob);
     f.NewRow();
-    f.Set("cts_idx", i >= 0 ? rows[i].Minute + 1 : 0);
+    f.Set("cts_idx", 0);
     return Done({f.Take(), f1.Take()});
 }

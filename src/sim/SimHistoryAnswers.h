@@ -12,9 +12,13 @@
 // the records are in time order. t8410 continues with cts_date (the date of
 // the next older bar), t8412 with cts_date + cts_time (the next older bar's
 // date and time), t1301 with cts_time (time hhmmss + the trade's place in
-// its second, 10 digits) and t1637 with cts_idx (the minute of the day of
-// the next older row, plus one). A key is empty (0) on the last page, and a
-// key never moves when newer data arrives, so pages neither repeat nor skip.
+// its second, 10 digits). A key is empty on the last page, and a key never
+// moves when newer data arrives, so pages neither repeat nor skip.
+// t1637 pages by time: the next page asks with `time` set to the last
+// (oldest) row's time and gets the rows before it; cts_idx is only the
+// chart flag (9999) and comes back 0. Its rows are named by the end of
+// their minute (hhmm00; 09:00:xx is 090100).
+// A continuation request without its key is refused (SimAnswers.h).
 //
 // comp_yn "Y" marks t8410OutBlock1 / t8412OutBlock1 compressed: the query
 // shows them after Decompress (SimQuery.h).

@@ -1,4 +1,5 @@
 #include "sim/SimQuery.h"
+#include "sim/SimLimits.h"
 #include <QFileInfo>
 
 TSimQuery::TSimQuery(TSimExchange* exchange, QObject* parent) : TXAQuery(parent), FEx(exchange) {}
@@ -65,7 +66,6 @@ QString TSimQuery::GetBlockData(const QString& block) const
 
 int TSimQuery::Request(bool next)
 {
-    Q_UNUSED(next);
     FError.clear();
     if (!FEx) {
         FError = QStringLiteral("모의 거래소가 없습니다");
@@ -87,7 +87,10 @@ int TSimQuery::Request(bool next)
         FError = QStringLiteral("Res 파일 %1 은 %2 조회의 형식이 아닙니다").arg(FRes, tr);
         return -3;
     }
-    return FEx->Submit(this, layout.Code, layout, FIn);
+    const int id = FEx->Submit(this, layout.Code, layout, FIn, next);
+    if (id == kSimRateRefused)
+        FError = QStringLiteral("%1 조회 전송 제한: 초당 %2건을 넘었습니다").arg(layout.Code).arg(TrPerSec(layout.Code));
+    return id;
 }
 
 void TSimQuery::Deliver(const QString& tr, const TSimReply& reply, int id)
@@ -123,11 +126,10 @@ int TSimQuery::GetTRCountBaseSec(const QString& tr) const
 
 int TSimQuery::GetTRCountPerSec(const QString& tr) const
 {
-    static const QStringList slow{"t8410", "t8412", "t8430", "t1637", "t0425", "t0424", "t8407", "CSPAQ12300"};
-    return slow.contains(tr) ? 1 : 10;
+    return TrPerSec(tr);
 }
 
 int TSimQuery::GetTRCountLimit(const QString& tr) const
 {
-    return tr == QLatin1String("t8410") || tr == QLatin1String("t8412") ? 200 : 0;
+    return FEx && IsChartTr(tr) ? FEx->Config().ChartCap10Min : 0;
 }

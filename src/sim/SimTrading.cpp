@@ -103,7 +103,7 @@ std::optional<TSimOrderAnswer> TSimTrading::PriceReject(const QString& code, int
     if (bad == SimMsg::kOrdUpLimit)
         return Reject(bad, QStringLiteral("주문가격이 상한가(%1원)를 넘습니다.").arg(FmtNum(info.UpLimit)));
     if (bad == SimMsg::kOrdDnLimit)
-        return Reject(bad, QStringLiteral("주문가격이 하한가(%1원)에 못 미칩니다.").arg(FmtNum(info.DnLimit)));
+        return Reject(bad, QStringLiteral("주문가격이 하한가 미달입니다."));
     return Reject(bad, badPriceText);
 }
 
@@ -287,7 +287,7 @@ TSimOrderAnswer TSimTrading::Cancel(qint64 orgOrdNo, const QString& code, qint64
 
     TSimOrderAnswer a;
     a.Ok = true;
-    a.Msg = {false, SimMsg::kCancelDone, QStringLiteral("취소 주문이 완료되었습니다.")};
+    a.Msg = {false, SimMsg::kCancelDone, QStringLiteral("취소주문이 완료되었습니다.")};
     a.Order = o;
     a.Original = *Order(org.OrdNo);
     return a;

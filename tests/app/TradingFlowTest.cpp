@@ -107,7 +107,7 @@ TEST(TradingFlow, FindOrderFillModifyCancel)
     const int lower = TickDown(px);
     w.Order->vLadder->FOnMove("2", px, lower);
     f.Run(1500);
-    EXPECT_EQ(f.LogCount("정정응답 [00131]"), 1) << f.Log().toStdString();
+    EXPECT_EQ(f.LogCount("정정응답 [00462]"), 1) << f.Log().toStdString();
     ASSERT_EQ(w.Account->FMiche.size(), 1);
     EXPECT_EQ(w.Account->FMiche[0].Price, lower);
 

@@ -49,10 +49,17 @@ protected:
 
 TEST_F(ReqQueueTest, SpacingTable)
 {
-    for (const char* heavy : {"t8410", "t8412", "t8430", "t1637", "t0425"})
-        EXPECT_EQ(TReqQueue::SpacingFor(QString::fromLatin1(heavy)), 1100) << heavy;
-    for (const char* other : {"t1101", "t0167", "CSPAT", "t8407", "t3102", "T8412", "t841", ""})
-        EXPECT_EQ(TReqQueue::SpacingFor(QString::fromLatin1(other)), 250) << other;
+    const std::pair<const char*, int> cases[] = {
+        // the program's heavy keys
+        {"t8410", 1100}, {"t8412", 1100}, {"t8430", 1100}, {"t1637", 1100}, {"t0425", 1100},
+        // the broker's documented interval where it is longer than 250 ms
+        {"CSPAQ", 1000}, {"t3102", 1000}, {"t1441", 1000}, {"t0424", 500}, {"t0150", 500},
+        {"t1301", 500}, {"CSPAT", 334},
+        // everything else
+        {"t1101", 250}, {"t0167", 250}, {"t8407", 250}, {"T8412", 250}, {"t841", 250}, {"", 250},
+    };
+    for (const auto& [key, ms] : cases)
+        EXPECT_EQ(TReqQueue::SpacingFor(QString::fromLatin1(key)), ms) << key;
     EXPECT_EQ(TReqQueue::KeyOf(u"t8407sb"_qs), u"t8407"_qs);
     EXPECT_EQ(TReqQueue::KeyOf(u"CSPAT00800"_qs), u"CSPAT"_qs);
     EXPECT_EQ(TReqQueue::KeyOf(u"t84"_qs), u"t84"_qs);
@@ -76,9 +83,12 @@ TEST_F(ReqQueueTest, PacingByKeyAndGlobalSpacing)
         {"t8412v shares t8412's clock", {"t8412", "t8412v"}, {{0, 0}, {1, 1100}}},
         {"t8412p behind t8412, t8410 overtakes", {"t8412", "t8412p", "t8410"},
          {{0, 0}, {2, 150}, {1, 1100}}},
-        {"CSPAT00800 after CSPAT00600", {"CSPAT00600", "CSPAT00800"}, {{0, 0}, {1, 250}}},
+        // Cancel and modify allow 3 a second: 334 ms, the first tick is 350.
+        {"CSPAT00800 after CSPAT00600", {"CSPAT00600", "CSPAT00800"}, {{0, 0}, {1, 350}}},
         {"CSPAT orders and a quote", {"CSPAT00600", "CSPAT00700", "t1101"},
-         {{0, 0}, {2, 150}, {1, 300}}},  // 250 falls inside the global gap
+         {{0, 0}, {2, 150}, {1, 350}}},
+        {"balance twice: one a second", {"CSPAQ12300", "CSPAQ12300"}, {{0, 0}, {1, 1000}}},
+        {"t1301 pages: two a second", {"t1301", "t1301", "t1101"}, {{0, 0}, {2, 150}, {1, 500}}},
         {"t0425 family shares one clock", {"t0425", "t0425f", "t0425p"},
          {{0, 0}, {1, 1100}, {2, 2200}}},
         {"t8407 board and ban prices", {"t8407b", "t8407sb"}, {{0, 0}, {1, 250}}},
@@ -108,6 +118,18 @@ TEST_F(ReqQueueTest, PacingByKeyAndGlobalSpacing)
         EXPECT_EQ(sent, expected);
         EXPECT_EQ(q.Count(), 0);
     }
+}
+
+// The login's account check goes out without the queue; the balance queued
+// right after it must still wait the key's second, other keys the global gap.
+TEST_F(ReqQueueTest, SendNotedOutsideTheQueueKeepsItsSpacing)
+{
+    Q.NoteSent(u"CSPAQ12300"_qs);
+    AddRec(u"CSPAQ12300"_qs, u"balance"_qs);
+    AddRec(u"t1101"_qs, u"quote"_qs);
+    RunUntil(1500);
+    const std::vector<TSent> expected = {{u"quote"_qs, 150}, {u"balance"_qs, 1000}};
+    EXPECT_EQ(Sent, expected);
 }
 
 TEST_F(ReqQueueTest, ClearTrMatchesWholeTagExactly)

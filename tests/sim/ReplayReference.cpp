@@ -682,8 +682,7 @@ TSimReply TAnswers::T1637(const TResLayout& layout, const QHash<QString, QString
     const int before = IntIn(In(in, ib, "time").left(6), -2);
     if (before == -1)
         return BadInput(QStringLiteral("시간"), In(in, ib, "time"));
-    const int cts = IntIn(In(in, ib, "cts_idx"), 0);
-    if (cts < 0)
+    if (IntIn(In(in, ib, "cts_idx"), 0) < 0)
         return BadInput(QStringLiteral("IDXCTS"), In(in, ib, "cts_idx"));
 
     // The program's share of the day's trades, leaning to one side for the day.
@@ -694,7 +693,7 @@ TSimReply TAnswers::T1637(const TResLayout& layout, const QHash<QString, QString
     const double lean = dayRng.Uniform(-0.35, 0.35);
 
     struct TRow {
-        int Minute = 0;
+        int Minute = 0;   // hhmm of the minute's end
         int Price = 0;
         qint64 Volume = 0, BuyQty = 0, SellQty = 0, BuyAmt = 0, SellAmt = 0;
     };
@@ -708,7 +707,7 @@ TSimReply TAnswers::T1637(const TResLayout& layout, const QHash<QString, QString
             (buy ? cum.BuyQty : cum.SellQty) += t.Qty;
             (buy ? cum.BuyAmt : cum.SellAmt) += t.Qty * t.Price;
         }
-        cum.Minute = t.TimeMs / 60000;
+        cum.Minute = FHistory.MinuteKey(t.TimeMs);
         cum.Price = t.Price;
         cum.Volume = t.Volume;
         if (rows.isEmpty() || rows.last().Minute != cum.Minute)
@@ -721,14 +720,13 @@ TSimReply TAnswers::T1637(const TResLayout& layout, const QHash<QString, QString
     const int up = UpperLimit(pc), dn = LowerLimit(pc);
     TSimBlockFill f1(*ob1);
     int i = rows.size() - 1;
-    auto hhmmss = [](int minute) { return minute / 60 * 10000 + minute % 60 * 100; };
-    while (i >= 0 && ((cts > 0 && cts != 9999 && rows[i].Minute + 1 > cts) || (before >= 0 && hhmmss(rows[i].Minute) >= before)))
+    while (i >= 0 && before >= 0 && rows[i].Minute * 100 >= before)
         --i;
     for (; i >= 0 && f1.RowCount() < kProgRows; --i) {
         const TRow& r = rows[i];
         f1.NewRow();
         f1.Set("date", Ymd(date));
-        f1.Set("time", QString::number(hhmmss(r.Minute)).rightJustified(6, QLatin1Char('0')));
+        f1.Set("time", QString::number(r.Minute * 100).rightJustified(6, QLatin1Char('0')));
         f1.Set("price", r.Price);
         f1.Set("sign", QString(QLatin1Char(PriceSign(r.Price, pc, up, dn))));
         f1.Set("change", std::abs(r.Price - pc));
@@ -745,7 +743,7 @@ TSimReply TAnswers::T1637(const TResLayout& layout, const QHash<QString, QString
     }
     TSimBlockFill f(*ob);
     f.NewRow();
-    f.Set("cts_idx", i >= 0 ? rows[i].Minute + 1 : 0);
+    f.Set("cts_idx", 0);
     return Done({f.Take(), f1.Take()});
 }
 

@@ -121,13 +121,13 @@ struct TRig {
     {
         const QString day = Ex().Engine().MarketDate().toString(QStringLiteral("yyyyMMdd"));
 
-        // Program trading: by key, and by time from the third row of the first page.
+        // Program trading: page after page by the last row's time.
         const TIn prog{{"gubun1", "0"}, {"gubun2", "0"}, {"shcode", code}, {"date", day}, {"time", ""},
                        {"cts_idx", ""}, {"exchgubun", "U"}};
         Pages("t1637", prog, pages, what + " program", [](const TSimReply& r, TIn& in) {
-            const QString cts = Field(r, "t1637OutBlock", "cts_idx");
-            in[5].second = cts;
-            return !cts.isEmpty() && cts != QLatin1String("0");
+            const int n = RowCount(r, "t1637OutBlock1");
+            in[4].second = n > 0 ? Field(r, "t1637OutBlock1", "time", n - 1) : QString();
+            return n > 0;
         });
         const TSimReply first = Ex().Answer("t1637", Layouts["t1637"], Inputs("t1637", prog));
         if (RowCount(first, "t1637OutBlock1") > 2) {

@@ -80,6 +80,7 @@ protected:
     {
         Cfg.PumpMs = 0;          // tests pump by hand
         Cfg.AnswerDelayMs = 0;
+        Cfg.RateLimits = false;   // requests go in bursts on a still clock; SimStrictTest checks the budgets
         Backend = CreateSimBackend(Cfg, Clock);
     }
 

@@ -5,6 +5,7 @@
 #include "app/LoginDlg.h"
 #include "app/UiKit.h"
 #include "app/trading/AccountFacet.h"
+#include "broker/ReqQueue.h"
 #include "broker/XingApi.h"
 #include "core/Clock.h"
 #include "core/IniFile.h"
@@ -207,6 +208,7 @@ TLoginResult TLoginFacet::TryLogin(const QString& id, const QString& pw, const Q
         Ctx.B.FSess->DisconnectServer();
         return result(false, QStringLiteral("계좌 확인 조회를 보내지 못했습니다"));
     }
+    if (Ctx.FQ) Ctx.FQ->NoteSent(QStringLiteral("CSPAQ12300"));  // the balance queued next keeps the TR's second
     WaitFor([this] { return FChkDone; }, 10000, [this] { return FChkMsgAt > 0 ? FChkMsgAt + 1500 : 0; });
     if (!FChkDone) {
         Ctx.B.FSess->DisconnectServer();
