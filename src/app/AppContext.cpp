@@ -96,6 +96,11 @@ int TAppContext::Send(TXAQuery* q, bool next, const TReqBind& bind)
     return id;
 }
 
+bool TAppContext::IsSignificant(bool sysErr, const QString& code)
+{
+    return sysErr || !code.trimmed().startsWith(QLatin1String("00"));
+}
+
 std::optional<TReqBind> TAppContext::Bound(TXAQuery* q) const
 {
     const auto it = FSent.constFind(q);

@@ -86,6 +86,10 @@ public:
     // What the request behind the answer or message being delivered on q was
     // for; none when no request of ours asked for it.
     std::optional<TReqBind> Bound(TXAQuery* q) const;
+    // Whether a broker message is worth the log: system errors and every code
+    // but the broker's normal ones (00xxx: done, empty, more pages, order
+    // accepted). Refusals such as 01478 or 03181 start with '0' too.
+    static bool IsSignificant(bool sysErr, const QString& code);
 
     // ---- state shared by every facet ----
     QString FExeDir;   // ends with '/'

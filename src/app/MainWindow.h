@@ -68,7 +68,6 @@ public:
     void OnQueryData(TXAQuery* q, const QString& tr);
     void OnQueryMsg(TXAQuery* q, bool sysErr, const QString& code, const QString& msg);
     void OnRealData(TXAReal* r, const QString& tr);
-    static bool IsSignificant(bool sysErr, const QString& code);
 
     // ---- services; declared first, so they outlive the facets ----
     std::unique_ptr<TAppContext> FCtx;

@@ -55,11 +55,6 @@ void TfrmMain::BuildRoutes()
     };
 }
 
-bool TfrmMain::IsSignificant(bool sysErr, const QString& code)
-{
-    return sysErr || !code.startsWith(QLatin1Char('0'));
-}
-
 void TfrmMain::AfterLogin(const QString& msg)
 {
     const TBrokerObjects& b = Ctx().B;
@@ -115,7 +110,7 @@ void TfrmMain::OnQueryMsg(TXAQuery* q, bool sysErr, const QString& code, const Q
         Account->ReqMiche();
         return;
     }
-    if (!IsSignificant(sysErr, code))
+    if (!TAppContext::IsSignificant(sysErr, c))
         return;
     if (q == b.qMin) {
         Charts->OnMinMessage(c, msg);
@@ -127,6 +122,8 @@ void TfrmMain::OnQueryMsg(TXAQuery* q, bool sysErr, const QString& code, const Q
     if (TProgState::IsLimitMessage(msg)) {
         Ticks->OnLimitMessage();
         Prog->OnLimitMessage();
+    } else if (q == b.qProg || q == b.qProgPg) {
+        Prog->OnProgRefused(q);
     }
 }
 

@@ -219,14 +219,7 @@ TProgOutcome TProgState::OnAnswer(const TXAQuery& q, bool isPageQuery, int visib
                           .arg(appended)
                           .arg(CtsText());
         if (appended == 0) {
-            if (FProgPageMode >= kProgModes - 1) {
-                FProgMore = false;
-                o.Logs << QStringLiteral("프로그램 이전내역: 6가지 방식 모두 과거 줄 없음 — 위 로그를 보내 주세요");
-            } else {
-                ++FProgPageMode;
-                FProgMore = true;
-                o.RequestOlder = true;
-            }
+            NextMode(o);
         } else {
             FProgMore = true;
             if (!FProgModeFound) {
@@ -247,6 +240,37 @@ TProgOutcome TProgState::OnAnswer(const TXAQuery& q, bool isPageQuery, int visib
     // for a request the window is about to queue.
     if (isPageQuery && !o.RequestOlder && FProgMore && !FProgBusy && FProg.size() < visibleRows + 10)
         o.RequestOlder = true;
+    return o;
+}
+
+// The paging method brought no older rows: the next one is tried at once;
+// after the last one there is no more.
+void TProgState::NextMode(TProgOutcome& o)
+{
+    if (FProgPageMode >= kProgModes - 1) {
+        FProgMore = false;
+        o.Logs << QStringLiteral("프로그램 이전내역: 6가지 방식 모두 과거 줄 없음 — 위 로그를 보내 주세요");
+    } else {
+        ++FProgPageMode;
+        FProgMore = true;
+        o.RequestOlder = true;
+    }
+}
+
+TProgOutcome TProgState::OnRefused(bool isPageQuery)
+{
+    TProgOutcome o;
+    if (!isPageQuery) {
+        FProgRefBusy = false;
+        return o;
+    }
+    FProgBusy = false;
+    // A page of older rows the broker refuses (a continuation it does not
+    // accept) is a method that does not work: on to the next.
+    if (FProgNext) {
+        o.Logs << QStringLiteral("프로그램 이전내역 방식%1: 거절됨").arg(FProgPageMode);
+        NextMode(o);
+    }
     return o;
 }
 

@@ -93,6 +93,11 @@ public:
     // visibleRows: data rows the grid shows at once.
     TProgOutcome OnAnswer(const TXAQuery& q, bool isPageQuery, int visibleRows);
 
+    // The broker refused the request on the page query (isPageQuery) or the
+    // refresh query with an error message and no data (not the transmission
+    // limit, which pauses: OnLimitMessage).
+    TProgOutcome OnRefused(bool isPageQuery);
+
     // Refresh timer tick (the window checks login and stock first): true
     // when a refresh is to be requested. Clears stale busy flags.
     bool OnAutoTick(qint64 nowMs);
@@ -130,6 +135,7 @@ public:
 private:
     QVector<TProgRow> ReadRows(const TXAQuery& q) const;
     void StoreCts(const TXAQuery& q);
+    void NextMode(TProgOutcome& o);
     void RecomputeDeltas();
 
     QVector<TProgRow> FProg;  // newest first

@@ -51,3 +51,35 @@ TEST(ProgFacet, ANewStockStartsEmpty)
     EXPECT_EQ(f.prog.gProg->rowCount(), 1);
     EXPECT_TRUE(f.prog.gProg->item(0, 0) == nullptr || f.prog.gProg->item(0, 0)->text().isEmpty());
 }
+
+// The broker pages t1637 by the last row's time only: the methods it refuses
+// are passed over at once, and the one that works stays for the next pages.
+TEST(ProgFacet, OlderPagesSettleOnTheMethodTheBrokerAccepts)
+{
+    ProgFixture f;
+    for (TXAQuery* q : {f.ctx->B.qProg, f.ctx->B.qProgPg})
+        QObject::connect(q, &TXAQuery::ReceiveMessage, [&f, q](bool sysErr, const QString& code, const QString&) {
+            if (TAppContext::IsSignificant(sysErr, code))
+                f.prog.OnProgRefused(q);
+        });
+    f.prog.ReqProg(false, false);
+    f.Run(1500);
+    const int first = f.prog.FProg.Rows().size();
+    ASSERT_GT(first, 0);
+    const QString oldest = f.prog.FProg.Rows().last().T;
+    f.prog.ReqProg(true, false);
+    f.Run(6000);
+    const QString log = f.lines.join('\n');
+    EXPECT_TRUE(log.contains("방식0: 거절됨")) << log.toStdString();
+    ASSERT_TRUE(f.prog.FProg.ModeFound()) << log.toStdString();
+    EXPECT_GT(f.prog.FProg.Rows().size(), first);
+    EXPECT_LT(f.prog.FProg.Rows().last().T, oldest);
+    const int mode = f.prog.FProg.PageMode();
+    EXPECT_EQ(mode, 2) << log.toStdString();   // continuation with the last row's time
+    // The next page goes with that method straight away.
+    f.lines.clear();
+    f.prog.ReqProg(true, false);
+    f.Run(3000);
+    EXPECT_FALSE(f.lines.join('\n').contains("거절됨")) << f.lines.join('\n').toStdString();
+    EXPECT_EQ(f.prog.FProg.PageMode(), mode);
+}

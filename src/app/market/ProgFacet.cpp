@@ -104,6 +104,18 @@ void TProgFacet::ReqProg(bool next, bool refresh)
     });
 }
 
+void TProgFacet::OnProgRefused(TXAQuery* q)
+{
+    const std::optional<TReqBind> bind = Ctx.Bound(q);
+    if (!bind || bind->Code != Ctx.FCode || bind->Run != FProgRun)
+        return;
+    const TProgOutcome o = FProg.OnRefused(q == Ctx.B.qProgPg);
+    for (const QString& line : o.Logs)
+        Log(line);
+    if (o.RequestOlder)
+        ReqProg(true, false);
+}
+
 void TProgFacet::OnProgData(TXAQuery* q)
 {
     // Answers of another stock (or of this one before it was chosen again) change nothing.

@@ -20,6 +20,8 @@ public:
 
     void ReqProg(bool next, bool refresh);
     void OnProgData(TXAQuery* q);
+    // A broker error message about a request of ours, without data.
+    void OnProgRefused(TXAQuery* q);
     void ShowProg();
     // A new stock: no rows, one empty grid row at the top.
     void ResetStock();

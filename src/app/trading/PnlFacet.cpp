@@ -75,11 +75,10 @@ bool TPnlFacet::EnsureQueries()
     return true;
 }
 
-// Broker messages are logged as the window logs them: errors and codes not
-// starting with '0'.
+// Broker messages are logged as the window logs them.
 void TPnlFacet::OnMsg(bool sysErr, const QString& code, const QString& msg)
 {
-    if (sysErr || !code.trimmed().startsWith(QLatin1Char('0')))
+    if (TAppContext::IsSignificant(sysErr, code))
         Log(QStringLiteral("[") + code + QStringLiteral("] ") + msg);
 }
 
