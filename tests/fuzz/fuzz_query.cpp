@@ -1,11 +1,12 @@
 // Query answers read by the program: the price answer (t1101), unfilled
 // orders and fills (t0425), the balance (CSPAQ12300), program trading
 // (t1637), ticks (t1301) and the server time (t0167); and the headline rows
-// of the news feed.
+// of the news feed; the day's profit pages (t0425 fills, the t0150 journal,
+// the t0424 balance) and the auto-sell percentage, target and split plan.
 //
 // Input: answers separated by lines "--"; the first line of each names it
 // (?price ?miche ?balance ?fills ?prog ?prognext ?progrefresh ?ticks
-// ?ticksnext ?time ?news), the rest are its fields as FakeBroker.h
+// ?ticksnext ?time ?news ?pnlfills ?pnlcosts ?pnlholds ?autosell), the rest are its fields as FakeBroker.h
 // describes. State (snapshot, program-trading rows, tick list, headlines)
 // carries over from answer to answer.
 #include "FakeBroker.h"
@@ -18,6 +19,8 @@
 #include "market/Ticks.h"
 #include "news/NewsRow.h"
 #include "trading/AccountData.h"
+#include "trading/AutoSell.h"
+#include "trading/DayPnl.h"
 
 #include <QRegularExpression>
 
@@ -37,7 +40,90 @@ struct TState {
     QVector<TNewsRow> News;
     TTestClock Clock;
     TServerClock Server{Clock};
+    TDayPnl Pnl;
 };
+
+// One page of a day-profit chain (0 fills, 1 journal, 2 balance), then the
+// whole view as the tab shows it.
+void PnlPage(TState& s, const TFuzzQuery& q, int chain)
+{
+    TDayPnl& d = s.Pnl;
+    d.HoldOf = [&q](const QString& code, qint64* qty, double* avg) {
+        if (code != q.GetFieldData({}, QStringLiteral("@held"), 0))
+            return false;
+        *qty = ParseInt(q.GetFieldData({}, QStringLiteral("@heldqty"), 0));
+        *avg = ParseNum(q.GetFieldData({}, QStringLiteral("@heldavg"), 0));
+        return true;
+    };
+    d.IsTaxFree = [](const QString& code) { return code.endsWith(QLatin1Char('9')); };
+    d.Rates = RatesFromFeeBox(ParseNum(q.GetFieldData({}, QStringLiteral("@feebox"), 0)),
+                              PercentToRate(q.GetFieldData({}, QStringLiteral("@selltax"), 0)).value_or(KDefaultSellTax));
+    bool more = false;
+    int page = 0;
+    if (chain == 0) {
+        QString key;
+        more = d.AddFillsPage(q, &key);
+        page = d.FPnlPage;
+        if (!more)
+            d.BeginFills();   // the next ?pnlfills starts a new round
+    } else if (chain == 1) {
+        QStringList keys;
+        more = d.AddCostsPage(q, &keys);
+        page = d.FDayFeePage;
+        FUZZ_CHECK(keys.size() == 4, QStringLiteral("%1 journal keys").arg(keys.size()));
+        if (!more)
+            d.BeginCosts();
+    } else {
+        QString key;
+        more = d.AddHoldsPage(q, &key);
+        page = d.FBalAllPage;
+        if (!more)
+            d.BeginHolds();
+    }
+    FUZZ_CHECK(!more || page < TDayPnl::KMaxPages, QStringLiteral("page %1 asks for more").arg(page));
+    d.Rebuild();
+    FUZZ_CHECK(!d.LabelText().isEmpty() && d.TabCaption().contains(QStringLiteral("당일손익")), d.LabelText());
+    for (int i = 0; i < d.FPnl.size(); ++i) {
+        const TPnlRow& r = d.FPnl[i];
+        FUZZ_CHECK(r.Code.size() <= 6 && r.Bq >= 0 && r.Sq >= 0 && r.Ba >= 0 && r.Sa >= 0,
+                   QStringLiteral("row %1 %2 %3").arg(Shown(r.Code)).arg(r.Bq).arg(r.Sq));
+        const TPnlFigure f = d.PnlOf(r);
+        FUZZ_CHECK(!f.Known || (r.Sq > 0 && std::isfinite(f.Percent)), QStringLiteral("figure of %1").arg(Shown(r.Code)));
+        const TPnlCells c = d.CellsOf(i, r.Code);
+        FUZZ_CHECK(!c.Text[1].isEmpty(), QStringLiteral("no state for %1").arg(Shown(r.Code)));
+    }
+}
+
+// The auto-sell percentage as typed, its target from a fill and the split
+// plan of a holding.
+void AutoSell(const TFuzzQuery& q)
+{
+    const TSellPct p = ParseSellPct(q.GetFieldData({}, QStringLiteral("@pct"), 0));
+    FUZZ_CHECK(!p.Ok || p.Micro > 0, QStringLiteral("percentage %1").arg(p.Micro));
+    if (!p.Ok)
+        return;
+    const int fill = ParseInt32(q.GetFieldData({}, QStringLiteral("@fill"), 0));
+    const int limit = ParseInt32(q.GetFieldData({}, QStringLiteral("@limit"), 0));
+    const TAutoSellPrice a = AutoSellPrice(fill, p.Micro, limit);
+    if (a.Price > 0)
+        FUZZ_CHECK(a.Price > fill && a.Price % TickSize(a.Price) == 0 && (limit <= 0 || a.Price <= limit),
+                   QStringLiteral("sell %1 after %2 (limit %3)").arg(a.Price).arg(fill).arg(limit));
+    const qint64 sellable = ParseInt(q.GetFieldData({}, QStringLiteral("@sellable"), 0)) % 1000000000;
+    const int start = SellTarget(fill, p.Micro);
+    unsigned seed = unsigned(fill) ^ unsigned(sellable);
+    TSplitRandom rnd;
+    rnd.Uniform01 = [&seed] { seed = seed * 1103515245u + 12345u; return double(seed >> 8 & 0xffff) / 65536.0; };
+    rnd.Pick = [&seed](int lo, int hi) { seed = seed * 1103515245u + 12345u; return lo + int((seed >> 8) % unsigned(hi - lo + 1)); };
+    const QVector<TSplitPart> parts = PlanSplit(sellable, start, rnd);
+    qint64 sum = 0;
+    int last = 0;
+    for (const TSplitPart& part : parts) {
+        FUZZ_CHECK(part.Qty >= 1 && part.Px >= last, QStringLiteral("part %1 @ %2").arg(part.Qty).arg(part.Px));
+        sum += part.Qty;
+        last = part.Px;
+    }
+    FUZZ_CHECK(parts.isEmpty() || sum == sellable, QStringLiteral("parts %1 of %2").arg(sum).arg(sellable));
+}
 
 void Price(TState& s, const TFuzzQuery& q)
 {
@@ -230,6 +316,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             Time(s, q);
         else if (kind == "?news")
             News(s, q);
+        else if (kind == "?pnlfills")
+            PnlPage(s, q, 0);
+        else if (kind == "?pnlcosts")
+            PnlPage(s, q, 1);
+        else if (kind == "?pnlholds")
+            PnlPage(s, q, 2);
+        else if (kind == "?autosell")
+            AutoSell(q);
     }
     return 0;
 }
