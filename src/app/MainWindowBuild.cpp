@@ -96,6 +96,7 @@ void TfrmMain::Wire()
     Pnl->OnSelectStock = select;
     Pnl->Holds = &Account->FHolds;
     Pnl->FeeBox = [this] { return Order->Fee(); };
+    Pnl->IsTaxFree = [this](const QString& code) { return Stock->IsFund(code); };
     Account->OnAcctRefresh = [this] { Pnl->DayPnlRefresh(); };
 
     Order->Hoga = &Quote->FHoga;

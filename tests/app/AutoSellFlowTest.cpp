@@ -167,3 +167,29 @@ TEST(AutoSellFlow, ABadPercentageSendsNothingAndOneBelowTheFeesWarnsOnce)
 }
 
 } // namespace
+
+// A burst of these sells waits outside the request queue one at a time, so a
+// cancel the trader asks for meanwhile goes next; refused sells are logged
+// and not sent again.
+TEST(AutoSellFlow, ABurstWaitsItsTurnAndRefusedSellsAreNotRetried)
+{
+    SimWindow f;
+    TfrmMain& w = *f.w;
+    f.Run(1500);
+    const int px = w.Quote->FHoga.Ask[4];
+    for (int i = 0; i < 5; ++i)
+        ASSERT_TRUE(w.AutoSell->SendSellLimit(w.Ctx().FCode, QStringLiteral("시험"), QStringLiteral("시험"), px, 1));
+    EXPECT_EQ(w.Ctx().FQ->CountTr(QStringLiteral("CSPAT00600")), 1);
+    // A cancel queued now is sent before the second sell.
+    bool cancelled = false;
+    w.Ctx().FQ->Add(QStringLiteral("CSPAT00800"), [&] {
+        cancelled = true;
+        // One sell went before it; the next waits behind it.
+        EXPECT_EQ(w.Ctx().FQ->CountTr(QStringLiteral("CSPAT00600")), 1);
+    });
+    f.Run(6000);
+    EXPECT_TRUE(cancelled);
+    // Nothing is held: the exchange refuses each one, once.
+    EXPECT_EQ(f.LogCount(QStringLiteral("▶ 매도 시험 1주")), 5);
+    EXPECT_EQ(f.LogCount(QStringLiteral("주문응답 [01478]")), 5) << f.Log().toStdString();
+}

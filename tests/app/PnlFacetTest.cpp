@@ -162,6 +162,29 @@ TEST(PnlFacet, EstimateFollowsFeeBoxAndRefusedJournal)
     }
 }
 
+// An ETF's sale pays no transaction tax in the estimate (the stock list
+// marks it), a share's sale does.
+TEST(PnlFacet, FundsPayNoTransactionTaxInTheEstimate)
+{
+    SimWindow f;
+    TfrmMain& w = *f.w;
+    BookDay(f.Exchange(),
+            {{"069500", '2', 100, 36000, 0, 0, 0}, {"069500", '1', 100, 36500, 0, 0, 0},
+             {"000660", '2', 10, 100000, 0, 0, 0}, {"000660", '1', 10, 103000, 0, 0, 0}},
+            {});
+    f.Exchange().FailNextRequest("t0150");
+    f.Exchange().FailNextRequest("t0424");
+    w.Pnl->FDay.FLsRealOk = false;
+    w.Pnl->btnPnl->click();
+    f.Run(6000);
+    w.Order->edFee->setText("0.3");   // 0.05 % a side besides the 0.20 % tax
+    QTableWidget* g = w.Pnl->gPnl;
+    ASSERT_EQ(g->rowCount(), 2);
+    // Sorted by code: 000660, then 069500.
+    EXPECT_EQ(g->item(0, 6)->text(), "+26,925");   // 30,000 - tax 2,060 - 515 - 500
+    EXPECT_EQ(g->item(1, 6)->text(), "+46,375");   // 50,000 - 1,825 - 1,800, no tax
+}
+
 // An answer of a round that was replaced is not counted in the new one.
 TEST(PnlFacet, AnswersOfAnOlderRoundAreDropped)
 {

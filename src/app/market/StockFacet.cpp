@@ -128,6 +128,8 @@ void TStockFacet::OnMasterData()
         s.Name = q->GetFieldData(b, QStringLiteral("hname"), i).trimmed();
         s.Mkt = q->GetFieldData(b, QStringLiteral("gubun"), i).trimmed() == QStringLiteral("2") ? QLatin1Char('2')
                                                                                                  : QLatin1Char('1');
+        const QString etf = q->GetFieldData(b, QStringLiteral("etfgubun"), i).trimmed();
+        s.Fund = !etf.isEmpty() && etf != QStringLiteral("0");
         if (s.Code.isEmpty())
             continue;
         FMaster.insert(s.Code, s);

@@ -32,6 +32,8 @@ public:
     void ReqMaster();
     void OnMasterData();
     QString NameOf(const QString& code) const;
+    // An ETF or ETN of the stock list.
+    bool IsFund(const QString& code) const { return FMaster.value(code).Fund; }
 
     void ShowSug();
     void HideSug();
