@@ -168,17 +168,14 @@ void TSellableBook::Fill(const QString& code, bool buy, qint64 qty, const QStrin
 
 void TSellableBook::BalanceApplied(quint64 seq)
 {
-    FFills.erase(std::remove_if(FFills.begin(), FFills.end(), [seq](const TFillRec& f) { return f.BalSent < seq; }),
-                 FFills.end());
+    FFills.removeIf([seq](const TFillRec& f) { return f.BalSent < seq; });
 }
 
 void TSellableBook::MicheApplied(quint64 seq)
 {
     // An answer to a request that left after ours was answered shows what
     // is left of it, or nothing when it is gone (filled, refused, cancelled).
-    FSells.erase(std::remove_if(FSells.begin(), FSells.end(),
-                                [seq](const TSellRec& s) { return s.Answered && s.MicheSent < seq; }),
-                 FSells.end());
+    FSells.removeIf([seq](const TSellRec& s) { return s.Answered && s.MicheSent < seq; });
 }
 
 int TSellableBook::SellQueued(const QString& code, qint64 qty)
@@ -191,35 +188,21 @@ int TSellableBook::SellQueued(const QString& code, qint64 qty)
     return s.Id;
 }
 
-void TSellableBook::SellSent(int id)
-{
-    for (TSellRec& s : FSells)
-        if (s.Id == id)
-            s.Sent = true;
-}
-
-int TSellableBook::OldestUnanswered() const
-{
-    for (const TSellRec& s : FSells)
-        if (s.Sent && !s.Answered)
-            return s.Id;
-    return -1;
-}
-
 void TSellableBook::SellAnswered(int id, const QString& ordNo, quint64 micheSent)
 {
     for (TSellRec& s : FSells)
         if (s.Id == id) {
+            if (!s.Answered)
+                s.MicheSent = micheSent;
             s.Answered = true;
-            s.OrdNo = ordNo;
-            s.MicheSent = micheSent;
+            if (!ordNo.isEmpty())
+                s.OrdNo = ordNo;
         }
 }
 
 void TSellableBook::SellFailed(int id)
 {
-    FSells.erase(std::remove_if(FSells.begin(), FSells.end(), [id](const TSellRec& s) { return s.Id == id; }),
-                 FSells.end());
+    FSells.removeIf([id](const TSellRec& s) { return s.Id == id; });
 }
 
 qint64 TSellableBook::FillsSinceBalance(const QString& code) const

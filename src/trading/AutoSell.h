@@ -70,19 +70,17 @@ public:
 
     // A sell of ours queued; returns its id.
     int SellQueued(const QString& code, qint64 qty);
-    // Its request left / was answered (micheSent: unfilled-order requests
-    // sent so far) / its request could not be sent.
+    // Its request was answered (micheSent: unfilled-order requests sent so
+    // far; the first answer counts, a later one only adds the order number) /
+    // could not be sent.
     void SellAnswered(int id, const QString& ordNo, quint64 micheSent);
     void SellFailed(int id);
-    // The oldest sell whose request left and has no answer yet (-1 when none).
-    int OldestUnanswered() const;
-    void SellSent(int id);
 
     // Fills since the balance: buys add, sells take away.
     qint64 FillsSinceBalance(const QString& code) const;
     // Our sells not (yet) in the unfilled orders shown.
     qint64 SellsNotShown(const QString& code) const;
-    // Everything of `code`: dropped (the stock or account changed).
+    // Everything dropped (the session ended).
     void Clear();
 
 private:
@@ -95,7 +93,7 @@ private:
         int Id = 0;
         QString Code, OrdNo;
         qint64 Rem = 0;
-        bool Sent = false, Answered = false;
+        bool Answered = false;
         quint64 MicheSent = 0;
     };
     QVector<TFillRec> FFills;

@@ -220,7 +220,6 @@ void TAutoSellFacet::Pump()
             q->SetFieldData(b, QStringLiteral("MgntrnCode"), 0, QStringLiteral("000"));
             q->SetFieldData(b, QStringLiteral("OrdCndiTpCode"), 0, QStringLiteral("0"));
             q->SetFieldData(b, QStringLiteral("MbrNo"), 0, QStringLiteral("KRX"));
-            FBook.SellSent(s.Id);
             sent = Ctx.Send(q, false, {s.Code, 0, quint64(s.Id), KBindKind}) >= 0;
         }
         if (!sent) {
