@@ -1,6 +1,7 @@
 #include "sim/SimRealRecord.h"
 #include "sim/MarketEngine.h"
 #include <QHash>
+#include <utility>
 #include <cmath>
 
 namespace {
@@ -14,10 +15,14 @@ enum TFieldId : int {
     FOfferhoN = 100, FBidhoN = 110, FOfferremN = 120, FBidremN = 130,
 };
 
-const QHash<QString, int>& FieldIds()
-{
-    static const QHash<QString, int> ids = [] {
-        QHash<QString, int> h{
+// Field name to id. A record is read field by field, forty-odd names a
+// book record: the table is found by a cheap hash of the name's length and
+// three of its letters, and one comparison.
+class TFieldIds {
+public:
+    TFieldIds()
+    {
+        const std::pair<const char*, int> names[] = {
             {"chetime", FChetime}, {"sign", FSign}, {"change", FChange}, {"drate", FDrate},
             {"price", FPrice}, {"opentime", FOpentime}, {"open", FOpen}, {"hightime", FHightime},
             {"high", FHigh}, {"lowtime", FLowtime}, {"low", FLow}, {"cgubun", FCgubun},
@@ -28,21 +33,63 @@ const QHash<QString, int>& FieldIds()
             {"totofferrem", FTotoffer}, {"totbidrem", FTotbid}, {"donsigubun", FDonsi},
             {"alloc_gubun", FAlloc},
         };
+        for (const auto& [n, id] : names)
+            Add(QString::fromLatin1(n), id);
         for (int i = 0; i < kBookLevels; ++i) {
             const QString n = QString::number(i + 1);
-            h.insert("offerho" + n, FOfferhoN + i);
-            h.insert("bidho" + n, FBidhoN + i);
-            h.insert("offerrem" + n, FOfferremN + i);
-            h.insert("bidrem" + n, FBidremN + i);
+            Add("offerho" + n, FOfferhoN + i);
+            Add("bidho" + n, FBidhoN + i);
+            Add("offerrem" + n, FOfferremN + i);
+            Add("bidrem" + n, FBidremN + i);
         }
-        return h;
-    }();
-    return ids;
+    }
+    int Find(QStringView name) const
+    {
+        for (quint32 h = Hash(name);; ++h) {
+            const TSlot& s = FSlots[h % kSlots];
+            if (s.Id < 0)
+                return -1;
+            if (s.Name == name)
+                return s.Id;
+        }
+    }
+
+private:
+    static constexpr quint32 kSlots = 512;   // well over the ~70 names: short probes
+    struct TSlot {
+        QString Name;
+        int Id = -1;
+    };
+    static quint32 Hash(QStringView n)
+    {
+        if (n.isEmpty())
+            return 0;
+        const quint32 a = n.front().unicode(), z = n.back().unicode(), m = n[n.size() / 2].unicode();
+        return quint32(n.size()) * 131u + a * 31u + z * 17u + m * 7u + (n.size() > 1 ? n[n.size() - 2].unicode() : 0u);
+    }
+    void Add(const QString& name, int id)
+    {
+        for (quint32 h = Hash(name);; ++h) {
+            TSlot& s = FSlots[h % kSlots];
+            if (s.Id < 0) {
+                s.Name = name;
+                s.Id = id;
+                return;
+            }
+        }
+    }
+    TSlot FSlots[kSlots];
+};
+
+int FieldId(QStringView name)
+{
+    static const TFieldIds ids;
+    return ids.Find(name);
 }
 
 // Plain decimal digits, as QString::number(v) writes them, without its
 // locale machinery: a book record formats forty-odd numbers.
-QString Num(qint64 v)
+QString FormatNum(qint64 v)
 {
     char buf[24];
     char* const end = buf + sizeof buf;
@@ -55,6 +102,24 @@ QString Num(qint64 v)
     if (v < 0)
         *--p = '-';
     return QString::fromLatin1(p, end - p);
+}
+
+// The same, kept for the numbers of the last records: consecutive book
+// records repeat most of their prices and many of their quantities, and a
+// kept text is shared rather than written again.
+QString Num(qint64 v)
+{
+    struct TSlot {
+        qint64 V = 0;
+        QString S;
+    };
+    static thread_local TSlot kept[512];
+    TSlot& s = kept[(quint64(v) * 0x9E3779B97F4A7C15ull) >> 55];
+    if (s.S.isNull() || s.V != v) {
+        s.V = v;
+        s.S = FormatNum(v);
+    }
+    return s.S;
 }
 
 } // namespace
@@ -86,7 +151,7 @@ QString TSimRealRecord::Field(const QString& name) const
 {
     if (Kind == TSimRealKind::Account)
         return Fields.value(name);
-    const int id = FieldIds().value(name, -1);
+    const int id = FieldId(name);
     if (id < 0)
         return {};
     if (id == FShcode)
