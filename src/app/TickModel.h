@@ -36,6 +36,8 @@ public:
         FDropped += dropped ? 1 : 0;
     }
     // Announces what AddLive recorded; returns the rows inserted on top.
+    // Rows put on top or taken off that the views have not heard of.
+    bool Pending() const { return FAdded != 0 || FDropped != 0; }
     int Sync()
     {
         if (FAdded == 0 && FDropped == 0)

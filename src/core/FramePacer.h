@@ -6,7 +6,7 @@
 // next turn of the event loop (after the records read in this turn); requests
 // within a frame of the last tick wait for that frame to end, however many
 // there are. A busy feed changes a view hundreds of times a second; the
-// screen shows sixty.
+// screen shows sixty, fewer when frames cost more than their share.
 #include <QElapsedTimer>
 #include <QObject>
 #include <functional>
@@ -15,6 +15,14 @@
 class TFrameTask {
 public:
     static constexpr int KFrameMs = 16;
+    // A frame's work (its tasks and the window's composing) is held to this
+    // share of the thread: when frames grow costly — a burst of records
+    // changing every view — they come further apart, down to one every
+    // KLongestFrameMs; at ordinary rates a frame is KFrameMs.
+    static constexpr double KWorkShare = 0.06;
+    static constexpr int KLongestFrameMs = 50;
+    // 0 or less: a frame every KFrameMs whatever it costs.
+    static void SetWorkShare(double share);
 
     explicit TFrameTask(std::function<void()> fn);
     ~TFrameTask();

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QThread>
 #include <gtest/gtest.h>
+#include <limits>
 #include <memory>
 
 namespace {
@@ -80,3 +81,47 @@ TEST(FrameClock, ATaskMayDestroyAnotherOfTheSameFrame)
 }
 
 } // namespace
+
+// Frames that cost more than their share of the thread come further apart
+// (never past the longest frame); cheap ones come back to every frame; with
+// no share set, every frame comes whatever it costs.
+TEST(FrameClock, CostlyFramesComeLessOftenAndCheapOnesComeBack)
+{
+    int cost = 4;   // ms of work a frame
+    QVector<qint64> at;
+    QElapsedTimer clock;
+    clock.start();
+    std::unique_ptr<TFrameTask> task;
+    task = std::make_unique<TFrameTask>([&] {
+        at << clock.elapsed();
+        QElapsedTimer busy;
+        busy.start();
+        while (busy.elapsed() < cost) {
+        }
+        task->Request();   // a feed that never rests
+    });
+    // The shortest gap between the last `n` frames.
+    auto shortestGap = [&](int n) {
+        qint64 g = std::numeric_limits<qint64>::max();
+        for (int i = int(at.size()) - n; i < at.size(); ++i)
+            g = std::min(g, at[i] - at[i - 1]);
+        return g;
+    };
+    auto run = [&](int frames) {
+        at.clear();
+        task->Request();
+        Until([&] { return at.size() >= frames; }, 5000);
+        task->Cancel();
+        EXPECT_GE(at.size(), frames);
+    };
+    run(14);   // the average settles on 4 ms a frame: 4 / 0.06 = 67 ms, held to the longest frame
+    EXPECT_GE(shortestGap(4), TFrameTask::KLongestFrameMs - 2);
+    cost = 0;
+    run(30);
+    EXPECT_LT(shortestGap(4), TFrameTask::KLongestFrameMs - 10) << "cheap frames did not come back";
+    TFrameTask::SetWorkShare(0);
+    cost = 4;
+    run(10);
+    EXPECT_LT(shortestGap(4), TFrameTask::KLongestFrameMs - 10) << "with no share every frame should come";
+    TFrameTask::SetWorkShare(TFrameTask::KWorkShare);
+}

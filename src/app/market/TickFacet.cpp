@@ -27,6 +27,7 @@ void TTickFacet::BuildTickPage(TTabSet* tabs)
 {
     QWidget* tick = tabs->AddPage(QStringLiteral("  당일 체결  "));
     gTick = new QTableView(tick);
+    gTick->setVerticalScrollBar(new TQuietScrollBar(Qt::Vertical, gTick));
     FTickModel = new TTickModel(FTicks, gTick);
     gTick->setModel(FTickModel);
     StyleGrid(gTick, TTickModel::Columns());
@@ -199,10 +200,15 @@ void TTickFacet::AddTrade(const TTradeRec& t)
 // the past stays on the rows it showed.
 void TTickFacet::SyncGrid()
 {
+    if (!FTickModel->Pending())
+        return;
     const int top = gTick->rowAt(0);
     const int added = FTickModel->Sync();
     if (top > 0 && added > 0)
         gTick->scrollTo(FTickModel->index(top + added, 0), QAbstractItemView::PositionAtTop);
+    // The view lays its rows out now, inside this frame, rather than at its
+    // own timer after it: the window composes once a frame.
+    gTick->doItemsLayout();
 }
 
 // The tick columns grow (never below their initial widths) to fit a time, a
