@@ -12,8 +12,13 @@
 #include <QSplitter>
 #include <QSplitterHandle>
 #include <QStandardItemModel>
+#include <QStaticText>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QStyledItemDelegate>
 #include <QTableView>
+#include <algorithm>
+#include <vector>
 
 namespace {
 int gUnit = 0;
@@ -168,14 +173,105 @@ public:
         } else {
             flags |= Qt::AlignVCenter;
         }
+        // A text that fits is drawn from its layout of an earlier paint: the
+        // rows of a live list move down a row a trade, their texts stay.
+        qreal lineH = 0;
+        if (const TShaped* t = Shaped(text, p->font(), &lineH); t && t->W <= tr.width() + 1) {
+            const qreal x = right ? tr.x() + tr.width() - t->W : tr.x();
+            const qreal y = FTop >= 0 ? tr.y() : tr.y() + (tr.height() - lineH) / 2;
+            p->drawStaticText(QPointF(x, y), t->St);
+            return;
+        }
         p->drawText(tr, flags, QFontMetrics(p->font()).elidedText(text, Qt::ElideRight, tr.width() + 1));
     }
 
+    static inline bool GCache = true;   // off: every text laid out afresh (for comparing)
+
 private:
+    struct TShaped {
+        QStaticText St;
+        qreal W = 0;
+    };
+    // Texts per font (a grid has one or two: regular and bold).
+    struct TFontTexts {
+        QFont Font;
+        qreal LineH = 0;
+        QHash<QString, TShaped> Texts;
+    };
+    const TShaped* Shaped(const QString& s, const QFont& f, qreal* lineH) const
+    {
+        if (!GCache)
+            return nullptr;
+        auto ft = std::find_if(FFonts.begin(), FFonts.end(), [&](const TFontTexts& x) { return x.Font == f; });
+        if (ft == FFonts.end()) {
+            if (FFonts.size() >= 4)
+                FFonts.clear();
+            FFonts.push_back({f, QFontMetricsF(f).height(), {}});
+            ft = FFonts.end() - 1;
+        }
+        *lineH = ft->LineH;
+        auto it = ft->Texts.constFind(s);
+        if (it == ft->Texts.cend()) {
+            if (ft->Texts.size() >= 4096)   // prices and volumes keep coming new
+                ft->Texts.clear();
+            TShaped t;
+            t.St.setTextFormat(Qt::PlainText);
+            t.St.setPerformanceHint(QStaticText::AggressiveCaching);
+            t.St.setText(s);
+            t.St.prepare(QTransform(), f);
+            t.W = t.St.size().width();
+            it = ft->Texts.insert(s, std::move(t));
+        }
+        return &*it;
+    }
+
     int FLeft, FRight, FTop;
+    mutable std::vector<TFontTexts> FFonts;
 };
 
 } // namespace
+
+void SetGridTextCache(bool on) { TGridCellDelegate::GCache = on; }
+
+TQuietScrollBar::TLook TQuietScrollBar::Look() const
+{
+    QStyleOptionSlider opt;
+    initStyleOption(&opt);
+    return {style()->subControlRect(QStyle::CC_ScrollBar, &opt, QStyle::SC_ScrollBarSlider, this),
+            value() == minimum(), value() == maximum()};
+}
+
+void TQuietScrollBar::sliderChange(SliderChange change)
+{
+    if (FPainted && (change == SliderRangeChange || change == SliderValueChange) && Look() == FShown)
+        return;
+    QScrollBar::sliderChange(change);
+}
+
+void TQuietScrollBar::paintEvent(QPaintEvent* e)
+{
+    FShown = Look();
+    FPainted = true;
+    QScrollBar::paintEvent(e);
+}
+
+void TLabelFit::SetText(QLabel* l, const QString& text)
+{
+    l->setText(text);
+    if (l->font() != FFont) {
+        FFont = l->font();
+        FSizes.clear();
+    }
+    const auto it = FSizes.constFind(text);
+    if (it != FSizes.cend()) {
+        l->resize(*it);
+        return;
+    }
+    l->adjustSize();
+    if (FSizes.size() >= 512)   // volumes keep coming new
+        FSizes.clear();
+    FSizes.insert(text, l->size());
+}
 
 void DrawGridCells(QTableView* g, int left, int right, int top)
 {

@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QHeaderView>
 #include <QLabel>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStringList>
 #include <QTabBar>
@@ -66,12 +67,52 @@ QTableWidget* MakeGrid(QWidget* parent, const QVector<TColumn>& cols);
 // The same look for a view over a model of its own (column captions from the model).
 void StyleGrid(QTableView* g, const QVector<TColumn>& cols);
 
+// A scroll bar that repaints only when what it shows changed: a live list
+// grows its range a row a trade, which moves nothing on the bar once the
+// handle is at its smallest.
+class TQuietScrollBar : public QScrollBar {
+public:
+    using QScrollBar::QScrollBar;
+
+protected:
+    void sliderChange(SliderChange change) override;
+    void paintEvent(QPaintEvent* e) override;
+
+private:
+    struct TLook {
+        QRect Handle;
+        bool AtMin = false, AtMax = false;
+        bool operator==(const TLook& o) const
+        {
+            return Handle == o.Handle && AtMin == o.AtMin && AtMax == o.AtMax;
+        }
+    };
+    TLook Look() const;
+    TLook FShown;
+    bool FPainted = false;
+};
+
+// The sizes a label takes for its texts, each measured once: a price label
+// comes back to the same few texts many times a second.
+class TLabelFit {
+public:
+    // Sets l's text and sizes l to it as adjustSize does.
+    void SetText(QLabel* l, const QString& text);
+
+private:
+    QFont FFont;
+    QHash<QString, QSize> FSizes;
+};
+
 // Custom cell drawing for a grid: the model's background (white when it has
 // none), text colour, font and horizontal alignment; text `left` design units
 // in from the left edge or `right` in from the right edge, vertically centred
 // or `top` units below the cell top (top < 0: centred); a 1-px
 // RGB(240,240,240) line along the bottom of each cell and no other lines.
 void DrawGridCells(QTableView* g, int left, int right, int top = -1);
+// Grid texts laid out once and drawn from then on (on by default; off lays
+// every text out at each paint, for comparing the two).
+void SetGridTextCache(bool on);
 
 // A header over an owner-drawn list: Scaled(22) high, sections not
 // clickable, each at least Scaled(16) wide.

@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
@@ -533,10 +534,19 @@ void TCandleChart::PaintTo(QPainter& painter)
         key.Today[1] = todayH;
         key.Today[2] = todayL;
         key.Minute = minute;
-        if (!(key == FLayer.Key) || FLayer.Img.isNull()) {
+        // The layer is opaque: kept in the format of the window's back
+        // buffer, it is copied line by line instead of blended pixel by pixel.
+        QImage::Format fmt = QImage::Format_ARGB32_Premultiplied;
+        const QPaintDevice* target = painter.paintEngine() ? painter.paintEngine()->paintDevice() : nullptr;
+        if (target && target->devType() == QInternal::Image) {
+            const QImage::Format f = static_cast<const QImage*>(target)->format();
+            if (f == QImage::Format_RGB32 || f == QImage::Format_ARGB32_Premultiplied)
+                fmt = f;
+        }
+        if (!(key == FLayer.Key) || FLayer.Img.isNull() || FLayer.Img.format() != fmt) {
             const QSize px = (QSizeF(cr.size()) * dpr).toSize();
-            if (FLayer.Img.size() != px)
-                FLayer.Img = QImage(px, QImage::Format_ARGB32_Premultiplied);
+            if (FLayer.Img.size() != px || FLayer.Img.format() != fmt)
+                FLayer.Img = QImage(px, fmt);
             FLayer.Img.setDevicePixelRatio(dpr);
             QPainter lp(&FLayer.Img);
             lp.setRenderHints(painter.renderHints());

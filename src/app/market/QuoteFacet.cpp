@@ -88,22 +88,20 @@ void TQuoteFacet::PaintHeader()
     if (!lbOrdName)
         return;
     const TQuoteHeader q = MakeQuoteHeader(FHoga, FDay, FPrevVol);
-    auto set = [](QLabel* l, const QString& text, const QColor& c) {
+    auto set = [](QLabel* l, TLabelFit& fit, const QString& text, const QColor& c) {
         if (c.isValid() && l->palette().color(QPalette::WindowText) != c) {
             QPalette p = l->palette();
             p.setColor(QPalette::WindowText, c);
             l->setPalette(p);
         }
-        if (l->text() != text) {
-            l->setText(text);
-            l->adjustSize();
-        }
+        if (l->text() != text)
+            fit.SetText(l, text);
     };
-    set(lbOrdName, q.Name, QColor());
-    set(lbOrdPx, q.Px, q.PxColor);
-    set(lbOrdChg, q.Chg, q.PxColor);
-    set(lbOrdOpen, q.Open, q.OpenColor);
-    set(lbOrdVol, q.Vol, q.VolColor);
+    set(lbOrdName, FFits[0], q.Name, QColor());
+    set(lbOrdPx, FFits[1], q.Px, q.PxColor);
+    set(lbOrdChg, FFits[2], q.Chg, q.PxColor);
+    set(lbOrdOpen, FFits[3], q.Open, q.OpenColor);
+    set(lbOrdVol, FFits[4], q.Vol, q.VolColor);
     lbOrdVol->move(lbOrdName->x() + lbOrdName->width() + Scaled(20), lbOrdVol->y());
     if (q.Px.isEmpty())
         return;

@@ -39,4 +39,5 @@ public:
     qint64 FPrevVol = 0;
     QLabel *lbOrdName = nullptr, *lbOrdPx = nullptr, *lbOrdChg = nullptr, *lbOrdVol = nullptr, *lbOrdOpen = nullptr;
     TFrameUpdate FHeaderFrame{this, [this] { PaintHeader(); }};
+    TLabelFit FFits[5];   // name, price, change, open, volume
 };
