@@ -8,19 +8,24 @@
 //
 // BM_Sustained5000 is the same stream as the program lives it: 5,000 records
 // a second of the current stock (half trades, half book changes, 50 every
-// 10 ms) for three seconds, with the event loop running and every paint it
-// asks for. Reported: the process's CPU time as a share of one core, and the
-// paints a second of the busiest widget (a frame is 16 ms: at most 62.5
-// paints a second means at most one paint a frame). KESTREL_BENCH_PAINTS=1
-// lists every widget's paints a second and the time they take (and the
-// window's frames: composing, painting and flushing), and how often each
-// chart drew its background layer anew; KESTREL_BENCH_NOLAYER=1 paints the
-// charts without that layer, for comparison. The rig waits for the past days
-// the charts asked for (played on worker threads) before it measures.
+// 10 ms) for three seconds (KESTREL_BENCH_SECONDS to change it), with the
+// event loop running and every paint it asks for. Reported: the process's
+// CPU time as a share of one core, and the paints a second of the busiest
+// widget (a frame is at least 16 ms: at most 62.5 paints a second means at
+// most one paint a frame; frames that cost more than their share of the
+// thread come less often, KESTREL_BENCH_EVERY_FRAME=1 paints every 16 ms
+// whatever it costs). KESTREL_BENCH_PAINTS=1 lists every widget's paints a
+// second and the time they take (and the window's frames: composing,
+// painting and flushing), every event the loop delivered by type and
+// receiver, and how often each chart drew its background layer anew;
+// KESTREL_BENCH_NOLAYER=1 paints the charts without that layer, for
+// comparison. The rig waits for the past days the charts asked for (played
+// on worker threads) before it measures.
 #include "app/MainWindow.h"
 #include "chart/CandleChart.h"
 #include "broker/ReqQueue.h"
 #include "core/Clock.h"
+#include "core/FramePacer.h"
 #include "sim/SimBackend.h"
 #include "sim/StockSim.h"
 
@@ -146,7 +151,11 @@ void Burst(benchmark::State& state, TSimRealKind kind)
 struct TPaintCounter {
     QHash<QObject*, int> Paints;
     QHash<QObject*, qint64> Nanos;
-    bool On = false;
+    // Every event the event loop delivers (not those sent inside another),
+    // by type and receiver's class: where the time outside paints goes.
+    QHash<QString, qint64> TopNanos;
+    QHash<QString, int> TopCount;
+    int Depth = 0;
 };
 TPaintCounter* GCounter = nullptr;
 
@@ -155,13 +164,29 @@ public:
     using QApplication::QApplication;
     bool notify(QObject* o, QEvent* e) override
     {
-        if (!GCounter || (e->type() != QEvent::Paint && e->type() != QEvent::UpdateRequest))
+        if (!GCounter)
             return QApplication::notify(o, e);
+        const bool paint = e->type() == QEvent::Paint || e->type() == QEvent::UpdateRequest;
+        const bool top = GCounter->Depth == 0;
+        if (!paint && !top)
+            return QApplication::notify(o, e);
+        QString key;
+        if (top)
+            key = QStringLiteral("%1 %2 %3").arg(int(e->type()), 3).arg(o->metaObject()->className(), o->objectName());
         QElapsedTimer t;
         t.start();
+        ++GCounter->Depth;
         const bool r = QApplication::notify(o, e);
-        ++GCounter->Paints[o];
-        GCounter->Nanos[o] += t.nsecsElapsed();
+        --GCounter->Depth;
+        const qint64 ns = t.nsecsElapsed();
+        if (paint) {
+            ++GCounter->Paints[o];
+            GCounter->Nanos[o] += ns;
+        }
+        if (top) {
+            ++GCounter->TopCount[key];
+            GCounter->TopNanos[key] += ns;
+        }
         return r;
     }
 };
@@ -171,6 +196,13 @@ double CpuSeconds()
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
     return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// Three seconds, or KESTREL_BENCH_SECONDS (for a profiler to attach to).
+int SustainMs()
+{
+    const int s = qEnvironmentVariableIntValue("KESTREL_BENCH_SECONDS");
+    return 1000 * (s > 0 ? qMin(s, 600) : 3);
 }
 
 void BM_Sustained5000(benchmark::State& state)
@@ -185,6 +217,7 @@ void BM_Sustained5000(benchmark::State& state)
         TPaintCounter counter;
         GCounter = &counter;
         QTimer feed;
+        feed.setObjectName(QStringLiteral("feed"));
         feed.setTimerType(Qt::PreciseTimer);
         QObject::connect(&feed, &QTimer::timeout, [&] {
             for (int i = 0; i < 25; ++i, ++next) {
@@ -201,7 +234,7 @@ void BM_Sustained5000(benchmark::State& state)
             builds << c->LayerBuilds();
         }
         QEventLoop loop;
-        QTimer::singleShot(3000, &loop, &QEventLoop::quit);
+        QTimer::singleShot(SustainMs(), &loop, &QEventLoop::quit);
         const double cpu0 = CpuSeconds();
         QElapsedTimer wall;
         wall.start();
@@ -219,6 +252,10 @@ void BM_Sustained5000(benchmark::State& state)
             for (int i = 0; i < charts.size(); ++i)
                 qInfo("chart %d: background layer drawn %.1f times a second", i,
                       (charts[i]->LayerBuilds() - builds[i]) / secs);
+            for (auto it = counter.TopNanos.cbegin(); it != counter.TopNanos.cend(); ++it)
+                qInfo("event %-40s %7.1f /s %7.1f us each %6.2f %% of a core", qPrintable(it.key()),
+                      counter.TopCount.value(it.key()) / secs,
+                      it.value() / 1e3 / qMax(counter.TopCount.value(it.key()), 1), it.value() / 1e7 / secs);
             // Paint time includes the widget's children painted inside it;
             // the window's line (UpdateRequest) is the whole frame.
             for (auto it = counter.Nanos.cbegin(); it != counter.Nanos.cend(); ++it) {
@@ -248,6 +285,8 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     TBenchApp app(argc, argv);
+    if (qEnvironmentVariableIsSet("KESTREL_BENCH_EVERY_FRAME"))
+        TFrameTask::SetWorkShare(0);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
