@@ -212,11 +212,10 @@ private:
         *lineH = ft->LineH;
         auto it = ft->Texts.constFind(s);
         if (it == ft->Texts.cend()) {
-            if (ft->Texts.size() >= 4096)   // prices and volumes keep coming new
+            if (ft->Texts.size() >= 2048)   // prices and volumes keep coming new
                 ft->Texts.clear();
             TShaped t;
             t.St.setTextFormat(Qt::PlainText);
-            t.St.setPerformanceHint(QStaticText::AggressiveCaching);
             t.St.setText(s);
             t.St.prepare(QTransform(), f);
             t.W = t.St.size().width();

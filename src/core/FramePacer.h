@@ -19,7 +19,7 @@ public:
     // share of the thread: when frames grow costly — a burst of records
     // changing every view — they come further apart, down to one every
     // KLongestFrameMs; at ordinary rates a frame is KFrameMs.
-    static constexpr double KWorkShare = 0.06;
+    static constexpr double KWorkShare = 0.05;
     static constexpr int KLongestFrameMs = 50;
     // 0 or less: a frame every KFrameMs whatever it costs.
     static void SetWorkShare(double share);

@@ -114,7 +114,7 @@ TEST(FrameClock, CostlyFramesComeLessOftenAndCheapOnesComeBack)
         task->Cancel();
         EXPECT_GE(at.size(), frames);
     };
-    run(14);   // the average settles on 4 ms a frame: 4 / 0.06 = 67 ms, held to the longest frame
+    run(14);   // the average settles on 4 ms a frame: 4 / 0.05 = 80 ms, held to the longest frame
     EXPECT_GE(shortestGap(4), TFrameTask::KLongestFrameMs - 2);
     cost = 0;
     run(30);
