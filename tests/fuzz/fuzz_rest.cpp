@@ -10,8 +10,13 @@
 //  - reading the same body twice gives the same answer;
 //  - a request body is either refused with a reason or valid JSON whose
 //    numeric fields are numbers and text fields the trimmed texts set;
-//  - the fault and continuation readers take any code, status and header.
+//  - the fault and continuation readers take any code, status and header;
+//  - the same first part read as a token answer (statuses 200, 401, 500)
+//    gives a token with a life of a day at most a year, or a failure with a
+//    message that does not quote the body; read as a revoke answer, it
+//    never fails without saying why.
 #include "FuzzUtil.h"
+#include "broker/RestToken.h"
 #include "broker/RestTr.h"
 
 #include <QJsonArray>
@@ -126,12 +131,33 @@ void CheckRequest(const QList<QByteArray>& values)
                QStringLiteral("records of the several-record block lost or added"));
 }
 
+void CheckToken(const QByteArray& body)
+{
+    for (const int http : {200, 401, 500}) {
+        const TTokenAnswer a = ReadTokenAnswer(http, body);
+        if (a.Failure == TTokenFailure::None) {
+            FUZZ_CHECK(http == 200 && !a.Token.isEmpty() && a.ExpiresInSec > 0 && a.ExpiresInSec <= 366LL * 86400,
+                       QStringLiteral("a token without a sound life"));
+            const QDateTime issued(QDate(2026, 12, 10), QTime(9, 0), Qt::UTC);
+            const QDateTime at = TokenRenewalAt(issued, a.ExpiresInSec);
+            FUZZ_CHECK(at > issued && at <= issued.addSecs(a.ExpiresInSec), QStringLiteral("a renewal outside the token's life"));
+        } else {
+            FUZZ_CHECK(a.Token.isEmpty() && !a.Error.isEmpty(), QStringLiteral("a failure without a message"));
+            FUZZ_CHECK(body.size() < 16 || !a.Error.contains(QString::fromUtf8(body)), QStringLiteral("a message quoting the answer"));
+        }
+    }
+    QString err;
+    if (!ReadRevokeAnswer(200, body, &err))
+        FUZZ_CHECK(!err.isEmpty(), QStringLiteral("a failed revoke without a message"));
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QList<QByteArray> parts = SplitParts(InputBytes(data, size), QByteArrayLiteral("\n--\n"));
     CheckAnswer(parts.first());
+    CheckToken(parts.first());
     if (parts.size() > 1)
         CheckRequest(parts.mid(1, 40));
     if (parts.size() > 2)
