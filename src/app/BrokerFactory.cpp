@@ -5,11 +5,6 @@
 
 #include <QFileInfo>
 
-bool IsSimHost(const QString& host)
-{
-    return host.trimmed().isEmpty() || host.trimmed().compare(kDefaultHost, Qt::CaseInsensitive) == 0;
-}
-
 std::unique_ptr<TBrokerBackend> CreateBrokerBackend(const TConfig& cfg, const QString& iniPath, TClock& clock,
                                                     QStringList* problems)
 {

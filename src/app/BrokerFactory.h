@@ -12,4 +12,3 @@ class TClock;
 // file, a damaged account file), one line each, for the log.
 std::unique_ptr<TBrokerBackend> CreateBrokerBackend(const TConfig& cfg, const QString& iniPath, TClock& clock,
                                                     QStringList* problems = nullptr);
-bool IsSimHost(const QString& host);

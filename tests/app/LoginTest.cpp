@@ -331,3 +331,33 @@ TEST(Login, TypedDataLogsInWhenItCannotBeSaved)
     TIniFile back(f.dir.path() + "/hts.ini");
     EXPECT_EQ(back.ReadString("ACCOUNT", "ACNO", ""), "55501234599");
 }
+
+// HOST names the backend: a name of nothing is refused as such, a broker
+// server this build cannot reach yet says so; neither reads as a network
+// fault, and the simulated exchange answers to its name in any case.
+TEST(Login, HostNamesTheBackendOrIsRefusedAsNoName)
+{
+    const struct {
+        const char* host;
+        const char* errPart;   // nullptr: logs in
+    } cases[] = {
+        {"demo.ls-sec.co.kr", "HOST=demo.ls-sec.co.kr 은(는) 접속 대상의 이름이 아닙니다 (sim, ls, ls-paper 중 하나)"},
+        {"ls", "HOST=ls: 증권사 오픈 API 접속은 이 버전에 아직 없습니다"},
+        {" LS-Paper ", "HOST=LS-Paper: 증권사 오픈 API 접속은"},
+        {" SIM ", nullptr},
+    };
+    for (const auto& c : cases) {
+        LoginFixture f;
+        f.WriteIni(QStringLiteral("[LOGIN]\nID=demo\nPW=demo1234\nHOST=%1\n[ACCOUNT]\nACNO=55501234501\nACPW=0000\n")
+                       .arg(QString::fromUtf8(c.host)));
+        TfrmMain& w = f.Open(false);
+        const TLoginResult r = w.Login->TryLogin("demo", "demo1234", "", "55501234501", "0000", false);
+        if (!c.errPart) {
+            EXPECT_TRUE(r.Ok) << c.host << ": " << r.Err.toStdString();
+            continue;
+        }
+        EXPECT_FALSE(r.Ok) << c.host;
+        EXPECT_TRUE(r.Err.contains(QString::fromUtf8(c.errPart))) << c.host << ": " << r.Err.toStdString();
+        EXPECT_FALSE(r.Err.contains(QStringLiteral("연결하지 못했습니다"))) << c.host;
+    }
+}

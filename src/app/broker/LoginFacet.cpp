@@ -1,4 +1,5 @@
 #include "app/broker/LoginFacet.h"
+#include "broker/BackendHost.h"
 #include "core/Config.h"
 
 #include "app/BrokerFactory.h"
@@ -154,8 +155,16 @@ TLoginResult TLoginFacet::TryLogin(const QString& id, const QString& pw, const Q
         return result(false, QStringLiteral("xingAPI 가 설치돼 있지 않거나 Res 폴더를 못 찾았습니다 (") + Ctx.FCfg.ResPath +
                            QStringLiteral(")"));
     Ctx.B.FSess->DisconnectServer();
-    // Only the simulated exchange is built in; other hosts cannot be reached.
-    if (!IsSimHost(Ctx.FCfg.Host) || !Ctx.B.FSess->ConnectServer(Ctx.FCfg.Host, Ctx.FCfg.Port))
+    // A HOST that names nothing, or a server this build cannot talk to yet,
+    // is refused as such, before anything goes on the network.
+    const TBackendHost host = BackendOfHost(Ctx.FCfg.Host);
+    if (host.Kind == TBackendKind::Unknown)
+        return result(false, QStringLiteral("hts.ini의 HOST=%1 은(는) 접속 대상의 이름이 아닙니다 (%2 중 하나)")
+                                 .arg(host.Name.left(40), BackendHostNames()));
+    if (host.Kind != TBackendKind::Sim)
+        return result(false, QStringLiteral("HOST=%1: 증권사 오픈 API 접속은 이 버전에 아직 없습니다 — 모의 거래소는 HOST=sim")
+                                 .arg(host.Name.left(40)));
+    if (!Ctx.B.FSess->ConnectServer(Ctx.FCfg.Host, Ctx.FCfg.Port))
         return result(false, QStringLiteral("LS 서버에 연결하지 못했습니다 (인터넷 · 방화벽 확인)"));
     FLoginDone = false;
     FInTry = true;
