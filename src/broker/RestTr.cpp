@@ -250,6 +250,51 @@ TRestFault RestFaultOf(int httpStatus, const QString& code, const QString& msg)
     return TRestFault::None;
 }
 
+TRestRoute RestRouteOf(const QString& tr)
+{
+    // The groups of the broker's published REST documents.
+    static const QHash<QString, QString> paths = [] {
+        const struct {
+            const char* path;
+            const char* codes;
+        } groups[] = {
+            {"/etc/time-search", "t0167"},
+            {"/indtp/market-data", "t1514 t8424 t1485 t1511 t1516"},
+            {"/indtp/chart", "t4203 t8417 t8418 t8419"},
+            {"/stock/exchange", "t1752 t1764 t1771"},
+            {"/stock/accno", "CDPCQ04700 CSPAQ00600 CSPAQ12200 CSPAQ12300 CSPAQ13700 CSPAQ22200 CSPBQ00200 "
+                             "FOCCQ33600 t0150 t0151 t0424 t0425"},
+            {"/stock/etc", "CLNAQ00100 t1403 t1411 t1638 t1921 t1926 t1927 t1941 t8430 t8436"},
+            {"/stock/high-item", "t1441 t1444 t1452 t1463 t1466 t1481 t1482 t1489 t1492"},
+            {"/stock/market-data", "t1101 t1102 t1104 t1105 t1109 t1301 t1302 t1305 t1308 t1310 t1404 t1405 t1410 "
+                                   "t1422 t1427 t1442 t1449 t1471 t1475 t1486 t1488 t8407 t8450 t8454 t9945"},
+            {"/stock/frgr-itt", "t1702 t1716 t1717"},
+            {"/stock/order", "CSPAT00601 CSPAT00701 CSPAT00801"},
+            {"/stock/chart", "t1665 t8410 t8411 t8412 t8451 t8452 t8453"},
+            {"/stock/investor", "t1601 t1602 t1603 t1615 t1617 t1621 t1664"},
+            {"/stock/investinfo", "t3102 t3202 t3320 t3341 t3401 t3518 t3521 t8428"},
+            {"/stock/program", "t1631 t1632 t1633 t1636 t1637 t1640 t1662"},
+        };
+        QHash<QString, QString> h;
+        for (const auto& g : groups)
+            for (const QString& c : QString::fromLatin1(g.codes).split(u' ', Qt::SkipEmptyParts))
+                h.insert(c.toLower(), QString::fromLatin1(g.path));
+        return h;
+    }();
+    static const QHash<QString, QString> renamed = {
+        {QStringLiteral("cspat00600"), QStringLiteral("CSPAT00601")},
+        {QStringLiteral("cspat00700"), QStringLiteral("CSPAT00701")},
+        {QStringLiteral("cspat00800"), QStringLiteral("CSPAT00801")},
+    };
+    TRestRoute r;
+    const QString key = tr.trimmed().toLower();
+    r.Code = renamed.value(key, tr.trimmed());
+    r.Path = paths.value(r.Code.toLower());
+    if (r.Path.isEmpty())
+        r.Code.clear();
+    return r;
+}
+
 TRestCont RestContinuation(const QByteArray& trCont, const QByteArray& trContKey)
 {
     TRestCont c;

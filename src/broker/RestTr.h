@@ -89,6 +89,16 @@ enum class TRestFault {
 };
 TRestFault RestFaultOf(int httpStatus, const QString& code, const QString& msg);
 
+// A transaction as the REST API knows it: the path of its group and its
+// code there. The order transactions go by other codes (CSPAT00600 →
+// CSPAT00601, 00700 → 00701, 00800 → 00801); every other code is its own.
+// An empty path: the API has no such transaction.
+struct TRestRoute {
+    QString Path;
+    QString Code;
+};
+TRestRoute RestRouteOf(const QString& tr);
+
 // The continuation of an answer from its response headers.
 struct TRestCont {
     bool More = false;

@@ -184,6 +184,28 @@ TEST(RestTr, NumbersReadAsPlainDecimals)
     }
 }
 
+TEST(RestTr, RoutesOfTheTransactionsTheProgramUses)
+{
+    const struct {
+        const char* tr;
+        const char* path;
+        const char* code;
+    } cases[] = {
+        {"t1101", "/stock/market-data", "t1101"}, {"t8412", "/stock/chart", "t8412"},
+        {"t0424", "/stock/accno", "t0424"},       {"CSPAQ12300", "/stock/accno", "CSPAQ12300"},
+        {"CSPAT00600", "/stock/order", "CSPAT00601"}, {"CSPAT00700", "/stock/order", "CSPAT00701"},
+        {"cspat00800", "/stock/order", "CSPAT00801"}, {"t1637", "/stock/program", "t1637"},
+        {"t3102", "/stock/investinfo", "t3102"},   {"t0167", "/etc/time-search", "t0167"},
+        {" t8430 ", "/stock/etc", "t8430"},        {"t1441", "/stock/high-item", "t1441"},
+        {"t9999", "", ""},                         {"", "", ""},
+    };
+    for (const auto& c : cases) {
+        const TRestRoute r = RestRouteOf(c.tr);
+        EXPECT_EQ(r.Path, c.path) << c.tr;
+        EXPECT_EQ(r.Code, c.code) << c.tr;
+    }
+}
+
 TEST(RestTr, FaultsAndContinuation)
 {
     const struct {
