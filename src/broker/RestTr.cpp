@@ -45,16 +45,6 @@ QString NumberText(double v)
     return QString::number(v, 'f', QLocale::FloatingPointShortest);
 }
 
-QString FieldText(const QJsonValue& v, bool numeric)
-{
-    switch (v.type()) {
-    case QJsonValue::String: return v.toString();
-    case QJsonValue::Double: return NumberText(v.toDouble());
-    case QJsonValue::Bool: return v.toBool() ? QStringLiteral("1") : QStringLiteral("0");
-    default: return numeric ? QStringLiteral("0") : QString();   // null, missing, nested
-    }
-}
-
 // An output block's fields: where each name goes in a row, and which are
 // numeric.
 struct TBlockShape {
@@ -78,13 +68,23 @@ struct TBlockShape {
         for (auto it = o.begin(); it != o.end(); ++it) {
             const auto f = Index.constFind(it.key());
             if (f != Index.cend())
-                row[*f] = FieldText(it.value(), Numeric[*f]);
+                row[*f] = RestFieldText(it.value(), Numeric[*f]);
         }
         return row;
     }
 };
 
 } // namespace
+
+QString RestFieldText(const QJsonValue& v, bool numeric)
+{
+    switch (v.type()) {
+    case QJsonValue::String: return v.toString();
+    case QJsonValue::Double: return NumberText(v.toDouble());
+    case QJsonValue::Bool: return v.toBool() ? QStringLiteral("1") : QStringLiteral("0");
+    default: return numeric ? QStringLiteral("0") : QString();   // null, missing, nested
+    }
+}
 
 // --- inputs -------------------------------------------------------------------
 
@@ -191,8 +191,8 @@ bool ParseRestAnswer(const QByteArray& body, const TResLayout& layout, TRestAnsw
     if (!doc.isObject())
         return fail(QStringLiteral("%1 응답이 JSON 객체가 아님").arg(layout.Code));
     const QJsonObject root = doc.object();
-    out.Code = FieldText(root.value(QLatin1String("rsp_cd")), false).trimmed();
-    out.Msg = FieldText(root.value(QLatin1String("rsp_msg")), false).trimmed();
+    out.Code = RestFieldText(root.value(QLatin1String("rsp_cd")), false).trimmed();
+    out.Msg = RestFieldText(root.value(QLatin1String("rsp_msg")), false).trimmed();
     QString cut;
     for (auto it = root.begin(); it != root.end(); ++it) {
         const TResBlock* b = layout.Block(it.key());

@@ -15,6 +15,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QJsonValue>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -98,6 +99,11 @@ struct TRestRoute {
     QString Code;
 };
 TRestRoute RestRouteOf(const QString& tr);
+
+// A JSON value as the program reads field values: texts as they are,
+// numbers as plain decimals (whole ones without a point), true/false as
+// 1/0; null or anything else "0" for a numeric field and "" otherwise.
+QString RestFieldText(const QJsonValue& v, bool numeric);
 
 // The continuation of an answer from its response headers.
 struct TRestCont {

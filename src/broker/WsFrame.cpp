@@ -1,30 +1,12 @@
 #include "broker/WsFrame.h"
+#include "broker/RestTr.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
-#include <QLocale>
-#include <cmath>
 
 namespace {
-
-// A field as the program reads fields: texts as they are, numbers as plain
-// decimals (whole ones without a point), anything else empty.
-QString TextOf(const QJsonValue& v)
-{
-    switch (v.type()) {
-    case QJsonValue::String: return v.toString();
-    case QJsonValue::Double: {
-        const double d = v.toDouble();
-        if (d == std::trunc(d) && std::fabs(d) < 9007199254740992.0)
-            return QString::number(qint64(d));
-        return QString::number(d, 'f', QLocale::FloatingPointShortest);
-    }
-    case QJsonValue::Bool: return v.toBool() ? QStringLiteral("1") : QStringLiteral("0");
-    default: return {};
-    }
-}
-
+QString TextOf(const QJsonValue& v) { return RestFieldText(v, false); }
 } // namespace
 
 QByteArray WsRequestFrame(const QString& token, TWsType type, const QString& trCd, const QString& trKey)
