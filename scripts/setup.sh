@@ -6,7 +6,7 @@ set -euo pipefail
 
 PKGS=(
   build-essential cmake ninja-build ccache pkg-config
-  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev
+  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-websockets-dev
   qt6-webengine-dev qt6-multimedia-dev qt6-charts-dev qt6-translations-l10n
   libgl1-mesa-dev libxkbcommon-dev
   libcurl4-openssl-dev nlohmann-json3-dev libcpp-httplib-dev libssl-dev zlib1g-dev

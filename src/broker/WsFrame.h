@@ -8,6 +8,7 @@
 // (its header may hold rsp_cd and rsp_msg). Pure functions: no network.
 #include <QByteArray>
 #include <QHash>
+#include <QMetaType>
 #include <QString>
 
 // Largest frame read; a book record is about 2 KB.
@@ -32,3 +33,5 @@ struct TWsFrame {
 // is neither an object nor null. The texts of `err` never quote the frame:
 // a frame may echo the token.
 bool ParseWsFrame(const QByteArray& frame, TWsFrame& out, QString* err);
+
+Q_DECLARE_METATYPE(TWsFrame)
