@@ -108,7 +108,9 @@ QDateTime TokenRenewalAt(const QDateTime& issued, qint64 lifeSec)
         cut = cut.addDays(1);
     if (cut < end)
         at = std::min(at, cut.toTimeZone(issued.timeZone()));
-    const QDateTime soonest = issued.addSecs(std::min<qint64>(60, lifeSec / 2));
+    // Never at once: a token of a second's life must not turn into a
+    // stream of requests for new ones.
+    const QDateTime soonest = issued.addSecs(std::max<qint64>(1, std::min<qint64>(60, lifeSec / 2)));
     return std::max(at, soonest);
 }
 

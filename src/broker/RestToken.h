@@ -40,7 +40,8 @@ bool ReadRevokeAnswer(int httpStatus, const QByteArray& body, QString* err);
 // When a token issued at `issued` for `lifeSec` seconds is renewed: five
 // minutes before it ends, and before the broker's daily cut-off (07:00 in
 // Korea) that falls within its life — at 06:50 Korean time; never sooner
-// than a minute after it was issued (half its life when that is shorter).
+// than a minute after it was issued (half its life when that is shorter,
+// and at least a second).
 QDateTime TokenRenewalAt(const QDateTime& issued, qint64 lifeSec);
 
 // `text` with every one of `secrets` (at least 4 characters long) replaced

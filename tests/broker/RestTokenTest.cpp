@@ -77,6 +77,7 @@ TEST(RestToken, RenewedBeforeItEndsAndBeforeTheDailyCutOff)
         {kst(10, 6, 0), 3600, kst(10, 6, 50)},     // ... unless the cut-off comes first
         {kst(10, 9, 0), 120, kst(10, 9, 1)},       // a very short life: not sooner than a minute
         {kst(10, 9, 0), 0, kst(11, 6, 50)},        // no life given: a day
+        {kst(10, 9, 0), 1, kst(10, 9, 0).addSecs(1)},   // a second's life: not at once (no storm of renewals)
     };
     for (const auto& c : cases) {
         EXPECT_EQ(TokenRenewalAt(c.issued, c.life), c.renew) << c.issued.toString(Qt::ISODate).toStdString() << " " << c.life;
