@@ -53,6 +53,12 @@ struct TResFieldSpec {
     QString Type;      // char, long, float, double or int
     int Size = 0;      // characters
     int Decimals = 0;  // digits after the point of float/double fields
+
+    // A whole number (long, int), one with a fraction (float, double), or
+    // either: the rest (char) is text.
+    bool Whole() const { return Type == QLatin1String("long") || Type == QLatin1String("int"); }
+    bool Fraction() const { return Type == QLatin1String("float") || Type == QLatin1String("double"); }
+    bool Numeric() const { return Whole() || Fraction(); }
 };
 
 struct TResBlock {

@@ -9,14 +9,6 @@
 
 namespace {
 
-bool IsNumeric(const TResFieldSpec& s)
-{
-    return s.Type == QLatin1String("long") || s.Type == QLatin1String("int") || s.Type == QLatin1String("float")
-        || s.Type == QLatin1String("double");
-}
-
-bool IsWhole(const TResFieldSpec& s) { return s.Type == QLatin1String("long") || s.Type == QLatin1String("int"); }
-
 // A plain decimal number: an optional sign, digits, and for `fraction` an
 // optional point with digits after it. No spaces inside, no thousands marks.
 bool PlainDecimal(QStringView s, bool fraction)
@@ -56,7 +48,7 @@ struct TBlockShape {
     {
         for (int i = 0; i < b.Fields.size(); ++i) {
             Index.insert(b.Fields[i].Name, i);
-            const bool numeric = i < b.Specs.size() && IsNumeric(b.Specs[i]);
+            const bool numeric = i < b.Specs.size() && b.Specs[i].Numeric();
             Numeric << numeric;
             Blank << (numeric ? QStringLiteral("0") : QString());
         }
@@ -128,19 +120,19 @@ QByteArray RestRequestBody(const TResLayout& layout, const TRestInputs& in, QStr
             for (int i = 0; i < b.Fields.size(); ++i) {
                 const QString& name = b.Fields[i].Name;
                 const QString value = in.Get(b.Name, name, r).trimmed();
-                const TResFieldSpec spec = i < b.Specs.size() ? b.Specs[i] : TResFieldSpec();
-                if (!IsNumeric(spec)) {
+                const TResFieldSpec type = i < b.Specs.size() ? b.Specs[i] : TResFieldSpec();
+                if (!type.Numeric()) {
                     rec.insert(name, value);
                     continue;
                 }
                 if (value.isEmpty()) {
                     rec.insert(name, 0);
-                } else if (!PlainDecimal(value, !IsWhole(spec))) {
+                } else if (!PlainDecimal(value, !type.Whole())) {
                     if (err)
                         *err = QStringLiteral("%1 %2.%3: 숫자가 아닌 값 \"%4\"")
                                    .arg(layout.Code, b.Name, name, value.left(40));
                     return {};
-                } else if (IsWhole(spec)) {
+                } else if (type.Whole()) {
                     bool ok = false;
                     const qint64 v = value.toLongLong(&ok);
                     if (!ok) {

@@ -15,8 +15,7 @@ TSimBlockFill::TSimBlockFill(const TResBlock& block)
     FData.Name = block.Name;
     for (int i = 0; i < block.Fields.size(); ++i) {
         FData.Fields.append(block.Fields[i].Name);
-        const QString type = i < block.Specs.size() ? block.Specs[i].Type : QString();
-        FBlank.append(type == QLatin1String("char") || type.isEmpty() ? QString() : QStringLiteral("0"));
+        FBlank.append(i < block.Specs.size() && block.Specs[i].Numeric() ? QStringLiteral("0") : QString());
     }
 }
 
