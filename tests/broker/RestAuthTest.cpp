@@ -1,5 +1,6 @@
 // The session's token against a local HTTPS server: issued, renewed before
 // its end, renewed when refused (and not forever), revoked at close.
+#include "EventLoop.h"
 #include "FakeHttps.h"
 #include "broker/RestAuth.h"
 
@@ -10,16 +11,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-template <class F>
-bool Until(F done, int ms = 8000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
 
 // A token server: each issue gives "tok-N" living `life` seconds, or a
 // refusal while `refuse` is set.

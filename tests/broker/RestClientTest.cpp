@@ -1,5 +1,6 @@
 // The REST client against a local HTTPS server: what travels, what comes
 // back, and every way an answer fails to come.
+#include "EventLoop.h"
 #include "FakeHttps.h"
 #include "broker/RestClient.h"
 #include "broker/RestToken.h"
@@ -13,14 +14,10 @@
 
 namespace {
 
-// Turns the event loop until the reply came (or 10 s pass).
+// The reply, once it came (10 s at most).
 TRestReply Wait(const std::optional<TRestReply>& got)
 {
-    QElapsedTimer t;
-    t.start();
-    while (!got && t.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    EXPECT_TRUE(got.has_value()) << "no reply at all";
+    EXPECT_TRUE(Until([&] { return got.has_value(); }, 10000)) << "no reply at all";
     return got.value_or(TRestReply());
 }
 

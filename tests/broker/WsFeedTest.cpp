@@ -1,6 +1,7 @@
 // The real-time connection against a local secure WebSocket server: feeds
 // asked for, records delivered, a drop reconnected with every feed asked for
 // again under the current token, and unreadable frames skipped.
+#include "EventLoop.h"
 #include "FakeHttps.h"
 #include "broker/WsFeed.h"
 
@@ -17,16 +18,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-template <class F>
-bool Until(F done, int ms = 8000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
 
 // A wss:// server on loopback that keeps what it was asked and can send a
 // frame to, or drop, its client.
