@@ -46,6 +46,7 @@ TAppContext::~TAppContext()
 void TAppContext::CreateBrokerObjects()
 {
     FBackend = CreateBrokerBackend(FCfg, FIniPath, FClock, &FBackendProblems);
+    FBackendApi = UsesAppKey(FCfg.Host);
     B.FSess = FBackend->CreateSession(this);
     for (TXAQuery** q : {&B.qMaster, &B.qPrice, &B.qDay, &B.qDayW, &B.qMin, &B.qProg, &B.qProgPg, &B.qTick,
                          &B.qBal, &B.qChk, &B.qOrd, &B.qMod, &B.qCxl, &B.qMiche, &B.qFill, &B.qTime})

@@ -99,6 +99,7 @@ public:
     QString FCfgErr;
     std::unique_ptr<TBrokerBackend> FBackend;
     QStringList FBackendProblems;
+    bool FBackendApi = false;   // the backend is the broker's open API (else the simulated exchange)
     TBrokerObjects B;
     TReqQueue* FQ = nullptr;
     QString FCode;         // the current stock; changed only by SelectStock

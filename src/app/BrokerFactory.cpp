@@ -1,15 +1,39 @@
 #include "app/BrokerFactory.h"
 
+#include "broker/BackendHost.h"
+#include "broker/RestBackend.h"
 #include "core/IniFile.h"
 #include "sim/SimBackend.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 std::unique_ptr<TBrokerBackend> CreateBrokerBackend(const TConfig& cfg, const QString& iniPath, TClock& clock,
                                                     QStringList* problems)
 {
-    // The broker's network API is not built in yet: the simulated exchange
-    // serves the objects, and login refuses hosts other than "sim".
+    TBackendHost host = BackendOfHost(cfg.Host);
+    if (host.Kind == TBackendKind::Live || host.Kind == TBackendKind::Paper || host.Kind == TBackendKind::Local) {
+        TRestSettings rs;
+        QString certPath, err;
+        if (host.Kind == TBackendKind::Local && !ReadLocalApi(iniPath, host, &certPath, &err)) {
+            if (problems)
+                *problems << err;   // login says it again, and nothing is sent anywhere
+        }
+        if (!certPath.isEmpty()) {
+            QFile f(certPath);
+            const QList<QSslCertificate> certs =
+                f.open(QIODevice::ReadOnly) ? QSslCertificate::fromData(f.read(1 << 20), QSsl::Pem) : QList<QSslCertificate>();
+            if (certs.isEmpty() && problems)
+                *problems << QStringLiteral("[OPENAPI] CACERT 인증서를 읽지 못했습니다: ") + certPath;
+            rs.Trusted = certs;
+        }
+        TIniFile ini(iniPath);
+        rs.TimeoutMs = qBound(1000, ini.ReadInteger(QStringLiteral("OPENAPI"), QStringLiteral("TIMEOUT"), rs.TimeoutMs), 120000);
+        rs.Host = host;
+        return std::make_unique<TRestBackend>(rs, clock);
+    }
+    // Every other HOST is served by the simulated exchange's objects; login
+    // refuses a HOST that names nothing before it uses them.
     TIniFile ini(iniPath);
     const QString S = QStringLiteral("SIM");
     const QString dir = QFileInfo(iniPath).absolutePath() + QLatin1Char('/');

@@ -1,6 +1,9 @@
 #pragma once
 // Chooses the broker backend from hts.ini: [LOGIN] HOST=sim (the default) is
-// the built-in simulated exchange, set up by the [SIM] section.
+// the built-in simulated exchange, set up by the [SIM] section; ls and
+// ls-paper are the broker's open API (production, paper trading), local a
+// server of that API on this machine named by [OPENAPI] REST, WS, CACERT.
+// [OPENAPI] TIMEOUT is the longest wait for an answer in ms (15000).
 #include "broker/XingApi.h"
 #include "core/Config.h"
 

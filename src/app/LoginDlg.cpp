@@ -27,7 +27,7 @@ void SetColor(QLabel* l, const QColor& c)
 }
 }
 
-TLoginDlg::TLoginDlg(QWidget* parent) : QDialog(parent)
+TLoginDlg::TLoginDlg(QWidget* parent, bool appKey) : QDialog(parent), FAppKey(appKey)
 {
     setWindowTitle(QStringLiteral("케스트렐 HTS — 로그인"));
     setFont(AppFont(10));
@@ -38,7 +38,11 @@ TLoginDlg::TLoginDlg(QWidget* parent) : QDialog(parent)
     root->setContentsMargins(Dpi(16, this), Dpi(14, this), Dpi(16, this), Dpi(12, this));
     root->setSpacing(Dpi(8, this));
 
-    auto* top = new QLabel(QStringLiteral(
+    auto* top = new QLabel(appKey ? QStringLiteral(
+        "LS증권 오픈 API 의 앱 키와 시크릿 키를 적어 주세요 (LS증권 홈페이지 → 오픈 API → 앱 등록에서 발급).\r\n"
+        "한 번 로그인되면 다음부터는 켜자마자 자동 로그인됩니다. 이 PC 의 hts.ini 에만 저장되며, "
+        "이 파일은 이 PC 사용자 본인만 읽고 쓸 수 있게 둡니다. 키는 증권사 인증 서버 말고는 보내지 않습니다.")
+                                  : QStringLiteral(
         "LS증권 로그인 정보를 적어 주세요. 한 번 로그인되면 다음부터는 켜자마자 자동 로그인됩니다.\r\n"
         "이 PC 의 hts.ini 에만 저장되고 다른 곳으로 보내지 않습니다."), this);
     top->setWordWrap(true);
@@ -47,11 +51,18 @@ TLoginDlg::TLoginDlg(QWidget* parent) : QDialog(parent)
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(Dpi(10, this));
     const char* caps[5] = {"LS증권 아이디", "비밀번호", "공동인증서 비밀번호", "계좌번호 (11자리)", "계좌 비밀번호"};
+    const char* keyCaps[5] = {"앱 키 (APP KEY)", "시크릿 키 (SECRET)", "", "계좌번호 (11자리)", ""};
     for (int i = 0; i < 5; ++i) {
-        grid->addWidget(new QLabel(QString::fromUtf8(caps[i]), this), i, 0);
+        auto* cap = new QLabel(QString::fromUtf8(appKey ? keyCaps[i] : caps[i]), this);
+        grid->addWidget(cap, i, 0);
         E[i] = new QLineEdit(this);
-        E[i]->setFixedWidth(Dpi(260, this));
+        E[i]->setFixedWidth(Dpi(appKey ? 360 : 260, this));
         grid->addWidget(E[i], i, 1);
+        // The open API takes no certificate, and the key decides the account.
+        if (appKey && (i == ECert || i == EAcpw)) {
+            cap->hide();
+            E[i]->hide();
+        }
     }
     for (int i : {EPw, ECert, EAcpw})
         E[i]->setEchoMode(QLineEdit::Password);
@@ -60,7 +71,8 @@ TLoginDlg::TLoginDlg(QWidget* parent) : QDialog(parent)
     E[EAcno]->setPlaceholderText(QStringLiteral("- 없이 숫자 11자리  예) 12345678901"));
     root->addLayout(grid);
 
-    auto* note = new QLabel(QStringLiteral("※ 계좌번호는 '-' 빼고 숫자 11자리  (예: 123456789-01 → 12345678901)"), this);
+    auto* note = new QLabel(appKey ? QStringLiteral("※ 계좌번호는 '-' 빼고 숫자 11자리 — 앱 키를 발급받은 그 계좌여야 합니다")
+                                   : QStringLiteral("※ 계좌번호는 '-' 빼고 숫자 11자리  (예: 123456789-01 → 12345678901)"), this);
     SetColor(note, QColor(208, 0, 0));
     root->addWidget(note);
 
@@ -89,9 +101,10 @@ TLoginDlg::TLoginDlg(QWidget* parent) : QDialog(parent)
 }
 
 TLoginDlg* TLoginDlg::CreateDlg(const QString& id, const QString& pw, const QString& cert, const QString& acno,
-                                const QString& acpw, const QString& errMsg, TLoginTry tryFn, QWidget* parent)
+                                const QString& acpw, const QString& errMsg, TLoginTry tryFn, QWidget* parent,
+                                bool appKey)
 {
-    auto* d = new TLoginDlg(parent);
+    auto* d = new TLoginDlg(parent, appKey);
     QString digits;
     for (QChar c : acno)
         if (c.isDigit())
@@ -150,8 +163,10 @@ void TLoginDlg::Go()
         return;
     }
     lbErr->clear();
-    if (E[EId]->text().trimmed().isEmpty() || E[EPw]->text().isEmpty() || E[EAcno]->text().trimmed().isEmpty()) {
-        lbErr->setText(QStringLiteral("아이디 · 비밀번호 · 계좌번호는 꼭 적어야 합니다."));
+    const QString pwText = FAppKey ? E[EPw]->text().trimmed() : E[EPw]->text();
+    if (E[EId]->text().trimmed().isEmpty() || pwText.isEmpty() || E[EAcno]->text().trimmed().isEmpty()) {
+        lbErr->setText(FAppKey ? QStringLiteral("앱 키 · 시크릿 키 · 계좌번호는 꼭 적어야 합니다.")
+                               : QStringLiteral("아이디 · 비밀번호 · 계좌번호는 꼭 적어야 합니다."));
         return;
     }
     const QString acno = E[EAcno]->text().trimmed();
@@ -192,7 +207,10 @@ void TLoginDlg::Go()
         return;
     }
     lbErr->setText(QStringLiteral("로그인 실패: ") + r.Err);
-    QLineEdit* box = E[FocusForError(r.Err)];
+    int at = FocusForError(r.Err);
+    if (FAppKey && (at == ECert || at == EAcpw))
+        at = EId;   // boxes the open API does not show
+    QLineEdit* box = E[at];
     box->setFocus();
     box->selectAll();
 }

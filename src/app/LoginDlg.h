@@ -22,9 +22,13 @@ using TLoginTry = std::function<TLoginResult(const QString& id, const QString& p
 class TLoginDlg : public QDialog {
 public:
     enum { EId, EPw, ECert, EAcno, EAcpw };
+    // `appKey`: the broker's open API, where the first two boxes take the
+    // app key and secret and the certificate and account password are not
+    // asked for (the key decides the account).
     static TLoginDlg* CreateDlg(const QString& id, const QString& pw, const QString& cert,
                                 const QString& acno, const QString& acpw, const QString& errMsg,
-                                TLoginTry tryFn, QWidget* parent = nullptr);
+                                TLoginTry tryFn, QWidget* parent = nullptr, bool appKey = false);
+    bool AppKeyMode() const { return FAppKey; }
 
     QLineEdit* Edit(int i) const { return E[i]; }
     QLabel* ErrLabel() const { return lbErr; }
@@ -44,7 +48,7 @@ protected:
     void showEvent(QShowEvent* e) override;
 
 private:
-    TLoginDlg(QWidget* parent);
+    TLoginDlg(QWidget* parent, bool appKey);
     void SetBusy(bool busy);
     std::array<QLineEdit*, 5> E{};
     QLabel* lbErr = nullptr;
@@ -52,5 +56,6 @@ private:
     QPushButton* btnQuit = nullptr;
     TLoginTry FTry;
     bool FBusy = false;
-    bool FDone = false;  // logged in; the dialog stays to say what could not be saved
+    bool FDone = false;
+    bool FAppKey = false;  // logged in; the dialog stays to say what could not be saved
 };

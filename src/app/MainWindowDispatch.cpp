@@ -23,6 +23,18 @@ void TfrmMain::CreateBrokerObjects()
     const TBrokerObjects& b = Ctx().B;
     connect(b.FSess, &TXASession::LoginResult, this,
             [this](const QString& c, const QString& m) { Login->OnSessLogin(c, m); });
+    connect(b.FSess, &TXASession::Notice, this, [this](const QString& line) { Log(line); });
+    connect(b.FSess, &TXASession::RealFeedDown, this, [this](const QString& why) { Login->OnFeedDown(why); });
+    connect(b.FSess, &TXASession::RealFeedUp, this, [this](bool again) {
+        Login->OnFeedUp(again);
+        // Order events of the gap are not sent again: what happened to the
+        // orders is read afresh, once.
+        if (again && Ctx().FLogged) {
+            Account->ReqMiche();
+            Account->ReqBal();
+            Account->ReqFills();
+        }
+    });
     for (TXAQuery* obj : b.Queries()) {
         connect(obj, &TXAQuery::ReceiveData, this, [this, obj](const QString& tr) { OnQueryData(obj, tr); });
         connect(obj, &TXAQuery::ReceiveMessage, this,

@@ -8,6 +8,8 @@ enum class TBackendKind {
     Sim,      // the simulated exchange
     Live,     // the broker's production server
     Paper,    // the broker's paper-trading server
+    Local,    // a server of the same API on this machine (the fake broker
+              // of the tests and of development), behaving as the paper one
     Unknown,  // a name of nothing
 };
 
@@ -19,5 +21,15 @@ struct TBackendHost {
 };
 
 TBackendHost BackendOfHost(const QString& host);
-// The names HOST takes, for messages: "sim, ls, ls-paper".
+// The names HOST takes, for messages: "sim, ls, ls-paper, local".
 QString BackendHostNames();
+
+// HOST=local takes its addresses from hts.ini's [OPENAPI] REST and WS (and
+// the server's certificate from CACERT); they must name this machine
+// (127.0.0.1, ::1 or localhost) over https / wss. False, with `err` in
+// Korean, when they do not; `certPath` gets CACERT's file (relative to the
+// ini's folder), empty when none is named.
+bool ReadLocalApi(const QString& iniPath, TBackendHost& host, QString* certPath, QString* err);
+// The broker's own servers are reached over TLS checked against the
+// system's certificates only; a named certificate is trusted for HOST=local
+// alone.

@@ -29,6 +29,15 @@ public:
 signals:
     // code "0000" means the user was accepted.
     void LoginResult(const QString& code, const QString& msg);
+    // The real-time connection went down (`why` in Korean) or came back;
+    // `again` when it came back after a drop: the orders and fills of the
+    // gap were not sent and must be read again. Backends whose feed cannot
+    // drop never send these.
+    void RealFeedDown(const QString& why);
+    void RealFeedUp(bool again);
+    // A line for the log from the backend itself (a renewed token, a silent
+    // feed, an answer that could not be read).
+    void Notice(const QString& line);
 };
 
 class TXAQuery : public QObject {

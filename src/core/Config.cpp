@@ -63,6 +63,8 @@ bool LoadConfig(const QString& path, TConfig& cfg, QString& err, const QString& 
     cfg.ID = ini.ReadString(QStringLiteral("LOGIN"), QStringLiteral("ID"), QString()).trimmed();
     cfg.PW = ini.ReadString(QStringLiteral("LOGIN"), QStringLiteral("PW"), QString());
     cfg.CertPW = ini.ReadString(QStringLiteral("LOGIN"), QStringLiteral("CERT"), QString());
+    cfg.AppKey = ini.ReadString(QStringLiteral("LOGIN"), QStringLiteral("APPKEY"), QString()).trimmed();
+    cfg.AppSecret = ini.ReadString(QStringLiteral("LOGIN"), QStringLiteral("APPSECRET"), QString()).trimmed();
     cfg.Host = ini.ReadString(QStringLiteral("LOGIN"), QStringLiteral("HOST"), kDefaultHost).trimmed();
     if (cfg.Host.isEmpty())
         cfg.Host = kDefaultHost;
@@ -78,7 +80,12 @@ bool LoadConfig(const QString& path, TConfig& cfg, QString& err, const QString& 
     if (cfg.LastCode.isEmpty())
         cfg.LastCode = kDefaultLastCode;
 
-    if (cfg.ID.isEmpty() || cfg.PW.isEmpty()) {
+    if (UsesAppKey(cfg.Host)) {
+        if (cfg.AppKey.isEmpty() || cfg.AppSecret.isEmpty()) {
+            err = QStringLiteral("ini [LOGIN] APPKEY/APPSECRET 가 비어 있습니다");
+            return false;
+        }
+    } else if (cfg.ID.isEmpty() || cfg.PW.isEmpty()) {
         err = QStringLiteral("ini [LOGIN] ID/PW 가 비어 있습니다");
         return false;
     }
@@ -105,10 +112,13 @@ QString LoginIniProblem(const QString& path)
         why = QStringLiteral("설정 파일에 [LOGIN] · [ACCOUNT] 부분이 없습니다 (잘렸거나 손상된 파일일 수 있습니다): ") + path;
     } else {
         QStringList missing;
-        if (ini.ReadString(L, QStringLiteral("ID"), QString()).trimmed().isEmpty())
-            missing << QStringLiteral("[LOGIN] ID");
-        if (ini.ReadString(L, QStringLiteral("PW"), QString()).isEmpty())
-            missing << QStringLiteral("[LOGIN] PW");
+        const bool api = UsesAppKey(ini.ReadString(L, QStringLiteral("HOST"), QString()));
+        const QString idKey = api ? QStringLiteral("APPKEY") : QStringLiteral("ID");
+        const QString pwKey = api ? QStringLiteral("APPSECRET") : QStringLiteral("PW");
+        if (ini.ReadString(L, idKey, QString()).trimmed().isEmpty())
+            missing << QStringLiteral("[LOGIN] ") + idKey;
+        if (ini.ReadString(L, pwKey, QString()).trimmed().isEmpty())
+            missing << QStringLiteral("[LOGIN] ") + pwKey;
         if (ini.ReadString(A, QStringLiteral("ACNO"), QString()).trimmed().isEmpty())
             missing << QStringLiteral("[ACCOUNT] ACNO");
         if (!missing.isEmpty())
@@ -119,4 +129,10 @@ QString LoginIniProblem(const QString& path)
         why = why.isEmpty() ? enc : why + QStringLiteral("\n") + enc;
     }
     return why;
+}
+
+bool UsesAppKey(const QString& host)
+{
+    const QString h = host.trimmed().toLower();
+    return h == QLatin1String("ls") || h == QLatin1String("ls-paper") || h == QLatin1String("local");
 }

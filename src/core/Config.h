@@ -13,6 +13,8 @@ struct TConfig {
     QString ID;                     // [LOGIN] ID, trimmed
     QString PW;                     // [LOGIN] PW, as typed
     QString CertPW;                 // [LOGIN] CERT, as typed
+    QString AppKey;                 // [LOGIN] APPKEY, trimmed (the broker's open API)
+    QString AppSecret;              // [LOGIN] APPSECRET, trimmed
     QString Host = kDefaultHost;    // [LOGIN] HOST, trimmed
     int Port = kDefaultPort;        // [LOGIN] PORT
     int SvrType = 0;                // [LOGIN] SVRTYPE
@@ -24,7 +26,8 @@ struct TConfig {
 
 // Fills cfg from the file at path (cfg starts from the defaults above, with
 // ResPath resolved, even when the file is missing). True when ID, PW and Acno
-// are all non-empty; otherwise err holds the reason. An empty HOST reads as
+// are all non-empty (APPKEY and APPSECRET in place of ID and PW when HOST
+// names a server of the broker's open API, see UsesAppKey); otherwise err holds the reason. An empty HOST reads as
 // kDefaultHost, a PORT outside 1..65535 as kDefaultPort and an empty
 // LASTCODE as kDefaultLastCode.
 // exeResDir is the Res folder beside the executable; empty means
@@ -45,3 +48,7 @@ QString LoginIniProblem(const QString& path);
 QString ResolveResPath(const QString& configured, const QString& exeResDir);
 // Same, with the Res folder beside the executable.
 QString ResolveResPath(const QString& configured);
+
+// Whether HOST names a server of the broker's open API (ls, ls-paper,
+// local), reached with an app key and secret.
+bool UsesAppKey(const QString& host);

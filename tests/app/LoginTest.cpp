@@ -332,24 +332,31 @@ TEST(Login, TypedDataLogsInWhenItCannotBeSaved)
     EXPECT_EQ(back.ReadString("ACCOUNT", "ACNO", ""), "55501234599");
 }
 
-// HOST names the backend: a name of nothing is refused as such, a broker
-// server this build cannot reach yet says so; neither reads as a network
-// fault, and the simulated exchange answers to its name in any case.
+// HOST names the backend: a name of nothing is refused as such; the
+// broker's servers want an app key, and a local server must be on this
+// machine; none of these reads as a network fault, and nothing is sent.
 TEST(Login, HostNamesTheBackendOrIsRefusedAsNoName)
 {
     const struct {
         const char* host;
+        const char* extra;     // more of hts.ini
         const char* errPart;   // nullptr: logs in
     } cases[] = {
-        {"demo.ls-sec.co.kr", "HOST=demo.ls-sec.co.kr 은(는) 접속 대상의 이름이 아닙니다 (sim, ls, ls-paper 중 하나)"},
-        {"ls", "HOST=ls: 증권사 오픈 API 접속은 이 버전에 아직 없습니다"},
-        {" LS-Paper ", "HOST=LS-Paper: 증권사 오픈 API 접속은"},
-        {" SIM ", nullptr},
+        {"demo.ls-sec.co.kr", "", "HOST=demo.ls-sec.co.kr 은(는) 접속 대상의 이름이 아닙니다 (sim, ls, ls-paper, local 중 하나)"},
+        {"ls", "", "[LOGIN] APPKEY/APPSECRET 가 비어 있습니다"},
+        {" LS-Paper ", "APPKEY=k\n", "[LOGIN] APPKEY/APPSECRET 가 비어 있습니다"},
+        {"local", "APPKEY=k\nAPPSECRET=s\n[OPENAPI]\nREST=https://openapi.ls-sec.co.kr:8080\nWS=wss://127.0.0.1:9/websocket\n",
+         "[OPENAPI] REST 는 이 PC의 https 주소여야"},
+        {"local", "APPKEY=k\nAPPSECRET=s\n[OPENAPI]\nREST=http://127.0.0.1:8080\nWS=wss://127.0.0.1:9/websocket\n",
+         "[OPENAPI] REST 는 이 PC의 https 주소여야"},
+        {"local", "APPKEY=k\nAPPSECRET=s\n[OPENAPI]\nREST=https://127.0.0.1:8080\nWS=ws://127.0.0.1:9/websocket\n",
+         "[OPENAPI] WS 는 이 PC의 wss 주소여야"},
+        {" SIM ", "", nullptr},
     };
     for (const auto& c : cases) {
         LoginFixture f;
-        f.WriteIni(QStringLiteral("[LOGIN]\nID=demo\nPW=demo1234\nHOST=%1\n[ACCOUNT]\nACNO=55501234501\nACPW=0000\n")
-                       .arg(QString::fromUtf8(c.host)));
+        f.WriteIni(QStringLiteral("[LOGIN]\nID=demo\nPW=demo1234\nHOST=%1\n%2[ACCOUNT]\nACNO=55501234501\nACPW=0000\n")
+                       .arg(QString::fromUtf8(c.host), QString::fromUtf8(c.extra)));
         TfrmMain& w = f.Open(false);
         const TLoginResult r = w.Login->TryLogin("demo", "demo1234", "", "55501234501", "0000", false);
         if (!c.errPart) {

@@ -42,6 +42,22 @@ void TLoginFacet::ShowConnected()
     SetStatus(QStringLiteral("● 접속 — 계좌 ") + MaskAcct(Ctx.FCfg.Acno), kGreen);
 }
 
+void TLoginFacet::OnFeedDown(const QString& why)
+{
+    if (!Ctx.FLogged)
+        return;
+    SetStatus(QStringLiteral("● 실시간 끊김 — 다시 연결 중"), QColor(208, 0, 0));
+    Log(QStringLiteral("!! 실시간 연결 끊김: %1 — 다시 연결합니다").arg(why));
+}
+
+void TLoginFacet::OnFeedUp(bool again)
+{
+    if (!Ctx.FLogged || !again)
+        return;
+    ShowConnected();
+    Log(QStringLiteral("실시간 다시 연결됨 — 구독을 되살리고 미체결 · 체결 · 잔고를 다시 조회합니다"));
+}
+
 // Only the answer of this attempt's check counts: a late one of an earlier
 // attempt (another account, another password) says nothing about this one.
 bool TLoginFacet::IsCurrentChk() const
@@ -89,8 +105,13 @@ bool TLoginFacet::WaitFor(const std::function<bool()>& done, qint64 maxMs, const
 void TLoginFacet::StartupLogin()
 {
     TIniFile ini(Ctx.FIniPath);
-    const QString id = ini.ReadString(QStringLiteral("LOGIN"), QStringLiteral("ID"), QString()).trimmed();
-    const QString pw = ini.ReadString(QStringLiteral("LOGIN"), QStringLiteral("PW"), QString());
+    // The broker's open API logs in with an app key and secret, kept where
+    // the id and password are kept.
+    const bool api = UsesAppKey(ini.ReadString(QStringLiteral("LOGIN"), QStringLiteral("HOST"), QString()));
+    const QString id =
+        ini.ReadString(QStringLiteral("LOGIN"), api ? QStringLiteral("APPKEY") : QStringLiteral("ID"), QString()).trimmed();
+    const QString pw = api ? ini.ReadString(QStringLiteral("LOGIN"), QStringLiteral("APPSECRET"), QString()).trimmed()
+                           : ini.ReadString(QStringLiteral("LOGIN"), QStringLiteral("PW"), QString());
     const QString cert = ini.ReadString(QStringLiteral("LOGIN"), QStringLiteral("CERT"), QString());
     const QString acno = ini.ReadString(QStringLiteral("ACCOUNT"), QStringLiteral("ACNO"), QString()).trimmed();
     const QString acpw = ini.ReadString(QStringLiteral("ACCOUNT"), QStringLiteral("ACPW"), QString());
@@ -107,7 +128,7 @@ void TLoginFacet::StartupLogin()
     auto tryFn = [this](const QString& i, const QString& p, const QString& c, const QString& a, const QString& ap) {
         return TryLogin(i, p, c, a, ap, true);
     };
-    std::unique_ptr<TLoginDlg> dlg(TLoginDlg::CreateDlg(id, pw, cert, acno, acpw, err, tryFn, nullptr));
+    std::unique_ptr<TLoginDlg> dlg(TLoginDlg::CreateDlg(id, pw, cert, acno, acpw, err, tryFn, nullptr, api));
     dlg->AppEnding = [] { return QCoreApplication::closingDown(); };
     FLoginDialog = dlg.get();
     const int rc = dlg->exec();
@@ -122,11 +143,16 @@ TLoginResult TLoginFacet::TryLogin(const QString& id, const QString& pw, const Q
     QString saveErr;
     if (save) {
         TIniFile ini(Ctx.FIniPath);
-        ini.WriteString(QStringLiteral("LOGIN"), QStringLiteral("ID"), id);
-        ini.WriteString(QStringLiteral("LOGIN"), QStringLiteral("PW"), pw);
-        ini.WriteString(QStringLiteral("LOGIN"), QStringLiteral("CERT"), cert);
+        if (UsesAppKey(ini.ReadString(QStringLiteral("LOGIN"), QStringLiteral("HOST"), QString()))) {
+            ini.WriteString(QStringLiteral("LOGIN"), QStringLiteral("APPKEY"), id.trimmed());
+            ini.WriteString(QStringLiteral("LOGIN"), QStringLiteral("APPSECRET"), pw.trimmed());
+        } else {
+            ini.WriteString(QStringLiteral("LOGIN"), QStringLiteral("ID"), id);
+            ini.WriteString(QStringLiteral("LOGIN"), QStringLiteral("PW"), pw);
+            ini.WriteString(QStringLiteral("LOGIN"), QStringLiteral("CERT"), cert);
+            ini.WriteString(QStringLiteral("ACCOUNT"), QStringLiteral("ACPW"), acpw);
+        }
         ini.WriteString(QStringLiteral("ACCOUNT"), QStringLiteral("ACNO"), acno);
-        ini.WriteString(QStringLiteral("ACCOUNT"), QStringLiteral("ACPW"), acpw);
         if (ini.ReadString(QStringLiteral("LOGIN"), QStringLiteral("HOST"), QString()).trimmed().isEmpty())
             ini.WriteString(QStringLiteral("LOGIN"), QStringLiteral("HOST"), kDefaultHost);
         if (ini.ReadInteger(QStringLiteral("LOGIN"), QStringLiteral("PORT"), 0) == 0)
@@ -140,11 +166,16 @@ TLoginResult TLoginFacet::TryLogin(const QString& id, const QString& pw, const Q
     if (save) {
         // What was typed is this login's, whether or not the file took it:
         // the file's older values would log in to another account.
-        cfg.ID = id.trimmed();
-        cfg.PW = pw;
-        cfg.CertPW = cert;
+        if (UsesAppKey(cfg.Host)) {
+            cfg.AppKey = id.trimmed();
+            cfg.AppSecret = pw.trimmed();
+        } else {
+            cfg.ID = id.trimmed();
+            cfg.PW = pw;
+            cfg.CertPW = cert;
+            cfg.AcPw = acpw;
+        }
         cfg.Acno = acno.trimmed();
-        cfg.AcPw = acpw;
     } else if (!loaded) {
         return {false, err};
     }
@@ -157,20 +188,29 @@ TLoginResult TLoginFacet::TryLogin(const QString& id, const QString& pw, const Q
     Ctx.B.FSess->DisconnectServer();
     // A HOST that names nothing, or a server this build cannot talk to yet,
     // is refused as such, before anything goes on the network.
-    const TBackendHost host = BackendOfHost(Ctx.FCfg.Host);
+    TBackendHost host = BackendOfHost(Ctx.FCfg.Host);
     if (host.Kind == TBackendKind::Unknown)
         return result(false, QStringLiteral("hts.ini의 HOST=%1 은(는) 접속 대상의 이름이 아닙니다 (%2 중 하나)")
                                  .arg(host.Name.left(40), BackendHostNames()));
-    if (host.Kind != TBackendKind::Sim)
-        return result(false, QStringLiteral("HOST=%1: 증권사 오픈 API 접속은 이 버전에 아직 없습니다 — 모의 거래소는 HOST=sim")
-                                 .arg(host.Name.left(40)));
+    // The backend was chosen at start from the HOST of that moment.
+    if (UsesAppKey(host.Name) != Ctx.FBackendApi)
+        return result(false, QStringLiteral("hts.ini의 HOST 가 프로그램을 켠 뒤 바뀌었습니다 — 프로그램을 다시 켜 주세요"));
+    if (host.Kind == TBackendKind::Local) {
+        QString why;
+        if (!ReadLocalApi(Ctx.FIniPath, host, nullptr, &why))
+            return result(false, why);
+    }
+    const bool api = host.Kind != TBackendKind::Sim;
     if (!Ctx.B.FSess->ConnectServer(Ctx.FCfg.Host, Ctx.FCfg.Port))
         return result(false, QStringLiteral("LS 서버에 연결하지 못했습니다 (인터넷 · 방화벽 확인)"));
     FLoginDone = false;
     FInTry = true;
-    if (!Ctx.B.FSess->Login(Ctx.FCfg.ID, Ctx.FCfg.PW, Ctx.FCfg.CertPW, Ctx.FCfg.SvrType, false)) {
+    const bool sent = api ? Ctx.B.FSess->Login(Ctx.FCfg.AppKey, Ctx.FCfg.AppSecret, QString(), 0, false)
+                          : Ctx.B.FSess->Login(Ctx.FCfg.ID, Ctx.FCfg.PW, Ctx.FCfg.CertPW, Ctx.FCfg.SvrType, false);
+    if (!sent) {
         FInTry = false;
-        return result(false, QStringLiteral("로그인 요청을 보내지 못했습니다 (공동인증서 확인)"));
+        return result(false, api ? QStringLiteral("접근토큰 요청을 보내지 못했습니다 (앱 키 · 시크릿 키 확인)")
+                                 : QStringLiteral("로그인 요청을 보내지 못했습니다 (공동인증서 확인)"));
     }
     SetStatus(QStringLiteral("로그인 중..."), kGrey);
     Log(QStringLiteral("로그인 요청..."));

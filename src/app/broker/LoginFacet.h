@@ -28,6 +28,9 @@ public:
     void OnChkMsg(const QString& code, const QString& msg);
     void SetStatus(const QString& text, const QColor& color);
     void ShowConnected();
+    // The real-time connection went down / came back (`again` after a drop).
+    void OnFeedDown(const QString& why);
+    void OnFeedUp(bool again);
 
     // Login has completed (the broker's message): the window takes it from here.
     std::function<void(const QString& msg)> OnLoggedIn;
