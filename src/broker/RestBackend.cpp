@@ -221,6 +221,31 @@ const TResLayout* TRestLink::Layout(const QString& path, QString* err)
     return l.get();
 }
 
+const TResLayout* TRestLink::ApiLayout(const QString& path, const QString& apiCode, QString* err)
+{
+    const QString key = path + QLatin1Char('\n') + apiCode;
+    auto it = FLayouts.constFind(key);
+    if (it != FLayouts.constEnd())
+        return it->get();
+    const TResLayout* base = Layout(path, err);
+    if (!base)
+        return nullptr;
+    auto l = std::make_shared<TResLayout>(*base);
+    for (TResBlock& b : l->Blocks) {
+        if (b.Name.startsWith(base->Code, Qt::CaseInsensitive))
+            b.Name = apiCode + b.Name.mid(base->Code.size());
+        if (!b.Input)
+            continue;
+        for (int i = int(b.Fields.size()) - 1; i >= 0; --i)
+            if (IsAccountInputField(b.Fields[i].Name)) {
+                b.Fields.remove(i);
+                b.Specs.remove(i);
+            }
+    }
+    FLayouts.insert(key, l);
+    return l.get();
+}
+
 void TRestLink::Advise(TRestReal* r, const QString& tr, const QString& key)
 {
     QList<QPointer<TRestReal>>& who = FListeners[{tr, key}];
@@ -411,13 +436,21 @@ int TRestQuery::Request(bool next)
         FError = QStringLiteral("%1 은(는) 증권사 오픈 API에 없는 조회입니다").arg(layout->Code);
         return -4;
     }
-    // The API's forms: no account number or password (the key names the
-    // account), and the paper server's orders take "A" + the code.
+    // The API's forms: blocks named after its code, no account number or
+    // password (the key names the account), and the paper server's orders
+    // take "A" + the code.
+    const TResLayout* api = FLink->ApiLayout(FRes, route.Code, &err);
+    if (!api) {
+        FError = err;
+        return -3;
+    }
     TRestInputs in;
     TSent s;
-    for (const TResBlock& b : layout->Blocks) {
+    for (int bi = 0; bi < layout->Blocks.size(); ++bi) {
+        const TResBlock& b = layout->Blocks[bi];
         if (!b.Input)
             continue;
+        const QString apiName = api->Blocks[bi].Name;
         const int rows = std::max(1, FIn.Rows(b.Name));
         for (int r = 0; r < rows; ++r)
             for (const TResField& f : b.Fields) {
@@ -434,20 +467,10 @@ int TRestQuery::Request(bool next)
                     if (code.size() == 6 && code.at(0).isDigit())
                         out = QLatin1Char('A') + code;
                 }
-                in.Set(b.Name, f.Name, r, out);
+                in.Set(apiName, f.Name, r, out);
             }
     }
-    TResLayout sent = *layout;
-    for (TResBlock& b : sent.Blocks) {
-        if (!b.Input)
-            continue;
-        for (int i = int(b.Fields.size()) - 1; i >= 0; --i)
-            if (IsAccountInputField(b.Fields[i].Name)) {
-                b.Fields.remove(i);
-                b.Specs.remove(i);
-            }
-    }
-    s.Body = RestRequestBody(sent, in, &err);
+    s.Body = RestRequestBody(*api, in, &err);
     if (s.Body.isEmpty()) {
         FError = QStringLiteral("%1 요청을 만들지 못했습니다: %2").arg(layout->Code, err);
         return -5;
@@ -456,7 +479,7 @@ int TRestQuery::Request(bool next)
     s.Tr = layout->Code;
     s.Path = route.Path;
     s.Code = route.Code;
-    s.Layout = layout;
+    s.Layout = api;
     if (next)
         s.Cont = {true, FContKey};
     QPointer<TRestQuery> self(this);
@@ -574,6 +597,10 @@ void TRestQuery::Answered(const TSent& s, const TRestReply& r)
     }
     if (!err.isEmpty())
         emit FLink->Notice(QStringLiteral("!! %1: %2").arg(s.Tr, err.left(160)));
+    if (s.Code != s.Tr)
+        for (TTrBlock& b : a.Blocks)
+            if (b.Name.startsWith(s.Code, Qt::CaseInsensitive))
+                b.Name = s.Tr + b.Name.mid(s.Code.size());
     // A key is bound to one account: an account check that names another
     // account than the one typed is a refusal, not a balance.
     if (!s.Acno.isEmpty()) {
@@ -615,6 +642,7 @@ void TRestQuery::DeliverBody(const QString& tr, int id, const QByteArray& body)
     TSent s;
     s.Id = id;
     s.Tr = tr;
+    s.Code = tr;
     s.Layout = layout;
     TRestReply r;
     r.Http = 200;

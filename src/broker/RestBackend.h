@@ -72,6 +72,10 @@ public:
     void AfterRenewal(QObject* owner, std::function<void()> resend, std::function<void(const QString&)> fail);
     // A layout file read once (by path); nullptr when unreadable, with `err`.
     const TResLayout* Layout(const QString& path, QString* err);
+    // The layout as the API knows the transaction: its blocks named after
+    // `apiCode` (CSPAT00601InBlock1 for CSPAT00600InBlock1) and without the
+    // account fields it never takes.
+    const TResLayout* ApiLayout(const QString& path, const QString& apiCode, QString* err);
 
     // ---- real-time ----
     void Advise(TRestReal* r, const QString& tr, const QString& key);
@@ -182,7 +186,7 @@ private:
         QString Path, Code;  // as the API knows it (/stock/order, CSPAT00601)
         QByteArray Body;
         TRestCont Cont;
-        const TResLayout* Layout = nullptr;
+        const TResLayout* Layout = nullptr;   // the API's form (ApiLayout)
         QString Acno;        // the account the program asked about, digits
         bool Resent = false;
     };
