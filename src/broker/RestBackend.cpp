@@ -287,6 +287,7 @@ void TRestLink::OnRecord(const TWsFrame& f)
             emit Notice(QStringLiteral("!! 실시간 요청 거부 [%1] %2 (%3)").arg(f.Code.left(12), f.Msg.left(80), f.TrCd.left(8)));
         return;
     }
+    ++FFramesSeen;
     FLastFrameAt = FClock.TickMs();
     FQuietSaid = false;
     const QString tr = f.TrCd.trimmed();

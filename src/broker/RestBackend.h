@@ -81,7 +81,8 @@ public:
     void Advise(TRestReal* r, const QString& tr, const QString& key);
     void Unadvise(TRestReal* r, const QString& tr, const QString& key);
     void Forget(TRestReal* r);
-    int FramesHandled() const { return FFramesHandled; }
+    int FramesSeen() const { return FFramesSeen; }   // data frames received
+    int FramesHandled() const { return FFramesHandled; }   // ... and handed on (not repeats)
     int FillsDropped() const { return FFillsDropped; }
 
     // Handles one frame as it came off the socket (benchmarks and tests).
@@ -128,7 +129,7 @@ private:
     QHash<QPair<QString, QString>, QList<QPointer<TRestReal>>> FListeners;
     QSet<QString> FFillsSeen;   // order number / fill number of every fill handled
     QString FFillsDay;
-    int FFramesHandled = 0, FFillsDropped = 0;
+    int FFramesSeen = 0, FFramesHandled = 0, FFillsDropped = 0;
     qint64 FLastFrameAt = 0;
     bool FQuietSaid = false;
     QTimer FQuietTimer;

@@ -40,6 +40,8 @@ public:
     void Subscribe(const QString& trCd, const QString& key);
     void Unsubscribe(const QString& trCd, const QString& key);
     int Subscriptions() const { return int(FSubs.size()); }
+    // Requests waiting for their turn to be sent.
+    int Queued() const { return int(FOut.size()); }
 
     // The pause before reconnect attempt `attempt` (0 first): the first
     // pause doubled per attempt, at most KLongestPauseMs, times a factor in

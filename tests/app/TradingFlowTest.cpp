@@ -30,9 +30,12 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-TEST(TradingFlow, FindOrderFillModifyCancel)
+namespace {
+
+// Search, quote, ladder, order, fill, modify, cancel, balance, charts and
+// ticks, as the user meets them.
+void FindOrderFillModifyCancel(SimWindow& f, const QString& shotName)
 {
-    SimWindow f;
     TfrmMain& w = *f.w;
     ASSERT_TRUE(w.Ctx().FLogged);
     ASSERT_EQ(w.Ctx().FCode, "000660");
@@ -154,10 +157,43 @@ TEST(TradingFlow, FindOrderFillModifyCancel)
     EXPECT_EQ(w.Charts->chDay->Model().Bars().last().D, "20261210");
     EXPECT_DOUBLE_EQ(w.Charts->chDay->Model().Bars().last().C, w.Quote->FHoga.Price);
 
-    const QString shot = QDir::temp().filePath("kestrel-trading.png");
+    const QString shot = QDir::temp().filePath(shotName + ".png");
     w.grab().save(shot);
     w.pcTick->setCurrentIndex(1);  // the daily table
     QApplication::processEvents();
     EXPECT_GT(w.Daily->FDaily.Count(), 20);
-    w.grab().save(QDir::temp().filePath("kestrel-trading-daily.png"));
+    w.grab().save(QDir::temp().filePath(shotName + "-daily.png"));
+}
+
+}  // namespace
+
+TEST(TradingFlow, FindOrderFillModifyCancel)
+{
+    SimWindow f;
+    FindOrderFillModifyCancel(f, "kestrel-trading");
+}
+
+// The same road over the broker's open API: the fake broker on this machine
+// answers from its own simulated exchange, over HTTPS and a WebSocket.
+TEST(TradingFlow, FindOrderFillModifyCancelOverTheOpenApi)
+{
+    SimWindow f(TWindowBackend::Api);
+    ASSERT_TRUE(f.Link()) << "not the open API's backend";
+    FindOrderFillModifyCancel(f, "kestrel-trading-api");
+    int orders = 0, modifies = 0, cancels = 0;
+    for (const TFakeBroker::TSeen& s : f.fake->Requests()) {
+        orders += s.TrCd == "CSPAT00601";
+        modifies += s.TrCd == "CSPAT00701";
+        cancels += s.TrCd == "CSPAT00801";
+        if (s.TrCd == "CSPAT00601")
+            EXPECT_TRUE(s.Body.contains("\"A005930\"")) << s.Body.toStdString();   // the paper form
+        EXPECT_FALSE(s.Body.contains("InptPwd")) << s.TrCd.toStdString();
+    }
+    EXPECT_EQ(orders, 4);
+    EXPECT_EQ(modifies, 1);
+    EXPECT_EQ(cancels, 3);
+    EXPECT_GT(f.fake->FramesSent("S3_") + f.fake->FramesSent("K3_"), 0);
+    EXPECT_GT(f.fake->FramesSent("SC1"), 0);
+    EXPECT_EQ(f.Link()->FillsDropped(), 0);
+    EXPECT_FALSE(f.Log().contains("!!")) << f.Log().toStdString();
 }
