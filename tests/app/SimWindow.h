@@ -62,7 +62,8 @@ struct SimWindow {
     std::unique_ptr<TfrmMain> w;
     int confirms = 0;
 
-    explicit SimWindow(TWindowBackend k = TWindowBackend::Sim) : kind(k)
+    // `openApiIni`: more [OPENAPI] lines (TIMEOUT=…).
+    explicit SimWindow(TWindowBackend k = TWindowBackend::Sim, const QString& openApiIni = {}) : kind(k)
     {
         QString login = QStringLiteral("[LOGIN]\nID=demo\nPW=demo1234\nHOST=sim\n");
         if (kind == TWindowBackend::Api) {
@@ -78,8 +79,8 @@ struct SimWindow {
             if (!fake->Listen(0, 0, {}, {}, &err))
                 qFatal("fake broker: %s", qPrintable(err));
             login = QStringLiteral("[LOGIN]\nHOST=local\nAPPKEY=fake-app-key\nAPPSECRET=fake-app-secret\n"
-                                   "[OPENAPI]\nREST=%1\nWS=%2\nCACERT=%3\n")
-                        .arg(fake->RestBase(), fake->WsUrl(), TFakeBroker::DefaultCertPath());
+                                   "[OPENAPI]\nREST=%1\nWS=%2\nCACERT=%3\n%4")
+                        .arg(fake->RestBase(), fake->WsUrl(), TFakeBroker::DefaultCertPath(), openApiIni);
             clock.OnSleep = [this] { Settle(); };
         }
         QFile f(dir.path() + "/hts.ini");

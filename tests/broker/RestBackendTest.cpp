@@ -365,7 +365,7 @@ TEST(RestBackend, RequestsKeepUnderTheirRate)
     t.clock.Advance(1000);
     QSignalSpy msg(q, &TXAQuery::ReceiveMessage);
     q->Request(false);
-    ASSERT_TRUE(Until([&] { return !msg.isEmpty(); }));
+    ASSERT_TRUE(Until([&] { return !msg.isEmpty() && msg.last()[1].toString() == "IGW00201"; }));
     t.broker.Answer = nullptr;
     q->Request(false);
     Until([] { return false; }, 200);
