@@ -8,6 +8,7 @@
 #include "app/market/QuoteFacet.h"
 #include "app/trading/AccountFacet.h"
 #include "broker/WsFeed.h"
+#include "core/NumFmt.h"
 #include "sim/SimAccount.h"
 #include "trading/LadderView.h"
 
@@ -38,10 +39,15 @@ bool FeedBack(SimWindow& f)
 // Fills the window has handled (one log line each).
 int FillLines(const SimWindow& f) { return f.LogCount(QStringLiteral("주 @ ")); }
 
+// A buy a few ticks over the ask the window shows: it fills even when that
+// ask is stale (the feed down).
 void Buy(SimWindow& f, int qty)
 {
+    int px = f.w->Quote->FHoga.Ask[0];
+    for (int i = 0; i < 5; ++i)
+        px = TickUp(px);
     f.w->Order->edQty->setText(QString::number(qty));
-    f.w->Order->vLadder->FOnOrder("2", f.w->Quote->FHoga.Ask[0]);
+    f.w->Order->vLadder->FOnOrder("2", px);
 }
 
 int Requests(const SimWindow& f, const char* tr)
