@@ -62,8 +62,10 @@ struct SimWindow {
     std::unique_ptr<TfrmMain> w;
     int confirms = 0;
 
-    // `openApiIni`: more [OPENAPI] lines (TIMEOUT=…).
-    explicit SimWindow(TWindowBackend k = TWindowBackend::Sim, const QString& openApiIni = {}) : kind(k)
+    // `openApiIni`: more [OPENAPI] lines (TIMEOUT=…); `fakeRate`: trades a
+    // second of a busy stock behind the fake broker (0: the default).
+    explicit SimWindow(TWindowBackend k = TWindowBackend::Sim, const QString& openApiIni = {}, double fakeRate = 0)
+        : kind(k)
     {
         QString login = QStringLiteral("[LOGIN]\nID=demo\nPW=demo1234\nHOST=sim\n");
         if (kind == TWindowBackend::Api) {
@@ -72,6 +74,8 @@ struct SimWindow {
             sc.PumpMs = 0;
             sc.AlwaysOpen = true;
             sc.StatePath.clear();
+            if (fakeRate > 0)
+                sc.TradesPerSec = fakeRate;
             brokerSim = CreateSimBackend(sc, clock);
             brokerSim->Exchange().SetPastInBackground(false);
             fake = std::make_unique<TFakeBroker>(*brokerSim, QString(KESTREL_RES_DIR));
