@@ -70,6 +70,8 @@ TRestLink::TRestLink(const TRestSettings& settings, TClock& clock, QObject* pare
 
     connect(FAuth, &TRestAuth::Issued, this, [this] {
         FFeed->SetToken(FAuth->Token());
+        if (std::exchange(FWsTokenRefused, false))
+            FFeed->AskAgain();
         if (FLoggingIn) {
             FLoggingIn = false;
             FLoggedIn = true;
@@ -99,6 +101,19 @@ TRestLink::TRestLink(const TRestSettings& settings, TClock& clock, QObject* pare
     });
 
     connect(FFeed, &TWsFeed::Record, this, &TRestLink::OnRecord);
+    connect(FFeed, &TWsFeed::Refused, this, [this](const QString& tr, const QString& key, const QString& code, const QString& msg) {
+        if (RestFaultOf(200, code, msg) == TRestFault::Token) {
+            // The feeds are asked for again once a new token came.
+            if (!FWsTokenRefused && FLoggedIn) {
+                FWsTokenRefused = true;
+                if (!FAuth->RenewAfterRefusal())
+                    FWsTokenRefused = false;
+            }
+            return;
+        }
+        emit Notice(QStringLiteral("!! 실시간 요청 거부 [%1] %2 (%3 %4)")
+                        .arg(code.left(12), FAuth->Clean(msg).left(80), tr.left(8), key.left(12)));
+    });
     connect(FFeed, &TWsFeed::Down, this, [this](const QString& why) { emit FeedDown(FAuth->Clean(why)); });
     connect(FFeed, &TWsFeed::Up, this, [this](bool again) {
         FLastFrameAt = FClock.TickMs();
@@ -282,11 +297,8 @@ void TRestLink::Forget(TRestReal* r)
 
 void TRestLink::OnRecord(const TWsFrame& f)
 {
-    if (!f.Data) {
-        if (!f.Code.isEmpty() && !f.Code.startsWith(QLatin1String("00")))
-            emit Notice(QStringLiteral("!! 실시간 요청 거부 [%1] %2 (%3)").arg(f.Code.left(12), f.Msg.left(80), f.TrCd.left(8)));
+    if (!f.Data)
         return;
-    }
     ++FFramesSeen;
     FLastFrameAt = FClock.TickMs();
     FQuietSaid = false;

@@ -132,6 +132,7 @@ private:
     int FFramesSeen = 0, FFramesHandled = 0, FFillsDropped = 0;
     qint64 FLastFrameAt = 0;
     bool FQuietSaid = false;
+    bool FWsTokenRefused = false;   // feeds refused for the token: asked for again with the next one
     QTimer FQuietTimer;
 };
 

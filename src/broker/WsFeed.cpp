@@ -89,6 +89,8 @@ void TWsFeed::Connect()
         }
         if (f.Data)
             emit Record(f);
+        else if (!f.Code.isEmpty() && !f.Code.startsWith(QLatin1String("00")))
+            emit Refused(f.TrCd, f.TrKey, f.Code, f.Msg);
     });
     FSock->open(QUrl(FUrl));
 }
@@ -105,6 +107,17 @@ void TWsFeed::Dropped()
     if (wasUp || FAttempt == 0)
         emit Down(why);
     FRetry.start(PauseMs(FFirstPauseMs, FAttempt++, QRandomGenerator::global()->generate()));
+}
+
+void TWsFeed::AskAgain()
+{
+    if (!FUp)
+        return;   // a connection asks for everything when it opens
+    FOut.clear();
+    for (const auto& [cd, key] : FSubs)
+        FOut << TOut{key.isEmpty() ? TWsType::Register : TWsType::Subscribe, cd, key};
+    if (!FGap.isActive())
+        SendNext();
 }
 
 void TWsFeed::Subscribe(const QString& trCd, const QString& key)

@@ -40,6 +40,9 @@ public:
     void Subscribe(const QString& trCd, const QString& key);
     void Unsubscribe(const QString& trCd, const QString& key);
     int Subscriptions() const { return int(FSubs.size()); }
+    // Asks for every feed again on the open connection (after the server
+    // refused requests for a token that has since been renewed).
+    void AskAgain();
     // Requests waiting for their turn to be sent.
     int Queued() const { return int(FOut.size()); }
 
@@ -53,6 +56,9 @@ signals:
     void Down(const QString& why);   // Korean, for the status line and the log
     void Up(bool again);             // connected; `again` after a drop: re-read orders and fills
     void Problem(const QString& why);
+    // The server turned a request down (a reply with a code other than
+    // success).
+    void Refused(const QString& trCd, const QString& key, const QString& code, const QString& msg);
 
 private:
     void Connect();

@@ -36,6 +36,13 @@ bool FeedBack(SimWindow& f)
     return RunUntil(f, [&] { return f.Link()->Feed().Connected() && f.Link()->Feed().Queued() == 0; });
 }
 
+// Drops the real-time connection and waits until the window knows it.
+void Drop(SimWindow& f)
+{
+    f.fake->DropSockets();
+    RunUntil(f, [&] { return !f.Link()->Feed().Connected(); });
+}
+
 // Fills the window has handled (one log line each).
 int FillLines(const SimWindow& f) { return f.LogCount(QStringLiteral("주 @ ")); }
 
@@ -138,6 +145,26 @@ TEST(OpenApiFaults, TokenExpiringMidSessionIsRenewedAndReadsGoOn)
     f.Run(1500);
     EXPECT_GT(f.fake->FramesSent("S3_") + f.fake->FramesSent("H1_"), 0);   // subscribed under the new token
     EXPECT_FALSE(f.Log().contains("!!")) << f.Log().toStdString();
+
+    // Dead again, and the feed the first to find out (queries are answered
+    // late): it reconnects with the dead token, is refused, and asks for
+    // every feed again under the next one.
+    Drop(f);
+    ASSERT_TRUE(FeedBack(f));
+    f.Run(1000);
+    const int subs = f.fake->Subscriptions();
+    ASSERT_GE(subs, 3);
+    f.fake->Faults().LatencyMs = 1500;
+    f.fake->ExpireTokens();
+    Drop(f);
+    ASSERT_TRUE(RunUntil(f, [&] { return f.fake->TokensIssued() >= 3 && f.fake->Subscriptions() == subs; }))
+        << f.fake->Subscriptions() << " of " << subs << "\n" << f.Log().toStdString();
+    f.fake->Faults().LatencyMs = 0;
+    f.Run(1000);
+    EXPECT_EQ(f.fake->Subscriptions(), subs);
+    const int frames = f.fake->FramesSent("S3_") + f.fake->FramesSent("H1_");
+    EXPECT_TRUE(RunUntil(f, [&] { return f.fake->FramesSent("S3_") + f.fake->FramesSent("H1_") > frames; }));
+    EXPECT_FALSE(f.Log().contains(QStringLiteral("실시간 요청 거부"))) << f.Log().toStdString();
 }
 
 // The exchange takes the order and its answer is lost: the window says the
