@@ -11,6 +11,7 @@
 #include "app/trading/AccountFacet.h"
 #include "app/trading/OrderFacet.h"
 #include "broker/ReqQueue.h"
+#include "broker/RestAuth.h"
 #include "chart/CandleChart.h"
 #include "chart/ChartModel.h"
 #include "core/Clock.h"
@@ -196,4 +197,12 @@ TEST(TradingFlow, FindOrderFillModifyCancelOverTheOpenApi)
     EXPECT_GT(f.fake->FramesSent("SC1"), 0);
     EXPECT_EQ(f.Link()->FillsDropped(), 0);
     EXPECT_FALSE(f.Log().contains("!!")) << f.Log().toStdString();
+    // Neither the key, the secret nor the token is ever shown.
+    const QString token = f.Link()->Auth().Token();
+    ASSERT_FALSE(token.isEmpty());
+    for (const QString& secret : {QStringLiteral("fake-app-key"), QStringLiteral("fake-app-secret"), token})
+        EXPECT_FALSE(f.Log().contains(secret));
+    // Closing revokes the token.
+    f.w->FormClose();
+    EXPECT_EQ(f.fake->TokensRevoked(), 1);
 }
