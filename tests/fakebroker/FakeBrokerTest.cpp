@@ -2,6 +2,7 @@
 // own REST and WebSocket clients against a simulated exchange on a test
 // clock: tokens, transactions answered from the exchange, the account filled
 // in, order events as frames, continuation, and every fault switch.
+#include "broker/EventLoop.h"
 #include "FakeBroker.h"
 #include "broker/RestAuth.h"
 #include "broker/RestClient.h"
@@ -24,16 +25,6 @@
 #include <memory>
 
 namespace {
-
-template <class F>
-bool Until(F done, int ms = 8000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
 
 QString Res(const QString& tr) { return QStringLiteral(KESTREL_RES_DIR) + tr + QStringLiteral(".res"); }
 
