@@ -11,6 +11,7 @@ PKGS=(
   libgl1-mesa-dev libxkbcommon-dev
   libcurl4-openssl-dev nlohmann-json3-dev libcpp-httplib-dev libssl-dev zlib1g-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
+  libpcre2-dev
   fonts-nanum fonts-noto-cjk fonts-noto-color-emoji
   xvfb xauth
   clang libclang-rt-14-dev llvm
