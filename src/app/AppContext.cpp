@@ -7,6 +7,8 @@
 #include "core/IniFile.h"
 #include "core/ServerClock.h"
 #include "core/ServiceHost.h"
+#include "sim/SimBackend.h"
+#include "sim/SimService.h"
 
 #include <QFileInfo>
 
@@ -17,7 +19,7 @@ constexpr int kSentKept = 32;  // requests remembered per query object
 QVector<TXAQuery*> TBrokerObjects::Queries() const
 {
     return {qMaster, qPrice, qDay, qDayW, qMin, qProg, qProgPg, qTick,
-            qBal,    qChk,   qOrd, qMod,  qCxl, qMiche, qFill, qTime};
+            qBal,    qChk,   qOrd, qMod,  qCxl, qMiche, qFill, qTime, qNews};
 }
 
 QVector<TXAReal*> TBrokerObjects::Reals() const { return {rS3, rK3, rH1, rHA, rSC1, rSC0, rNws, rSC3}; }
@@ -47,9 +49,19 @@ void TAppContext::CreateBrokerObjects()
 {
     FBackend = CreateBrokerBackend(FCfg, FIniPath, FClock, &FBackendProblems);
     FBackendApi = UsesAppKey(FCfg.Host);
+    if (!FBackendApi && (FSvc->Base().isEmpty() || FSimSvc)) {
+        if (auto* sim = dynamic_cast<TSimBackend*>(FBackend.get())) {
+            FSimSvc = std::make_unique<TSimServiceServer>(sim->Exchange());
+            QString err;
+            const QString base = FSimSvc->Start(0, &err);
+            if (base.isEmpty())
+                FBackendProblems << QStringLiteral("모의 서비스를 열지 못했습니다: ") + err;
+            FSvc->SetBase(base);
+        }
+    }
     B.FSess = FBackend->CreateSession(this);
     for (TXAQuery** q : {&B.qMaster, &B.qPrice, &B.qDay, &B.qDayW, &B.qMin, &B.qProg, &B.qProgPg, &B.qTick,
-                         &B.qBal, &B.qChk, &B.qOrd, &B.qMod, &B.qCxl, &B.qMiche, &B.qFill, &B.qTime})
+                         &B.qBal, &B.qChk, &B.qOrd, &B.qMod, &B.qCxl, &B.qMiche, &B.qFill, &B.qTime, &B.qNews})
         *q = FBackend->CreateQuery(this);
     for (TXAReal** r : {&B.rS3, &B.rK3, &B.rH1, &B.rHA, &B.rSC1, &B.rSC0, &B.rNws, &B.rSC3})
         *r = FBackend->CreateReal(this);

@@ -26,6 +26,7 @@ class TClock;
 class TReqQueue;
 class TServerClock;
 class TServiceHost;
+class TSimServiceServer;
 class TXAQuery;
 class TXAReal;
 class TXASession;
@@ -38,7 +39,7 @@ struct TBrokerObjects {
     TXAQuery *qMaster = nullptr, *qPrice = nullptr, *qDay = nullptr, *qDayW = nullptr, *qMin = nullptr,
              *qProg = nullptr, *qProgPg = nullptr, *qTick = nullptr, *qBal = nullptr, *qChk = nullptr,
              *qOrd = nullptr, *qMod = nullptr, *qCxl = nullptr, *qMiche = nullptr, *qFill = nullptr,
-             *qTime = nullptr;
+             *qTime = nullptr, *qNews = nullptr;
     TXAReal *rS3 = nullptr, *rK3 = nullptr, *rH1 = nullptr, *rHA = nullptr, *rSC1 = nullptr, *rSC0 = nullptr,
             *rNws = nullptr, *rSC3 = nullptr;
 
@@ -66,6 +67,8 @@ public:
 
     // Creates the broker backend chosen by the configuration and its objects
     // (parented to the context). Problems of the backend go to FBackendProblems.
+    // With the simulated exchange and no [SERVICE] BASE, the exchange's own
+    // service content is served on loopback and the service host points there.
     void CreateBrokerObjects();
 
     TClock& Clock() const { return FClock; }
@@ -118,5 +121,6 @@ private:
     TClock& FClock;
     std::unique_ptr<TServerClock> FServerClock;
     std::unique_ptr<TServiceHost> FSvc;
+    std::unique_ptr<TSimServiceServer> FSimSvc;   // the loopback service host, when we run one
     QHash<const TXAQuery*, QVector<TSent>> FSent;  // newest last, a few per query
 };

@@ -4,6 +4,7 @@
 #include "sim/SimAccount.h"
 #include "sim/SimExchange.h"
 #include "sim/SimHistoryAnswers.h"
+#include "sim/SimNews.h"
 #include "sim/SimRealRecord.h"
 #include "sim/SimTrading.h"
 #include <QMap>
@@ -116,6 +117,8 @@ TSimReply TSimAnswers::Answer(const QString& tr, const TResLayout& layout, const
         return T0424(layout, in);
     if (TSimHistoryAnswers::Serves(tr))
         return FHistory->Answer(tr, layout, in);
+    if (tr == QLatin1String("t3102") && FNews)
+        return SimNewsBodyAnswer(*FNews, layout, In(in, "t3102InBlock", "sNewsno"));
     return MessageOnly(SimMsg::kNoService,
                        QStringLiteral("모의 거래소에는 아직 없는 조회 서비스입니다 (%1).").arg(tr));
 }

@@ -5,8 +5,8 @@
 // orders (CSPAT00600 new, CSPAT00700 modify, CSPAT00800 cancel; matched by
 // SimTrading.h), the day's orders and fills (t0425), the day's trading
 // journal with fees and taxes (t0150) and the balance with today's realized
-// profit (t0424), and the history queries of SimHistoryAnswers.h (bars,
-// ticks, program trading). t0150 and t0424 answer everything in one page (their
+// profit (t0424), news bodies (t3102, SimNews.h), and the history queries
+// of SimHistoryAnswers.h (bars, ticks, program trading). t0150 and t0424 answer everything in one page (their
 // continuation keys come back empty).
 //
 // An order answer is the broker's message first, then the data (OutBlock1
@@ -33,6 +33,7 @@ class TSimAccount;
 class TSimTrading;
 class TSimHistoryAnswers;
 class TSimHistory;
+class TSimNews;
 
 // Broker message codes of the simulated exchange. The broker's own codes
 // (00xxx notices, and the order refusals 01427, 01478, 03181) start with
@@ -84,6 +85,8 @@ public:
     static TSimReply CheckNext(const QString& tr, const QHash<QString, QString>& in, bool next);
     // The price history behind the history answers.
     TSimHistory& History();
+    // The news wire whose bodies t3102 answers; none: t3102 is not served.
+    void SetNews(std::shared_ptr<const TSimNews> news) { FNews = std::move(news); }
 
 private:
     QString In(const QHash<QString, QString>& in, const QString& block, const QString& field) const;
@@ -105,4 +108,5 @@ private:
     const TSimConfig& FCfg;
     TClock& FClock;
     std::unique_ptr<TSimHistoryAnswers> FHistory;   // t8410, t8412, t1301, t1637
+    std::shared_ptr<const TSimNews> FNews;
 };

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include "sim/SimAnswers.h"
 #include "sim/SimLimits.h"
+#include "sim/SimNews.h"
 #include "sim/SimQuery.h"
 #include "sim/SimReal.h"
 #include "sim/SimTrading.h"
@@ -30,6 +31,8 @@ bool IsAccountFeed(const QString& tr)
     return tr == QLatin1String("SC0") || tr == QLatin1String("SC1") || tr == QLatin1String("SC2")
            || tr == QLatin1String("SC3") || tr == QLatin1String("SC4");
 }
+
+constexpr int kNewsCatchUpSec = 10;   // headlines older than this at a catch-up are only logged
 
 bool IsOrderTr(const QString& tr)
 {
@@ -85,6 +88,10 @@ TSimExchange::TSimExchange(const TSimConfig& cfg, TClock& clock, QObject* parent
     if (!FTrading->SaveProblem().isEmpty())
         FProblems << FTrading->SaveProblem();
     FAnswers = std::make_unique<TSimAnswers>(*FEngine, *FAccount, *FTrading, FCfg, FClock);
+    FNews = std::make_shared<const TSimNews>(FEngine->Universe(), FCfg.Seed);
+    FNewsLog = std::make_shared<TSimNewsLog>();
+    FAnswers->SetNews(FNews);
+    PumpNews();
 
     connect(&FPump, &QTimer::timeout, this, &TSimExchange::Pump);
     FDueTimer.setSingleShot(true);
@@ -363,8 +370,9 @@ TSimReply TSimExchange::AnswerHeld(const QString& tr, const TResLayout& layout, 
 
 bool TSimExchange::Advise(TSimReal* r, const QString& tr, const QString& key)
 {
-    if (IsAccountFeed(tr)) {
-        // Account feeds have no key: every subscriber gets every event.
+    if (IsAccountFeed(tr) || tr == QLatin1String("NWS")) {
+        // Account feeds and the news wire have no stock key: every
+        // subscriber gets every record.
         auto& subs = FFeedSubs[tr];
         for (const auto& p : subs)
             if (p == r)
@@ -372,8 +380,6 @@ bool TSimExchange::Advise(TSimReal* r, const QString& tr, const QString& key)
         subs.append(r);
         return true;
     }
-    if (tr == QLatin1String("NWS"))
-        return true;   // accepted; the simulated exchange has no news
     if (!IsMarketFeed(tr))
         return false;
     auto& subs = FFeedSubs[tr + key];
@@ -395,7 +401,7 @@ bool TSimExchange::Advise(TSimReal* r, const QString& tr, const QString& key)
 
 void TSimExchange::Unadvise(TSimReal* r, const QString& tr, const QString& key)
 {
-    if (IsAccountFeed(tr)) {
+    if (IsAccountFeed(tr) || tr == QLatin1String("NWS")) {
         auto it = FFeedSubs.find(tr);
         if (it != FFeedSubs.end()) {
             it->removeIf([r](const QPointer<TSimReal>& p) { return p == r || !p; });
@@ -432,7 +438,36 @@ void TSimExchange::Pump()
 {
     CheckDate();
     FEngine->Pump();
+    PumpNews();
     Flush();
+}
+
+void TSimExchange::PumpNews()
+{
+    const QDateTime now = FClock.Now();
+    const QDate day = now.date();
+    if (day != FNewsDay) {
+        FNewsDay = day;
+        FNewsItems = FNews->Day(day);
+        FNewsNext = 0;
+        FNewsLog->Begin(day);
+    }
+    const int nowSec = now.time().msecsSinceStartOfDay() / 1000;
+    const bool listening = FFeedSubs.contains(QStringLiteral("NWS"));
+    while (FNewsNext < FNewsItems->size() && FNewsItems->at(FNewsNext).SecOfDay() <= nowSec) {
+        const TSimNewsItem& it = FNewsItems->at(FNewsNext++);
+        FNewsLog->Add(it);
+        if (!listening || nowSec - it.SecOfDay() > kNewsCatchUpSec)
+            continue;
+        TSimRealRecord rec;
+        rec.Kind = TSimRealKind::News;
+        rec.Feed = QStringLiteral("NWS");
+        rec.Fields = {{QStringLiteral("date"), it.Date},   {QStringLiteral("time"), it.Time},
+                      {QStringLiteral("id"), it.Src},      {QStringLiteral("realkey"), it.Key},
+                      {QStringLiteral("title"), it.Title}, {QStringLiteral("code"), it.Codes},
+                      {QStringLiteral("bodysize"), QString::number(TSimNews::CodePageBytes(FNews->Body(it)))}};
+        FQueue.push_back(std::move(rec));
+    }
 }
 
 void TSimExchange::ScheduleFlush()

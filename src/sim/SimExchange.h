@@ -23,6 +23,13 @@
 // SetPastInBackground(false) plays them in the answer instead (tests on a
 // test clock that expect every answer at its due time).
 //
+// News. The exchange runs the day's news wire (SimNews.h) on the PC's
+// calendar: every headline whose time has come is sent (NWS, every
+// subscriber whatever its key) and kept in the day's log, which another
+// thread may read (NewsLog) for the archive. When the exchange starts, or
+// catches up after a pause, the headlines of the last 10 seconds are sent and
+// the earlier ones only logged.
+//
 // Limits. Every request spends one call of its transaction's budget
 // (SimLimits.h); one beyond it is refused with kSimRateRefused and counted
 // (RateRefusals). A continuation request ("next") whose key is missing is
@@ -54,6 +61,9 @@ class TSimReal;
 class TSimAnswers;
 class TSimTrading;
 class TSimPastPlayer;
+class TSimNews;
+class TSimNewsLog;
+struct TSimNewsItem;
 
 // Input values of a query: key InputKey(block, field, idx).
 using TSimInputs = QHash<QString, QString>;
@@ -109,6 +119,11 @@ public:
     // Delivers the queued records; returns the deliveries made.
     int Flush();
     int Pending() const { return int(FQueue.size()); }
+
+    // ---- news
+    // The wire (immutable, any thread) and today's log (locked, any thread).
+    std::shared_ptr<const TSimNews> News() const { return FNews; }
+    std::shared_ptr<TSimNewsLog> NewsLog() const { return FNewsLog; }
 
     // ---- past days
     void SetPastInBackground(bool on) { FPastInBackground = on; }
@@ -167,6 +182,8 @@ private:
     int TakeFault(const QString& tr, TFault* out);
     void ScheduleDue();
     void ScheduleFlush();
+    // Sends and logs the headlines whose time has come.
+    void PumpNews();
 
     TSimConfig FCfg;
     TClock& FClock;
@@ -205,4 +222,10 @@ private:
     QHash<QString, TSimDayInfo> FDayInfo;
     QHash<QString, qint64> FLastVolume;
     QDate FDate;
+
+    std::shared_ptr<const TSimNews> FNews;
+    std::shared_ptr<TSimNewsLog> FNewsLog;
+    QDate FNewsDay;
+    std::shared_ptr<const QVector<TSimNewsItem>> FNewsItems;   // the wire of FNewsDay
+    int FNewsNext = 0;
 };

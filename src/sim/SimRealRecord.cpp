@@ -139,7 +139,7 @@ QString SimRate(double pct)
 
 QString TSimRealRecord::FeedCode() const
 {
-    if (Kind == TSimRealKind::Account)
+    if (Kind == TSimRealKind::Account || Kind == TSimRealKind::News)
         return Feed;
     const bool kq = Market == TSimMarket::Kosdaq;
     if (Kind == TSimRealKind::Trade)
@@ -149,7 +149,7 @@ QString TSimRealRecord::FeedCode() const
 
 QString TSimRealRecord::Field(const QString& name) const
 {
-    if (Kind == TSimRealKind::Account)
+    if (Kind == TSimRealKind::Account || Kind == TSimRealKind::News)
         return Fields.value(name);
     const int id = FieldId(name);
     if (id < 0)
