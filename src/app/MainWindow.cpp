@@ -101,6 +101,12 @@ TfrmMain::TfrmMain(const TStartOptions& opt)
     for (const QString& p : Ctx().FBackendProblems)
         Log(QStringLiteral("!! 모의 거래소: ") + p);
 
+    // Today's headlines from the day file, then the service host's archive
+    // and the advertisement line.
+    News->LoadTodayNews();
+    News->FetchServerNews();
+    News->FetchAd();
+
     // 19. focus; 20. login before the window is first shown
     Stock->edCode->setFocus();
     if (opt.Login)
@@ -252,5 +258,9 @@ void TfrmMain::AppMessage(QObject* obj, QMouseEvent* e)
 {
     if (e->button() != Qt::LeftButton && e->button() != Qt::RightButton)
         return;
-    Stock->OnPressAnywhere(qobject_cast<QWidget*>(obj));
+    auto* w = qobject_cast<QWidget*>(obj);
+    Stock->OnPressAnywhere(w);
+    // A press elsewhere takes the news mark off the minute chart.
+    if (QApplication::activeWindow() == this && w && !News->KeepsNewsMark(w) && !Charts->HoldsWidget(w))
+        News->ClearNewsMark();
 }

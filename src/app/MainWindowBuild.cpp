@@ -139,6 +139,10 @@ void TfrmMain::Wire()
     Charts->OnMinBarClick = [this](const QString& d) {
         News->OnMinBarClick(d, Charts->FMinPer, Charts->MinChart());
     };
+    Charts->OnMinBarsLoaded = [this](const QString& firstDay) { News->EnsurePastNews(firstDay); };
+    News->SelectStock = select;
+    News->MinChart = [this] { return &Charts->MinChart(); };
+    News->Window = [this]() -> QWidget* { return this; };
     Charts->SelectedDay = [this] { return Daily->SelectedDay(); };
     Charts->DayRows = [this] { return Daily->FDaily.Ascending(); };
     Charts->OnTodayVwap = [this](double vwap) {

@@ -3,6 +3,7 @@
 #include "app/MainWindow.h"
 #include "app/board/BoardFacet.h"
 #include "app/broker/LoginFacet.h"
+#include "app/news/NewsFacet.h"
 #include "app/chart/ChartFacet.h"
 #include "app/core/LogFacet.h"
 #include "app/market/DailyFacet.h"
@@ -64,6 +65,7 @@ void TfrmMain::BuildRoutes()
         {nullptr, QStringLiteral("t1301"), [this](TXAQuery*) { Ticks->OnTickData(); }},
         {nullptr, QStringLiteral("t0167"), [this](TXAQuery*) { LogClock->OnTimeData(); }},
         {&B::qOrd, QStringLiteral("CSPAT00600"), [this](TXAQuery* q) { AutoSell->OnOrderData(q); }},
+        {&B::qNews, QStringLiteral("t3102"), [this](TXAQuery* q) { News->OnNewsBody(q); }},
     };
 }
 
@@ -149,4 +151,6 @@ void TfrmMain::OnRealData(TXAReal* r, const QString& tr)
         Account->OnFillReal(r);
     else if (tr == QStringLiteral("SC0") || tr == QStringLiteral("SC3"))
         Account->ReqMiche();
+    else if (tr == QStringLiteral("NWS"))
+        News->OnNewsReal(r);
 }

@@ -1,6 +1,7 @@
 // The sequences that span the parts of the window around the current stock:
 // changing it, its quote, its trades and book, its day bars and the master.
 #include "app/MainWindow.h"
+#include "app/news/NewsFacet.h"
 #include "app/chart/ChartFacet.h"
 #include "app/market/DailyFacet.h"
 #include "app/market/ProgFacet.h"
@@ -50,6 +51,11 @@ void TfrmMain::SelectStock(const QString& code)
     Prog->ResetStock();
     Stock->SetCodeText(name);
     Order->edPrice->setText(QStringLiteral("0"));
+    // The stock's headlines; no article stays highlighted.
+    News->CloseNewsBody();
+    News->ClearNewsMark();
+    News->RebuildNewsView();
+    News->RebuildFeatView();
     if (!Ctx().FLogged) {
         Log(name + QStringLiteral(" — 로그인하면 불러옵니다"));
         return;
@@ -74,6 +80,8 @@ void TfrmMain::SelectStock(const QString& code)
 void TfrmMain::OnMasterData()
 {
     Stock->OnMasterData();
+    // Headlines name their stocks, and hot words count them, by the master.
+    News->RebuildAll();
     if (Ctx().FCode.isEmpty())
         return;
     Quote->SetName(Ctx().NameOf(Ctx().FCode));

@@ -10,6 +10,7 @@
 #include "app/lists/ListsFacet.h"
 #include "app/market/TickFacet.h"
 #include "app/news/NewsFacet.h"
+#include "app/news/NewsList.h"
 #include "app/signals/SignalFacet.h"
 #include "app/trading/AccountFacet.h"
 #include "app/trading/OrderFacet.h"
@@ -90,7 +91,8 @@ TEST(MainWindow, RegionsTabsAndGridsAsBuilt)
     Fixture f;
     TfrmMain& w = f.Open();
     EXPECT_EQ(w.windowTitle(), QStringLiteral("케스트렐 HTS - LS api"));
-    EXPECT_EQ(Captions(w.pcIssue), QStringList({"  이슈 뉴스  ", "  특징주  ", "  공시  ", "  공매도 금지  ", "  자사주  "}));
+    // The feature and disclosure tabs count today's rows (none here).
+    EXPECT_EQ(Captions(w.pcIssue), QStringList({"  이슈 뉴스  ", "  특징주 0  ", "  공시 0 (중요 0)  ", "  공매도 금지  ", "  자사주  "}));
     ASSERT_EQ(w.pcLog->count(), 2);
     EXPECT_EQ(w.pcLog->tabText(0), QStringLiteral("  오늘 뉴스  "));
     EXPECT_EQ(Captions(w.pcTick), QStringList({"  당일 체결  ", "  일별  ", "  급등 · 순위  ", "  루멘  ", "  루멘 상위  "}));
@@ -312,18 +314,21 @@ TEST(MainWindow, MinuteBarClickMarksItsHeadline)
     Fixture f;
     TfrmMain& w = f.Open();
     w.pcLog->setCurrentIndex(1);
-    w.News->FNews = {{"20261210", "093020", "k1", "실적 발표", "005930", ""},
-               {"20261210", "094500", "k2", "공급계약", "005930", ""}};
-    w.News->FNewsView = {1, 0};
-    w.Charts->chMin->Model().OnBarClick("202612100940");  // 09:39–09:40: nothing within reach
-    EXPECT_EQ(w.News->FNewsSel, -1);
+    // Two headlines of the stock, as the service host's archive gives them.
+    w.Ctx().FCode = "005930";
+    const QString d = w.Ctx().Today();
+    w.News->MergeServerNews(d + "\t093020\tk1\t005930\t실적 발표\t\r\n" + d + "\t094500\tk2\t005930\t공급계약\t\r\n");
+    ASSERT_EQ(w.News->FNewsView.size(), 2);
+    w.Charts->chMin->Model().OnBarClick(d + "0940");  // 09:39–09:40: nothing within reach
+    EXPECT_EQ(w.News->lbNews->Selected(), -1);
     EXPECT_EQ(w.pcLog->currentIndex(), 1);
     EXPECT_TRUE(w.Charts->chMin->Model().NewsD().isEmpty());
 
-    w.Charts->chMin->Model().OnBarClick("202612100933");  // 09:32–09:33 reaches back to 09:29
-    EXPECT_EQ(w.News->FNewsSel, 0);
+    w.Charts->chMin->Model().OnBarClick(d + "0933");  // 09:32–09:33 reaches back to 09:29
+    EXPECT_EQ(w.News->lbNews->Selected(), 1);   // k2 is listed first (latest)
+    EXPECT_EQ(w.News->FNewsKey, "k1");
     EXPECT_EQ(w.pcLog->currentIndex(), 0);
-    EXPECT_EQ(w.Charts->chMin->Model().NewsD(), "202612100931");
+    EXPECT_EQ(w.Charts->chMin->Model().NewsD(), d + "0931");
     EXPECT_EQ(w.Charts->chMin->Model().NewsLab(), "뉴스 09:30");
     EXPECT_FALSE(w.Charts->chMin->Model().NewsFocus());
 }

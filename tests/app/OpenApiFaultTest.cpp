@@ -46,13 +46,14 @@ void Drop(SimWindow& f)
 // Fills the window has handled (one log line each).
 int FillLines(const SimWindow& f) { return f.LogCount(QStringLiteral("주 @ ")); }
 
-// A buy a few ticks over the ask the window shows: it fills even when that
-// ask is stale (the feed down).
+// A buy at the day's upper limit: it fills at the best ask even when the
+// book the window shows is stale (the feed down while the market moved).
 void Buy(SimWindow& f, int qty)
 {
-    int px = f.w->Quote->FHoga.Ask[0];
-    for (int i = 0; i < 5; ++i)
-        px = TickUp(px);
+    int px = f.w->Quote->FHoga.UpLmt;
+    if (px <= 0)
+        for (int i = 0, a = px = f.w->Quote->FHoga.Ask[0]; i < 5; ++i, a = px)
+            px = TickUp(a);
     f.w->Order->edQty->setText(QString::number(qty));
     f.w->Order->vLadder->FOnOrder("2", px);
 }

@@ -563,6 +563,8 @@ void TChartFacet::ShowMinBars(bool paging)
     chart.SetPeriod(FMinPer);
     chart.SetBars(GroupMinBars(shown, FMinPer));
     FMinShown = true;
+    if (OnMinBarsLoaded && !from.isEmpty())
+        OnMinBarsLoaded(from);
     LoadDraws(chMin);
     if (!paging) {
         if (FMinMoreAsk && !from.isEmpty()) {
@@ -691,3 +693,11 @@ std::optional<QVector<TBar>> TChartFacet::OnDayData()
 }
 
 
+
+bool TChartFacet::HoldsWidget(const QWidget* w) const
+{
+    for (const QWidget* p = w; p; p = p->parentWidget())
+        if (p == chDay || p == chMin || p == cbMinPer)
+            return true;
+    return false;
+}

@@ -75,6 +75,10 @@ public:
     // A minute bar was clicked; the day the mouse hovers on the minute chart
     // (empty when it left); the day to mark when nothing is hovered.
     std::function<void(const QString& d)> OnMinBarClick;
+    // Minute bars were loaded; their first day (yyyymmdd).
+    std::function<void(const QString& firstDay)> OnMinBarsLoaded;
+    // Whether `w` is (inside) one of the charts or the minute-period box.
+    bool HoldsWidget(const QWidget* w) const;
     std::function<QString()> SelectedDay;
     // The day bars held for the daily table, ascending.
     std::function<QVector<TBar>()> DayRows;
