@@ -10,6 +10,7 @@
 #include "news/NewsViews.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTextStream>
 #include <gtest/gtest.h>
 
@@ -70,6 +71,14 @@ TEST(NewsFacet, FeedFillsListsAndDayFileAndADisclosureOpensWithItsCard)
     QFile file(news.FNewsShown);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_TRUE(file.readAll().contains(card.toUtf8()));
+    file.close();
+
+    // The page files go with the program.
+    const QString dir = QFileInfo(news.FNewsShown).absolutePath();
+    ASSERT_TRUE(QFileInfo(dir).isDir());
+    EXPECT_EQ(QFileInfo(dir).permissions() & (QFile::ReadOther | QFile::WriteOther), QFile::Permissions());
+    f.w.reset();
+    EXPECT_FALSE(QFileInfo::exists(dir));
 }
 
 // The same day again: the file gives every headline back once.
