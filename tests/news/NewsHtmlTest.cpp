@@ -1,5 +1,6 @@
 // The news page: cleaning a body down to harmless tags, the plain text the
 // disclosure rules read, the page frame, and bodies written to break them.
+#include "Fixtures.h"
 #include "news/NewsHtml.h"
 
 #include <QFile>
@@ -9,18 +10,6 @@
 
 namespace {
 
-QString U(const char* s)
-{
-    return QString::fromUtf8(s);
-}
-
-QString Fixture(const char* name)
-{
-    QFile f(QFileInfo(QString::fromUtf8(__FILE__)).absolutePath() + QStringLiteral("/fixtures/disclosures/")
-            + QString::fromUtf8(name));
-    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << name;
-    return QString::fromUtf8(f.readAll());
-}
 
 // Empty when every tag of `html` is one CleanNewsHtml may write, else the
 // first offending tag (or an unterminated "<").

@@ -1,6 +1,7 @@
 // Disclosure summary cards: the shared number and pattern helpers, each rule
 // over bodies shaped like the exchange's forms (tests/news/fixtures), the
 // mended readings, and bodies that make a pattern run into its work limit.
+#include "Fixtures.h"
 #include "news/BoundedRx.h"
 #include "news/CapitalSummary.h"
 #include "news/NewsHtml.h"
@@ -14,18 +15,9 @@
 
 namespace {
 
-QString U(const char* s)
-{
-    return QString::fromUtf8(s);
-}
+// A fixture body as the window hands it on: trimmed.
+QString Body(const char* name) { return Fixture(name).trimmed(); }
 
-QString Fixture(const char* name)
-{
-    QFile f(QFileInfo(QString::fromUtf8(__FILE__)).absolutePath() + QStringLiteral("/fixtures/disclosures/")
-            + QString::fromUtf8(name));
-    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << name;
-    return QString::fromUtf8(f.readAll()).trimmed();
-}
 
 // A rights-issue section as the exchange's form lays it out.
 QString RightsForm(const QString& method, const QString& allottees)
@@ -212,7 +204,7 @@ TEST(Summary, CardsFromForms)
     };
     for (const Case& c : cases) {
         QString problem;
-        const QString card = SummaryCard(U(c.title), Fixture(c.fixture), &problem);
+        const QString card = SummaryCard(U(c.title), Body(c.fixture), &problem);
         EXPECT_TRUE(problem.isEmpty()) << c.fixture << ": " << problem.toStdString();
         ASSERT_TRUE(card.startsWith(U("<div style=\"background:#fff7e0;"))) << c.fixture << "\n" << card.toStdString();
         EXPECT_TRUE(card.endsWith(U("</div>")));
@@ -227,7 +219,7 @@ TEST(Summary, NoCard)
 {
     struct Case { const char* title; QString body; };
     const Case cases[] = {
-        {"09:00 삼성전자 신제품 발표", Fixture("contract_won.txt")},          // no rule for the headline
+        {"09:00 삼성전자 신제품 발표", Body("contract_won.txt")},          // no rule for the headline
         {"09:00 단일판매ㆍ공급계약체결", U("계약금액 (원) 9999\r\n매출액 대비 1.0")}, // fewer than 5 digits
         {"09:00 유상증자결정 철회", U("1. 제출사유\t유상증자 철회\r\n2. 사유\t기타")}, // nothing to show
         {"09:00 유상증자결정", U("신주의 종류와 수 보통주식 1,000")},            // no section
@@ -246,7 +238,7 @@ TEST(Summary, NoCard)
 TEST(Summary, RuleEdges)
 {
     // An earnings headline without result rows leaves the body to the capital rules.
-    const QString rights = SummaryCard(U("15:40 영업(잠정)실적 및 유상증자결정"), Fixture("rights_third_party.txt"));
+    const QString rights = SummaryCard(U("15:40 영업(잠정)실적 및 유상증자결정"), Body("rights_third_party.txt"));
     EXPECT_TRUE(rights.contains(U("💰 유상증자 요약 — 제3자배정"))) << rights.toStdString();
     EXPECT_FALSE(rights.contains(U("📊")));
 
