@@ -60,6 +60,12 @@ TSimServiceReply TSimService::Get(const QString& target) const
         }
         return r;
     }
+    // The advertisement line of the article window.
+    if (path == QLatin1String("/lumen/pub") && query.queryItemValue(QStringLiteral("n")) == QLatin1String("newsad")) {
+        r.ContentType = "application/json; charset=utf-8";
+        r.Body = QStringLiteral(R"({"line1":"모의 거래소에서 연습 중","line2":"루멘와 함께","url":"https://www.kestrelhts.kr"})").toUtf8();
+        return r;
+    }
     r.Status = 404;
     r.Body = "not found";
     return r;

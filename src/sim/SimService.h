@@ -9,6 +9,7 @@
 //                            gives the headlines sent so far, in the order
 //                            sent; an earlier day its whole wire; a later day
 //                            is not known yet (404).
+//   /lumen/pub?n=newsad      the article window's advertisement line (JSON).
 // Anything else is 404; a malformed day is 400.
 //
 // It reads only the immutable wire and the locked log of the exchange

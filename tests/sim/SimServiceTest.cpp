@@ -2,6 +2,7 @@
 // today's news archive is what the wire has sent, read over HTTP from
 // another thread while the exchange runs; earlier days are their whole wire;
 // anything else is refused; the server answers on 127.0.0.1 only.
+#include "news/NewsAd.h"
 #include "core/Clock.h"
 #include "core/ServiceHost.h"
 #include "sim/SimExchange.h"
@@ -125,11 +126,19 @@ TEST(SimService, EarlierDaysAreTheirWholeWireAndOtherRequestsAreRefused)
         {"/lumen/news?d=", 400},
         {"/lumen/news", 400},
         {"/lumen/latest", 404},
+        {"/lumen/pub?n=lmtop", 404},
+        {"/lumen/pub?n=newsad", 200},
         {"/", 404},
         {"/lumen/news/../x?d=20261208", 404},
     };
     for (const auto& c : cases)
         EXPECT_EQ(svc.Get(QString::fromLatin1(c.Target)).Status, c.Status) << c.Target;
+
+    // The advertisement line reads as the article window reads it.
+    TNewsAd ad;
+    ASSERT_TRUE(ApplyNewsAd(svc.Get(QStringLiteral("/lumen/pub?n=newsad")).Body, ad));
+    EXPECT_EQ(ad.Line1, QStringLiteral("모의 거래소에서 연습 중"));
+    EXPECT_TRUE(NewsAdOpens(ad.Url));
 }
 
 TEST(SimService, ServerAnswersOnLoopbackOnlyAndStopsCleanly)
