@@ -137,6 +137,10 @@ QString TSimServiceServer::Start(int port, QString* error)
     FImpl = std::move(impl);
     httplib::Server* server = &FImpl->Server;
     FThread = std::thread([server] { server->listen_after_bind(); });
+    // Until the serving thread has entered its loop, a stop would not reach
+    // it and the thread would wait in accept for ever: return once it runs.
+    for (int i = 0; i < 5000 && !server->is_running(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return Base();
 }
 

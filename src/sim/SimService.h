@@ -22,6 +22,7 @@
 #include <QDate>
 #include <QString>
 #include <memory>
+#include <chrono>
 #include <thread>
 
 class TSimExchange;

@@ -170,3 +170,16 @@ TEST(SimService, ServerAnswersOnLoopbackOnlyAndStopsCleanly)
     EXPECT_EQ(second.Start(port), base);
     EXPECT_TRUE(FetchUrl(base + QStringLiteral("/lumen/news?d=20261210"), Opt()).Ok);
 }
+
+// A server stopped right after it started (a window closed at once) stops:
+// its serving thread never stays waiting for a connection.
+TEST(SimService, StopRightAfterStartNeverHangs)
+{
+    TTestClock clock;
+    TSimExchange ex(Quiet(), clock);
+    for (int i = 0; i < 200; ++i) {
+        TSimServiceServer server(ex);
+        ASSERT_FALSE(server.Start().isEmpty());
+        server.Stop();
+    }
+}
