@@ -88,7 +88,7 @@ TSimExchange::TSimExchange(const TSimConfig& cfg, TClock& clock, QObject* parent
     if (!FTrading->SaveProblem().isEmpty())
         FProblems << FTrading->SaveProblem();
     FAnswers = std::make_unique<TSimAnswers>(*FEngine, *FAccount, *FTrading, FCfg, FClock);
-    FNews = std::make_shared<const TSimNews>(FEngine->Universe(), FCfg.Seed);
+    FNews = std::make_shared<const TSimNews>(FEngine->Universe(), FCfg.Seed, &FEngine->Daily());
     FNewsLog = std::make_shared<TSimNewsLog>();
     FAnswers->SetNews(FNews);
     PumpNews();

@@ -149,8 +149,10 @@ int TSimNewsItem::SecOfDay() const
     return Time.mid(0, 2).toInt() * 3600 + Time.mid(2, 2).toInt() * 60 + Time.mid(4, 2).toInt();
 }
 
-TSimNews::TSimNews(const TUniverse& universe, quint64 seed) : FSeed(seed)
+TSimNews::TSimNews(const TUniverse& universe, quint64 seed, const TDailyModel* daily) : FSeed(seed)
 {
+    if (daily)
+        FDaily = *daily;
     double cum = 0;
     for (const TSimStock& s : universe.Stocks()) {
         // Filings and articles are about operating companies: no funds, no
@@ -166,6 +168,7 @@ TSimNews::TSimNews(const TUniverse& universe, quint64 seed) : FSeed(seed)
         c.Kosdaq = s.Market == TSimMarket::Kosdaq;
         FIndex.insert(c.Code, FCos.size());
         FCos.append(c);
+        FStocks.append(s);
         cum += std::sqrt(std::max(1.0, c.CapEok));
         FCum.append(cum);
     }
@@ -182,6 +185,20 @@ const TSimNews::TCo* TSimNews::CoOf(const QString& code) const
 {
     const int i = FIndex.value(code, -1);
     return i < 0 ? nullptr : &FCos[i];
+}
+
+TSimNews::TCo TSimNews::OnDay(const TCo& co, const QDate& day) const
+{
+    const int i = FIndex.value(co.Code, -1);
+    if (!FDaily || i < 0 || !day.isValid())
+        return co;
+    const int price = FDaily->PrevClose(FStocks[i], day);
+    if (price <= 0)
+        return co;
+    TCo c = co;
+    c.Price = price;
+    c.CapEok = double(price) * double(c.Shares) / 1e8;
+    return c;
 }
 
 double TSimNews::RatePerMin(int m, bool tradingDay)
@@ -388,7 +405,7 @@ QVector<TSimNewsItem> TSimNews::MakeDay(const QDate& day) const
         const bool capital = it.Kind == TSimNewsKind::Rights || it.Kind == TSimNewsKind::Bond
                              || it.Kind == TSimNewsKind::Reduction || it.Kind == TSimNewsKind::Withdrawal
                              || it.Kind == TSimNewsKind::Bonus;
-        const TCo& co = capital ? pickSmall(r) : Pick(r);
+        const TCo co = OnDay(capital ? pickSmall(r) : Pick(r), day);
         if (it.Kind != TSimNewsKind::Market)
             it.Stocks << co.Code;
         const QString n = co.Name;
@@ -1099,7 +1116,8 @@ QString TSimNews::Body(const TSimNewsItem& it) const
     const TCo* co = it.Stocks.isEmpty() ? nullptr : CoOf(it.Stocks.front());
     static const TCo kNone{QStringLiteral("000000"), QStringLiteral("시장"), 10000, 100000000, 10000, false};
     TSimRng r(SeedMix({it.Seed, 0x424F4459ull}));   // "BODY"
-    TBodyCtx c{co ? *co : kNone, day.isValid() ? day : QDate(2000, 1, 3), r, r.Chance(0.35)};
+    const TCo priced = co ? OnDay(*co, day) : kNone;
+    TBodyCtx c{priced, day.isValid() ? day : QDate(2000, 1, 3), r, r.Chance(0.35)};
     int qYear = 0, qNum = 0;
     QuarterOf(c.Day, &qYear, &qNum);
     switch (it.Kind) {

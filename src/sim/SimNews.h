@@ -30,6 +30,7 @@
 // Thread safety: a TSimNews is immutable after construction except for a
 // small locked cache, so any thread may ask it for days and bodies.
 // TSimNewsLog is locked throughout.
+#include "sim/DailyModel.h"
 #include "sim/SimReply.h"
 #include "sim/Universe.h"
 #include <QDate>
@@ -38,6 +39,7 @@
 #include <QString>
 #include <QVector>
 #include <memory>
+#include <optional>
 
 // Source id of the exchange's disclosures (the program's default for
 // recognising them).
@@ -76,7 +78,10 @@ struct TSimNewsItem {
 
 class TSimNews {
 public:
-    TSimNews(const TUniverse& universe, quint64 seed);
+    // With `daily`, prices in titles and bodies are the stock's reference
+    // price on the headline's day (the close before it), so an article agrees
+    // with the quote the window shows; without it, the universe's base price.
+    TSimNews(const TUniverse& universe, quint64 seed, const TDailyModel* daily = nullptr);
 
     // Every headline of `day`, in time order.
     std::shared_ptr<const QVector<TSimNewsItem>> Day(const QDate& day) const;
@@ -107,9 +112,13 @@ private:
     QVector<TSimNewsItem> MakeDay(const QDate& day) const;
     const TCo& Pick(class TSimRng& rng) const;
     const TCo* CoOf(const QString& code) const;
+    // `co` priced on `day`.
+    TCo OnDay(const TCo& co, const QDate& day) const;
 
     quint64 FSeed;
     QVector<TCo> FCos;
+    QVector<TSimStock> FStocks;  // parallel to FCos, for the daily model
+    std::optional<TDailyModel> FDaily;
     QVector<double> FCum;        // cumulative pick weights
     QHash<QString, int> FIndex;  // code -> FCos index
     mutable QMutex FCacheLock;

@@ -1,6 +1,7 @@
 // The simulated news wire: the day's pace, the fields of each headline, the
 // disclosure source, the bodies (forms of each kind, corrections, articles),
 // the body query, delivery through the NWS feed and the day's log.
+#include "WaitFor.h"
 #include "core/Clock.h"
 #include "sim/SimBackend.h"
 #include "sim/SimNews.h"
@@ -73,19 +74,6 @@ QString Cap(const QString& text, const QString& pattern)
 {
     const QRegularExpressionMatch m = QRegularExpression(pattern).match(text);
     return m.hasMatch() ? m.captured(1) : QString();
-}
-
-bool WaitFor(const std::function<bool()>& cond, int ms = 3000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!cond()) {
-        if (t.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-    return true;
 }
 
 } // namespace
@@ -353,6 +341,34 @@ TEST(SimNews, ArticlesCarryLinksImagesTablesAndScripts)
                 seen.insert(QLatin1String(tag));
     }
     EXPECT_EQ(seen.size(), 4);
+}
+
+// With the exchange's daily model the wire quotes each stock at its reference
+// price of the headline's day, the price the window shows; the base price of
+// the universe is only for a wire built without one.
+TEST(SimNews, ArticlesQuoteTheStocksReferencePriceOfTheDay)
+{
+    const TDailyModel daily(42);
+    const TSimNews priced(Uni(), 42, &daily);
+    const QRegularExpression quote(QStringLiteral("주가는 이날 오전 ([\\d,]+)원"));
+    int checked = 0, offBase = 0;
+    for (const QDate day : {QDate(2026, 12, 7), QDate(2027, 3, 15)}) {
+        for (const TSimNewsItem& it : *priced.Day(day)) {
+            if (it.IsDisclosure() || it.Stocks.isEmpty())
+                continue;
+            const QRegularExpressionMatch m = quote.match(priced.Body(it));
+            if (!m.hasMatch())
+                continue;
+            const TSimStock* s = Uni().Find(it.Stocks.front());
+            ASSERT_NE(s, nullptr);
+            const int ref = daily.PrevClose(*s, day);
+            EXPECT_EQ(m.captured(1).remove(QLatin1Char(',')).toInt(), ref) << it.Title.toStdString();
+            offBase += ref != s->PrevClose;
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 20);
+    EXPECT_GT(offBase, checked / 2);   // the day's price, not the base one
 }
 
 TEST(SimNews, BodyPiecesKeepEveryCharacterWhole)
