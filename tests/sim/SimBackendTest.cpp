@@ -1,6 +1,7 @@
 // The simulated exchange behind the broker contract: session and login,
 // query answers (server time, stock list, quote, account check), broker
 // messages and provoked faults, real-time feeds, and the account state file.
+#include "WaitFor.h"
 #include "core/Clock.h"
 #include "core/NumFmt.h"
 #include "sim/PriceGrid.h"
@@ -29,19 +30,6 @@ namespace {
 
 QString U(const char* s) { return QString::fromUtf8(s); }
 QString Res(const QString& code) { return QStringLiteral(KESTREL_RES_DIR) + code + QStringLiteral(".res"); }
-
-bool WaitFor(const std::function<bool()>& cond, int ms = 3000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!cond()) {
-        if (t.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-    return true;
-}
 
 // Runs the event loop for a while (for "nothing arrives" checks).
 void Idle(int ms)

@@ -1,6 +1,7 @@
 // Trading on the simulated exchange: order entry, fills on entry and
 // against the market's later trades, modify and cancel, the order list and
 // balance after them, order events, refusals, and the account state file.
+#include "WaitFor.h"
 #include "core/Clock.h"
 #include "core/NumFmt.h"
 #include "sim/SimAnswers.h"
@@ -24,19 +25,6 @@ namespace {
 const QString kCode = QStringLiteral("005930");
 
 QString Res(const QString& code) { return QStringLiteral(KESTREL_RES_DIR) + code + QStringLiteral(".res"); }
-
-bool WaitFor(const std::function<bool()>& cond, int ms = 3000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!cond()) {
-        if (t.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-    return true;
-}
 
 QString Get(const TSimReply& r, const QString& block, const QString& field, int row = 0)
 {
