@@ -49,6 +49,8 @@ void TAppContext::CreateBrokerObjects()
 {
     FBackend = CreateBrokerBackend(FCfg, FIniPath, FClock, &FBackendProblems);
     FBackendApi = UsesAppKey(FCfg.Host);
+    // The simulated exchange runs on this PC's own clock.
+    FServerClock->SetLocalIsExchange(dynamic_cast<TSimBackend*>(FBackend.get()) != nullptr);
     if (!FBackendApi && (FSvc->Base().isEmpty() || FSimSvc)) {
         if (auto* sim = dynamic_cast<TSimBackend*>(FBackend.get())) {
             FSimSvc = std::make_unique<TSimServiceServer>(sim->Exchange());

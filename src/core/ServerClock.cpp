@@ -4,6 +4,7 @@
 #include "core/NumFmt.h"
 
 #include <QLocale>
+#include <QTimeZone>
 
 void TServerClock::MarkSent() { FTimeSent = FClock.Now(); }
 
@@ -39,6 +40,29 @@ QDateTime TServerClock::ServerNow() const
     const QDateTime now = FClock.Now();
     return FOk ? now.addMSecs(qint64(FOfsMs)) : now;
 }
+
+QDateTime TServerClock::ExchangeNow() const
+{
+    if (FOk || FLocalIsExchange) {
+        // The answer was read as this PC's local time; its wall fields are the exchange's.
+        const QDateTime t = ServerNow().toLocalTime();
+        return QDateTime(t.date(), t.time());
+    }
+    static const QTimeZone seoul(QByteArrayLiteral("Asia/Seoul"));
+    const QDateTime now = FClock.Now();
+    if (!seoul.isValid())
+        return now;
+    const QDateTime kst = now.toTimeZone(seoul);
+    return QDateTime(kst.date(), kst.time());
+}
+
+int TServerClock::ExchangeHhmm() const
+{
+    const QTime t = ExchangeNow().time();
+    return t.hour() * 100 + t.minute();
+}
+
+QString TServerClock::ExchangeDay() const { return ExchangeNow().date().toString(QStringLiteral("yyyyMMdd")); }
 
 QString TServerClock::ClockText() const
 {

@@ -20,6 +20,16 @@ public:
     QString OnTimeData(const QString& dt, const QString& time);
 
     QDateTime ServerNow() const;
+    // The exchange's wall-clock time (Korean time) as a plain date and time:
+    // ServerNow once the broker has told its time; before that the PC clock
+    // converted to Asia/Seoul, so a PC set to another zone still cuts the
+    // trading day by the exchange's hours. With SetLocalIsExchange (the
+    // simulated exchange keeps the PC's own time) the PC clock as it is.
+    QDateTime ExchangeNow() const;
+    // "hhmm" of ExchangeNow as a number, and its date as yyyymmdd.
+    int ExchangeHhmm() const;
+    QString ExchangeDay() const;
+    void SetLocalIsExchange(bool on) { FLocalIsExchange = on; }
     bool Ok() const { return FOk; }
     double OffsetSec() const { return FOfsMs / 1000.0; }
 
@@ -33,4 +43,5 @@ private:
     QDateTime FTimeSent;
     double FOfsMs = 0;
     bool FOk = false;
+    bool FLocalIsExchange = false;
 };

@@ -1,6 +1,8 @@
 #include "core/Clock.h"
 #include "core/ServerClock.h"
 
+#include <QTimeZone>
+
 #include <gtest/gtest.h>
 
 TEST(ServerClock, OffsetFromHalfwayStamp)
@@ -40,4 +42,26 @@ TEST(ServerClock, MalformedAnswersChangeNothing)
     EXPECT_FALSE(sc.Ok());
     EXPECT_EQ(sc.NoteText(), "내 컴퓨터 시간 — 실제 거래소 시간과 다를 수 있습니다");
     EXPECT_EQ(sc.ServerNow(), clock.Now());
+}
+
+// Exchange minutes are Korean time whatever zone the PC is set to: before the
+// broker's time answer a PC on UTC at 23:30 is already 08:30 of the next day
+// at the exchange; after it, the answered time holds.
+TEST(ServerClock, ExchangeTimeIsKoreanBeforeTheFirstAnswer)
+{
+    TTestClock clock(QDateTime(QDate(2026, 12, 9), QTime(23, 30, 0), QTimeZone::utc()));
+    TServerClock sc(clock);
+    EXPECT_EQ(sc.ExchangeNow(), QDateTime(QDate(2026, 12, 10), QTime(8, 30, 0)));
+    EXPECT_EQ(sc.ExchangeHhmm(), 830);
+    EXPECT_EQ(sc.ExchangeDay(), "20261210");
+
+    sc.SetLocalIsExchange(true);   // the simulated exchange keeps the PC's time
+    const QTime local = clock.Now().toLocalTime().time();
+    EXPECT_EQ(sc.ExchangeHhmm(), local.hour() * 100 + local.minute());
+    sc.SetLocalIsExchange(false);
+
+    sc.MarkSent();
+    EXPECT_TRUE(sc.OnTimeData("20261210", "083100").startsWith("서버 시각 맞춤"));
+    EXPECT_EQ(sc.ExchangeHhmm(), 831);
+    EXPECT_EQ(sc.ExchangeDay(), "20261210");
 }
