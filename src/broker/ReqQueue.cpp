@@ -64,7 +64,12 @@ void TReqQueue::NoteSent(const QString& tr)
 
 void TReqQueue::Add(const QString& tr, TReqProc proc)
 {
-    FList.append(TReqItem{tr, std::move(proc)});
+    FList.append(TReqItem{tr, std::move(proc), false});
+}
+
+void TReqQueue::AddLow(const QString& tr, TReqProc proc)
+{
+    FList.append(TReqItem{tr, std::move(proc), true});
 }
 
 void TReqQueue::ClearTr(const QString& tr)
@@ -102,9 +107,17 @@ void TReqQueue::Tick()
     };
     QVarLengthArray<TKeyState, 16> seen;
 
-    qsizetype chosen = -1;
+    // The oldest free item goes; a background item only when no other item
+    // can go now and no other item of its key waits (it would take the
+    // key's spacing from it).
+    qsizetype chosen = -1, chosenLow = -1;
+    QVarLengthArray<QStringView, 16> waiting;   // keys with a foreground item pending
     for (qsizetype i = 0; i < FList.size() && chosen < 0; ++i) {
         const QStringView key = QStringView(FList[i].Tr).left(KKeyLen);
+        if (!FList[i].Low && !waiting.contains(key))
+            waiting.append(key);
+        if (FList[i].Low && chosenLow >= 0)
+            continue;
         const TKeyState* known = nullptr;
         for (const TKeyState& s : seen) {
             if (s.Key == key) {
@@ -121,8 +134,20 @@ void TReqQueue::Tick()
             free = last == FLast.constEnd() || ElapsedMs(*last, now) >= SpacingFor(k);
             seen.append({key, free});
         }
-        if (free)
+        if (!free)
+            continue;
+        if (FList[i].Low)
+            chosenLow = i;
+        else
             chosen = i;
+    }
+    if (chosen < 0 && chosenLow >= 0) {
+        const QStringView key = QStringView(FList[chosenLow].Tr).left(KKeyLen);
+        bool blocked = waiting.contains(key);
+        for (qsizetype i = chosenLow + 1; i < FList.size() && !blocked; ++i)
+            blocked = !FList[i].Low && QStringView(FList[i].Tr).left(KKeyLen) == key;
+        if (!blocked)
+            chosen = chosenLow;
     }
     if (chosen < 0)
         return;

@@ -52,6 +52,7 @@ using TReqProc = std::function<void()>;
 struct TReqItem {
     QString Tr;     // queue tag
     TReqProc Proc;  // the whole request
+    bool Low = false;   // background work: yields to every other item
 };
 
 class TReqQueue : public QObject {
@@ -72,6 +73,11 @@ public:
 
     // Appends at the end of the queue.
     void Add(const QString& tr, TReqProc proc);
+    // Appends background work (the signal list's quotes and bars): it goes
+    // only on a tick when no other item can go and no other item of its key
+    // waits, so the current stock's requests never wait behind it longer
+    // than the pacing of one request already sent.
+    void AddLow(const QString& tr, TReqProc proc);
     // Removes every pending item whose tag equals `tr` exactly.
     void ClearTr(const QString& tr);
     // Removes every pending item.

@@ -96,6 +96,14 @@ TEST_F(ReqQueueTest, PacingByKeyAndGlobalSpacing)
          {{0, 0}, {1, 150}, {2, 300}}},
         {"tag shorter than a key", {"t84", "t84"}, {{0, 0}, {1, 250}}},
         {"case matters for keys", {"t8412", "T8412"}, {{0, 0}, {1, 150}}},
+        // Background items ("~"): they go only when nothing else can, and
+        // never take a key's spacing from a foreground item of that key.
+        {"chart bars before the signal list's bars", {"~t8412v", "t8412"}, {{1, 0}, {0, 1100}}},
+        {"background waits for the global gap only", {"~t8407", "t1101"}, {{1, 0}, {0, 150}}},
+        {"background items keep their own pacing", {"~t8412v", "~t8412v", "t1101"},
+         {{2, 0}, {0, 150}, {1, 1250}}},
+        {"a waiting chart page keeps the key from the background", {"t8412", "~t8412v", "t8412"},
+         {{0, 0}, {2, 1100}, {1, 2200}}},
     };
     for (const TPaceCase& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -104,8 +112,12 @@ TEST_F(ReqQueueTest, PacingByKeyAndGlobalSpacing)
         std::vector<TSent> sent;
         qint64 at = 0;
         for (size_t i = 0; i < c.Tags.size(); ++i) {
-            q.Add(QString::fromLatin1(c.Tags[i]),
-                  [&sent, &at, i] { sent.push_back({QString::number(i), at}); });
+            const QString tag = QString::fromLatin1(c.Tags[i]);
+            TReqProc rec = [&sent, &at, i] { sent.push_back({QString::number(i), at}); };
+            if (tag.startsWith(QLatin1Char('~')))
+                q.AddLow(tag.mid(1), std::move(rec));
+            else
+                q.Add(tag, std::move(rec));
         }
         std::vector<TSent> expected;
         for (const auto& [idx, ms] : c.Expected)
