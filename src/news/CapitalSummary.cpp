@@ -58,6 +58,48 @@ const QString KPerShare = S("1주당\\s*신주배정\\s*주식수[^\\d\\-]{0,25}
 const QString KRecordDate = S("신주배정기준일\\s*(\\d{4}-\\d{2}-\\d{2})");
 const QString KListingDate = S("상장\\s*예정일\\s*(\\d{4}-\\d{2}-\\d{2})");
 
+// Group 1 of the first match of anchor + "[^\n]*?" + value: the first
+// `value` after the first `anchor` that has one later on the same line.
+// Worked as two searches, not one pattern: as one pattern every anchor of a
+// long line reads the rest of that line again, so a line of a few hundred
+// kilobytes full of anchors takes minutes.
+QString RxTextLaterOnLine(const TRxText& t, const QString& anchor, const QString& value)
+{
+    const TBoundedRx& a = TBoundedRx::Of(anchor);
+    const TBoundedRx& v = TBoundedRx::Of(value);
+    const QByteArray& bytes = t.Utf8();
+    TRxMatch hit;          // the first value at or after hitFrom
+    qsizetype hitFrom = -1;
+    qsizetype nlFrom = -1, nl = -1; // the first line end at or after nlFrom (-1: none)
+    for (qsizetype pos = 0; pos <= t.Size();) {
+        const TRxMatch m = a.Find(t, pos);
+        if (!m.Ok())
+            return {};
+        if (hitFrom < 0 || m.End < hitFrom || (hit.Ok() && hit.Start < m.End)) {
+            hit = v.Find(t, m.End);
+            hitFrom = m.End;
+        }
+        if (hit.Ok()) {
+            if (nlFrom < 0 || m.End < nlFrom || (nl >= 0 && nl < m.End)) {
+                nl = bytes.indexOf('\n', m.End);
+                nlFrom = m.End;
+            }
+            if (nl < 0 || nl >= hit.Start)
+                return hit.Text(t, 1).trimmed();
+        }
+        if (m.Start >= t.Size())
+            break;
+        pos = t.Advance(m.Start, 1);
+    }
+    return {};
+}
+
+double RxNumLaterOnLine(const TRxText& t, const QString& anchor, const QString& value)
+{
+    double v;
+    return TryNum(RxTextLaterOnLine(t, anchor, value), v) ? v : KNaN;
+}
+
 // ------------------------------------------------------------ withdrawal
 
 void WithdrawalCard(const QString& title, const QString& plain, QStringList& lines)
@@ -91,11 +133,11 @@ void WithdrawalCard(const QString& title, const QString& plain, QStringList& lin
         kind = S("유상증자");
 
     const double shares = RxNum(pt, KNewShares);
-    const double firstShares = RxNum(pt, S("신주의\\s*종류와\\s*수[^\\n]*?최초\\s*([\\d,]{3,})"));
+    const double firstShares = RxNumLaterOnLine(pt, S("신주의\\s*종류와\\s*수"), S("최초\\s*([\\d,]{3,})"));
     double amount = RxNum(pt, S("발행예정금액\\s*:?\\s*([\\d,]{4,})"));
     if (!Has(amount))
         amount = RxNum(pt, S("총액\\s*\\(원\\)\\s*([\\d,]{4,})"));
-    const double firstAmount = RxNum(pt, S("발행예정금액[^\\n]*?최초\\s*([\\d,]{4,})"));
+    const double firstAmount = RxNumLaterOnLine(pt, S("발행예정금액"), S("최초\\s*([\\d,]{4,})"));
     QString purpose = RxText(pt, S("자금조달의\\s*목적\\s*:\\s*([^\\n]{2,30})"));
     if (purpose.isEmpty()) {
         double total = 0, running = 0;

@@ -90,19 +90,45 @@ char16_t TagClose(char16_t c)
     }
 }
 
+// Finds the closing marks of a text. Once a closing mark is known to be
+// missing from some position on, every opening mark after that position
+// stays open without the rest being read again (a title of opening marks
+// alone would otherwise be read to its end once per mark).
+class TTagCloser {
+public:
+    explicit TTagCloser(QStringView s) : FText(s) {}
+    // The position of the closing mark `close` after `from`, or -1.
+    qsizetype After(char16_t close, qsizetype from)
+    {
+        qsizetype& miss = FMissFrom[Slot(close)];
+        if (miss >= 0 && from >= miss)
+            return -1;
+        const qsizetype j = FText.indexOf(QChar(close), from);
+        if (j < 0)
+            miss = miss < 0 ? from : std::min(miss, from);
+        return j;
+    }
+
+private:
+    static int Slot(char16_t close) { return close == u']' ? 0 : close == u'>' ? 1 : 2; }
+    QStringView FText;
+    qsizetype FMissFrom[3] = {-1, -1, -1};
+};
+
 // Calls f(token) for each run of letters and decimal digits of `s`, the
 // bracketed tags taken out as if they were a space (StripHotTags).
 template <class F>
 void ForEachTokenView(QStringView s, F&& f)
 {
     const qsizetype n = s.size();
+    TTagCloser closer(s);
     qsizetype start = -1;
     qsizetype i = 0;
     while (i < n) {
         char32_t c = s[i].unicode();
         qsizetype len = 1;
         if (const char16_t close = TagClose(char16_t(c))) {
-            const qsizetype j = s.indexOf(QChar(close), i + 1);
+            const qsizetype j = closer.After(close, i + 1);
             if (j >= 0) {
                 if (start >= 0) {
                     f(s.mid(start, i - start));
@@ -249,19 +275,13 @@ QString StripHotTags(const QString& title)
     // without one stays.
     QString out;
     const qsizetype n = title.size();
+    TTagCloser closer(title);
     qsizetype from = 0;
     for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = title[i];
-        QChar close;
-        if (c == u'[')
-            close = u']';
-        else if (c == u'【')
-            close = u'】';
-        else if (c == u'<')
-            close = u'>';
-        else
+        const char16_t close = TagClose(title[i].unicode());
+        if (!close)
             continue;
-        const qsizetype j = title.indexOf(close, i + 1);
+        const qsizetype j = closer.After(close, i + 1);
         if (j < 0)
             continue;
         if (out.isNull())

@@ -258,8 +258,13 @@ TNewsLoadStats TNewsStore::LoadTodayNews(const QString& today)
         return st;
     }
     QFile f(FNewsFile);
-    if (!f.open(QIODevice::ReadOnly))
-        return st; // unreadable counts as empty
+    if (!f.open(QIODevice::ReadOnly)) {
+        // Unread is not empty: its headlines are still in it, so it must not
+        // be replaced by a merge (appending stays harmless).
+        st.Refused = QStringLiteral("열 수 없습니다");
+        FFileRefused = true;
+        return st;
+    }
     QByteArray bytes = f.readAll();
     f.close();
 

@@ -5,6 +5,7 @@
 #include "news/CapitalSummary.h"
 #include "news/NewsHtml.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -59,12 +60,17 @@ bool IsValueToken(const QString& t)
     return digits > 0;
 }
 
+// The widest pair tried, in cells on each side: the exchange's rows hold a
+// few. Each width tried costs a pass over the row's tail, so trying every
+// width of a line of a hundred thousand words would take minutes.
+constexpr qsizetype KMaxPairCells = 32;
+
 // The row with its tail halved when the tail is a before/after pair; empty
 // when it is not.
 QString AfterValuesOf(const QStringList& t)
 {
     const qsizetype n = t.size();
-    for (qsizetype k = (n - 1) / 2; k >= 1; --k) {
+    for (qsizetype k = std::min((n - 1) / 2, KMaxPairCells); k >= 1; --k) {
         bool ok = true, value = false;
         for (qsizetype x = 0; x < k && ok; ++x) {
             const QString& a = t[n - 2 * k + x];

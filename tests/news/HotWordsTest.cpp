@@ -67,6 +67,19 @@ TEST(HotWords, WordsOfAHeadline)
     for (const auto& c : cases)
         EXPECT_EQ(HotWordsOf(QString::fromUtf8(c.title)), c.words) << c.title;
     EXPECT_EQ(StripHotTags(QStringLiteral("a[b]c[d")), QStringLiteral("a c[d"));
+
+    // Opening marks that never close stay text, each kind on its own, while
+    // the other kinds still close; a title of ninety thousand of them is
+    // read through once, not once per mark.
+    EXPECT_EQ(StripHotTags(QStringLiteral("【a [b] <c> d [e")), QStringLiteral("【a     d [e"));
+    EXPECT_EQ(HotWordsOf(QStringLiteral("【원전 [반도체] <로봇> 전력 [조선")), (QStringList{"원전", "전력", "조선"}));
+    const QString marks = QStringLiteral("[【<").repeated(30000) + QStringLiteral(" 반도체");
+    EXPECT_EQ(StripHotTags(marks), marks);
+    EXPECT_EQ(HotWordsOf(marks), QStringList{"반도체"});
+    TNewsRow row{QStringLiteral("20260310"), QStringLiteral("090000"), QStringLiteral("k"), marks, QString(), QString()};
+    const QVector<THot> hot = CalcHot({row}, QStringLiteral("20260310"), QString(), 0, 1, nullptr);
+    ASSERT_EQ(hot.size(), 1);
+    EXPECT_EQ(hot[0].W, QStringLiteral("반도체"));
 }
 
 // A word in three headlines about one stock stays off the today row (two

@@ -8,6 +8,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 namespace {
 
 const QString KToday = QStringLiteral("20260310"); // a Tuesday
@@ -292,6 +295,38 @@ TEST_F(NewsStoreTest, ServerArchive)
     EXPECT_EQ(KeysOf(back.News()), KeysOf(s.News()));
     EXPECT_TRUE(Read(KToday).startsWith(KBom));
     EXPECT_EQ(QDir(Dir).entryList(QDir::Files), QStringList{NewsFileName(KToday)}); // no temporary left
+}
+
+// Today's file exists but cannot be opened (here: no file handle left):
+// its headlines are still in it, so a merge must not replace it by the
+// archive alone, and the load says why nothing was read.
+TEST_F(NewsStoreTest, UnopenableFileIsNeverReplaced)
+{
+    const QByteArray kept = KBom + Line(Row(KToday, "080000", "a")) + Line(Row(KToday, "081000", "b"));
+    Write(KToday, kept);
+
+    TNewsStore s(Dir);
+    TNewsLoadStats st;
+    {
+        rlimit old{};
+        ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &old), 0);
+        const int next = ::dup(0); // the lowest free descriptor
+        ASSERT_GE(next, 0);
+        ::close(next);
+        rlimit tight = old;
+        tight.rlim_cur = rlim_t(next);
+        ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight), 0);
+        st = s.LoadTodayNews(KToday);
+        setrlimit(RLIMIT_NOFILE, &old);
+    }
+    EXPECT_TRUE(s.News().isEmpty());
+    EXPECT_FALSE(st.Refused.isEmpty());
+    EXPECT_FALSE(NewsLoadNote(st, NewsFileName(KToday)).isEmpty());
+
+    const TServerMerge m = s.MergeServerNews(FormatNewsLine(Row(KToday, "090000", "c")));
+    EXPECT_EQ(m.Merged, 1);
+    EXPECT_FALSE(m.Rewritten);
+    EXPECT_EQ(Read(KToday), kept);
 }
 
 TEST_F(NewsStoreTest, PrunesOnlyOldDayFiles)

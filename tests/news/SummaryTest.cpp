@@ -113,6 +113,12 @@ TEST(Summary, CorrectedText)
     };
     for (const Case& c : cases)
         EXPECT_EQ(CorrectedText(U(c.in)), U(c.want)) << c.in;
+
+    // A row of a hundred thousand words ending in one pair is read as that
+    // pair (without trying every width of the row).
+    const QString words = U("가 ").repeated(100000);
+    EXPECT_EQ(CorrectedText(U("정정전 정정후\n") + words + U("1.5 2.0\n끝")),
+              U("정정전 정정후\n") + words + U("2.0\n끝"));
 }
 
 // Every fixture through SummaryCard: the lines it must show, and readings it
@@ -348,20 +354,32 @@ TEST(Summary, FundUse)
     EXPECT_DOUBLE_EQ(running, 0.5);
 }
 
-// A body that drives a pattern into its work limit gets no card and a
-// reason for the log, whatever the rest of it holds.
-TEST(Summary, LimitHitGivesNoCard)
+// A line of a million characters is searched to its end, not given up at
+// a work limit: the card shows what the body holds (the first-planned
+// figures are found anywhere later on their line, and only there).
+TEST(Summary, LongLineStillGetsItsCard)
 {
-    const QString longLine = U("신주의 종류와 수 보통주식 1,000주 ") + QString(1200000, QChar(u'가'));
-    QString problem;
-    EXPECT_EQ(SummaryCard(U("09:00 유상증자결정 철회"), U("1. 제출사유 유상증자 철회\r\n") + longLine, &problem), QString());
-    EXPECT_TRUE(problem.startsWith(U("패턴 검사 한도 초과"))) << problem.toStdString();
-
-    // The same body without the endless line summarises normally.
-    problem.clear();
-    EXPECT_FALSE(SummaryCard(U("09:00 유상증자결정 철회"), U("1. 제출사유 유상증자 철회\r\n신주의 종류와 수 1,000주"), &problem)
-                     .isEmpty());
-    EXPECT_TRUE(problem.isEmpty());
+    const QString filler(1200000, QChar(u'가'));
+    struct Case { QString body; const char* want; const char* notWant; };
+    const Case cases[] = {
+        {U("신주의 종류와 수 보통주식 1,000주 ") + filler, "취소된 내용: 신주 <b>1,000주</b><br>", "(최초"},
+        {U("신주의 종류와 수 보통주식 1,000주 ") + filler + U(" 최초 2,000"), "신주 <b>1,000주</b> (최초 2,000주)", nullptr},
+        // The first anchor without a first-planned figure on its line gives way
+        // to a later one that has it; a figure on the next line does not count.
+        {U("신주의 종류와 수 1,000주\n최초 5,000\n신주의 종류와 수 1,000주 ") + filler + U(" 최초 3,000"),
+         "신주 <b>1,000주</b> (최초 3,000주)", nullptr},
+        {U("발행예정금액 : 5,000,000,000 ") + filler + U("\n최초 6,000,000,000"), "규모 <b>50억</b><br>", "(최초"},
+        {U("발행예정금액 : 5,000,000,000 ") + filler + U(" 최초 6,000,000,000"), "규모 <b>50억</b> (최초 60억)", nullptr},
+    };
+    for (const Case& c : cases) {
+        QString problem;
+        const QString card = SummaryCard(U("09:00 유상증자결정 철회"), U("1. 제출사유 유상증자 철회\r\n") + c.body, &problem);
+        EXPECT_TRUE(problem.isEmpty()) << problem.toStdString();
+        EXPECT_TRUE(card.contains(U(c.want))) << c.want << "\n" << card.left(400).toStdString();
+        if (c.notWant) {
+            EXPECT_FALSE(card.contains(U(c.notWant))) << c.want;
+        }
+    }
 }
 
 TEST(BoundedRx, LimitsAndStatus)
