@@ -105,6 +105,10 @@ TSimReply TSimAnswers::Answer(const QString& tr, const TResLayout& layout, const
         return T8430(layout, In(in, "t8430InBlock", "gubun"));
     if (tr == QLatin1String("t1101"))
         return T1101(layout, In(in, "t1101InBlock", "shcode"));
+    if (tr == QLatin1String("t1102"))
+        return T1102(layout, In(in, "t1102InBlock", "shcode"));
+    if (tr == QLatin1String("t8407"))
+        return T8407(layout, in);
     if (tr == QLatin1String("CSPAQ12300"))
         return Cspaq12300(layout, in);
     if (tr == QLatin1String("CSPAT00600") || tr == QLatin1String("CSPAT00700") || tr == QLatin1String("CSPAT00800"))
@@ -205,6 +209,110 @@ TSimReply TSimAnswers::T1101(const TResLayout& layout, const QString& code)
     f.Set("prebidcha", b.TotBidCha);
     // hhmmss and hundredths (the real-time book's hotime has no hundredths).
     f.Set("hotime", SimHhmmss(b.TimeMs) + QStringLiteral("%1").arg(b.TimeMs % 1000 / 10, 2, 10, QLatin1Char('0')));
+    return Data({f.Take()}, Msg(SimMsg::kDone, QStringLiteral("조회가 완료되었습니다.")));
+}
+
+bool TSimAnswers::UsesPastDays(const QString& tr)
+{
+    return TSimHistoryAnswers::Serves(tr) || tr == QLatin1String("t1102");
+}
+
+TSimReply TSimAnswers::T1102(const TResLayout& layout, const QString& code)
+{
+    const TResBlock* ob = Out(layout, "t1102OutBlock");
+    if (!ob)
+        return LayoutLacks("t1102OutBlock");
+    const TSimStock* listed = FEngine.Universe().Find(code);
+    TSimQuote q;
+    if (code.isEmpty() || !listed || !FEngine.Quote(code, &q))
+        return MessageOnly(SimMsg::kUnknownStock,
+                           QStringLiteral("종목코드를 확인하세요. 상장되지 않은 종목입니다 (%1).").arg(code));
+    // The previous trading day as the day bars have it: the sum of its
+    // minute bars.
+    const TSimStock s = *listed;
+    const QDate prev = PrevTradingDay(q.Date);
+    const QVector<TSimBar> prevBar = History().DayBars(s, prev, prev);
+    const qint64 prevVolume = prevBar.isEmpty() ? 0 : prevBar.last().Volume;
+    const TSimTrade& t = q.LastTrade;
+    TSimBlockFill f(*ob);
+    f.NewRow();
+    f.Set("hname", q.Name);
+    f.Set("shcode", q.Code);
+    f.Set("price", q.Price);
+    f.Set("sign", QString(QLatin1Char(q.Sign)));
+    f.Set("change", q.Change);
+    f.SetReal("diff", q.Diff, 2);
+    f.Set("volume", q.Volume);
+    f.Set("recprice", q.PrevClose);
+    f.Set("avg", q.Volume > 0 ? qint64(std::llround(double(q.Amount) / q.Volume)) : qint64(0));
+    f.Set("uplmtprice", q.UpLimit);
+    f.Set("dnlmtprice", q.DnLimit);
+    f.Set("jnilvolume", prevVolume);
+    f.Set("volumediff", q.Volume - prevVolume);
+    f.Set("open", q.Open);
+    f.Set("high", q.High);
+    f.Set("low", q.Low);
+    if (q.Volume > 0) {
+        f.Set("opentime", SimHhmmss(t.OpenTimeMs));
+        f.Set("hightime", SimHhmmss(t.HighTimeMs));
+        f.Set("lowtime", SimHhmmss(t.LowTimeMs));
+    }
+    f.Set("listing", SimThousands(s.Shares));
+    f.Set("memedan", QStringLiteral("00001"));
+    f.Set("value", SimMillions(q.Amount));
+    return Data({f.Take()}, Msg(SimMsg::kDone, QStringLiteral("조회가 완료되었습니다.")));
+}
+
+TSimReply TSimAnswers::T8407(const TResLayout& layout, const QHash<QString, QString>& in)
+{
+    const TResBlock* ob = Out(layout, "t8407OutBlock1");
+    if (!ob)
+        return LayoutLacks("t8407OutBlock1");
+    constexpr int kMaxCodes = 50;
+    const QString countText = In(in, "t8407InBlock", "nrec");
+    bool ok = false;
+    const int count = countText.toInt(&ok);
+    if (!ok || count < 1 || count > kMaxCodes)
+        return MessageOnly(SimMsg::kBadInput,
+                           QStringLiteral("건수 값이 올바르지 않습니다 (%1): 1~%2 종목").arg(countText).arg(kMaxCodes));
+    const QString codes = In(in, "t8407InBlock", "shcode");
+    if (codes.size() < count * 6)
+        return MessageOnly(SimMsg::kBadInput,
+                           QStringLiteral("종목코드가 건수보다 적습니다: %1종목에 %2자 (종목마다 6자)").arg(count).arg(codes.size()));
+    TSimBlockFill f(*ob);
+    for (int i = 0; i < count; ++i) {
+        const QString code = codes.mid(i * 6, 6);
+        TSimQuote q;
+        if (!FEngine.Universe().Find(code) || !FEngine.Quote(code, &q))
+            continue;
+        const TSimTrade& t = q.LastTrade;
+        f.NewRow();
+        f.Set("shcode", q.Code);
+        f.Set("hname", q.Name);
+        f.Set("price", q.Price);
+        f.Set("sign", QString(QLatin1Char(q.Sign)));
+        f.Set("change", q.Change);
+        f.SetReal("diff", q.Diff, 2);
+        f.Set("volume", q.Volume);
+        f.Set("offerho", q.Book.Ask[0]);
+        f.Set("bidho", q.Book.Bid[0]);
+        f.Set("cvolume", q.Volume > 0 ? t.Qty : qint64(0));
+        f.SetReal("chdegree", t.SellVolume > 0 ? 100.0 * double(t.BuyVolume) / double(t.SellVolume) : 0.0, 2);
+        f.Set("open", q.Open);
+        f.Set("high", q.High);
+        f.Set("low", q.Low);
+        f.Set("value", SimMillions(q.Amount));
+        f.Set("offerrem", q.Book.AskQ[0]);
+        f.Set("bidrem", q.Book.BidQ[0]);
+        f.Set("totofferrem", q.Book.TotAsk);
+        f.Set("totbidrem", q.Book.TotBid);
+        f.Set("jnilclose", q.PrevClose);
+        f.Set("uplmtprice", q.UpLimit);
+        f.Set("dnlmtprice", q.DnLimit);
+    }
+    if (f.RowCount() == 0)
+        return MessageOnly(SimMsg::kUnknownStock,
+                           QStringLiteral("종목코드를 확인하세요. 상장된 종목이 없습니다 (%1).").arg(codes.left(count * 6)));
     return Data({f.Take()}, Msg(SimMsg::kDone, QStringLiteral("조회가 완료되었습니다.")));
 }
 

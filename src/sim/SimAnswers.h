@@ -2,12 +2,21 @@
 // The query answers of the simulated exchange, computed from the market and
 // the account at the moment they are sent: server time (t0167), the stock
 // list (t8430), quote and book (t1101), the account balance (CSPAQ12300),
-// orders (CSPAT00600 new, CSPAT00700 modify, CSPAT00800 cancel; matched by
+// the multi-stock quote (t8407), the single quote with the previous day's
+// volume (t1102), orders (CSPAT00600 new, CSPAT00700 modify, CSPAT00800 cancel; matched by
 // SimTrading.h), the day's orders and fills (t0425), the day's trading
 // journal with fees and taxes (t0150) and the balance with today's realized
 // profit (t0424), news bodies (t3102, SimNews.h), and the history queries
 // of SimHistoryAnswers.h (bars, ticks, program trading). t0150 and t0424 answer everything in one page (their
 // continuation keys come back empty).
+//
+// t8407 takes `nrec` codes (1..50) written one after another in `shcode`,
+// six characters each; a count out of range, or fewer codes than counted, is
+// refused with kBadInput; codes that are not listed are left out of the
+// answer, and when none is listed it is kUnknownStock. Its `value` is the
+// day's amount in millions of won. t1102's previous-day volume (jnilvolume)
+// is the sum of the previous trading day's minute bars, the volume t8412
+// gives for that day.
 //
 // An order answer is the broker's message first, then the data (OutBlock1
 // echoing the input, OutBlock2 with the order number); a refused order is
@@ -83,6 +92,10 @@ public:
     // The refusal of a continuation request without its key; empty when it
     // may go (or is no continuation).
     static TSimReply CheckNext(const QString& tr, const QHash<QString, QString>& in, bool next);
+    // Whether the answer of tr reads past days (the history answers, and
+    // t1102 with the previous day's volume): such an answer may be held
+    // while the days are played elsewhere (SimHistory.h).
+    static bool UsesPastDays(const QString& tr);
     // The price history behind the history answers.
     TSimHistory& History();
     // The news wire whose bodies t3102 answers; none: t3102 is not served.
@@ -93,6 +106,8 @@ private:
     TSimReply T0167(const TResLayout& layout);
     TSimReply T8430(const TResLayout& layout, const QString& gubun);
     TSimReply T1101(const TResLayout& layout, const QString& code);
+    TSimReply T1102(const TResLayout& layout, const QString& code);
+    TSimReply T8407(const TResLayout& layout, const QHash<QString, QString>& in);
     TSimReply Cspaq12300(const TResLayout& layout, const QHash<QString, QString>& in);
     TSimReply Order(const QString& tr, const TResLayout& layout, const QHash<QString, QString>& in);
     TSimReply T0425(const TResLayout& layout, const QHash<QString, QString>& in);

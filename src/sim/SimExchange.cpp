@@ -8,6 +8,7 @@
 #include "sim/SimNews.h"
 #include "sim/SimQuery.h"
 #include "sim/SimReal.h"
+#include "sim/SimSignals.h"
 #include "sim/SimTrading.h"
 #include "sim/Universe.h"
 
@@ -92,6 +93,8 @@ TSimExchange::TSimExchange(const TSimConfig& cfg, TClock& clock, QObject* parent
     FNewsLog = std::make_shared<TSimNewsLog>();
     FAnswers->SetNews(FNews);
     PumpNews();
+    FSignals = std::make_shared<TSimSignals>(TSimSignalsSetup::Of(*FEngine));
+    FSignals->Feed(FClock.Now());
 
     connect(&FPump, &QTimer::timeout, this, &TSimExchange::Pump);
     FDueTimer.setSingleShot(true);
@@ -249,7 +252,7 @@ void TSimExchange::RunAnswer(const std::shared_ptr<TPendingAnswer>& p)
     // A history answer is made with the past days it has; when some are not
     // played yet it is held until they are.
     TSimHistory& history = FAnswers->History();
-    const bool defer = FPastInBackground && TSimHistoryAnswers::Serves(p->Tr);
+    const bool defer = FPastInBackground && TSimAnswers::UsesPastDays(p->Tr);
     history.SetDeferring(defer);
     QPointer<TSimExchange> self(this);
     TSimReply reply;
@@ -439,6 +442,7 @@ void TSimExchange::Pump()
     CheckDate();
     FEngine->Pump();
     PumpNews();
+    FSignals->Feed(FClock.Now());
     Flush();
 }
 

@@ -30,6 +30,10 @@
 // catches up after a pause, the headlines of the last 10 seconds are sent and
 // the earlier ones only logged.
 //
+// Signals. The exchange runs the signal service (SimSignals.h) on the PC's
+// clock: Pump hands it the time, and it works on a thread of its own; what it
+// publishes is read by the service host (Signals).
+//
 // Limits. Every request spends one call of its transaction's budget
 // (SimLimits.h); one beyond it is refused with kSimRateRefused and counted
 // (RateRefusals). A continuation request ("next") whose key is missing is
@@ -63,6 +67,7 @@ class TSimTrading;
 class TSimPastPlayer;
 class TSimNews;
 class TSimNewsLog;
+class TSimSignals;
 struct TSimNewsItem;
 
 // Input values of a query: key InputKey(block, field, idx).
@@ -124,6 +129,10 @@ public:
     // The wire (immutable, any thread) and today's log (locked, any thread).
     std::shared_ptr<const TSimNews> News() const { return FNews; }
     std::shared_ptr<TSimNewsLog> NewsLog() const { return FNewsLog; }
+
+    // ---- signals
+    // The signal service (its snapshot may be read on any thread).
+    std::shared_ptr<const TSimSignals> Signals() const { return FSignals; }
 
     // ---- past days
     void SetPastInBackground(bool on) { FPastInBackground = on; }
@@ -228,4 +237,6 @@ private:
     QDate FNewsDay;
     std::shared_ptr<const QVector<TSimNewsItem>> FNewsItems;   // the wire of FNewsDay
     int FNewsNext = 0;
+
+    std::shared_ptr<TSimSignals> FSignals;
 };

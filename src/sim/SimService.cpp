@@ -1,6 +1,7 @@
 #include "sim/SimService.h"
 #include "sim/SimExchange.h"
 #include "sim/SimNews.h"
+#include "sim/SimSignals.h"
 
 #include <QRegularExpression>
 #include <QUrlQuery>
@@ -10,10 +11,14 @@
 
 // ---- content ----------------------------------------------------------------
 
-TSimService::TSimService(const TSimExchange& exchange) : TSimService(exchange.News(), exchange.NewsLog()) {}
+TSimService::TSimService(const TSimExchange& exchange)
+    : TSimService(exchange.News(), exchange.NewsLog(), exchange.Signals())
+{
+}
 
-TSimService::TSimService(std::shared_ptr<const TSimNews> news, std::shared_ptr<const TSimNewsLog> log)
-    : FNews(std::move(news)), FLog(std::move(log))
+TSimService::TSimService(std::shared_ptr<const TSimNews> news, std::shared_ptr<const TSimNewsLog> log,
+                         std::shared_ptr<const TSimSignals> lumen)
+    : FNews(std::move(news)), FLog(std::move(log)), FSignals(std::move(lumen))
 {
 }
 
@@ -64,6 +69,30 @@ TSimServiceReply TSimService::Get(const QString& target) const
     if (path == QLatin1String("/lumen/pub") && query.queryItemValue(QStringLiteral("n")) == QLatin1String("newsad")) {
         r.ContentType = "application/json; charset=utf-8";
         r.Body = QStringLiteral(R"({"line1":"모의 거래소에서 연습 중","line2":"루멘와 함께","url":"https://www.kestrelhts.kr"})").toUtf8();
+        return r;
+    }
+    // The signal service.
+    const bool latest = path == QLatin1String("/lumen/latest");
+    const bool series = path == QLatin1String("/lumen/series");
+    const bool top = path == QLatin1String("/lumen/pub") && query.queryItemValue(QStringLiteral("n")) == QLatin1String("lmtop");
+    if (FSignals && (latest || series || top)) {
+        QString isin;
+        if (series) {
+            isin = query.queryItemValue(QStringLiteral("code"), QUrl::FullyDecoded).trimmed().toUpper();
+            if (!IsValidIsin(isin)) {
+                r.Status = 400;
+                r.Body = QStringLiteral("종목은 code=ISIN(12자리, 예: KR7005930003) 으로 주세요").toUtf8();
+                return r;
+            }
+        }
+        const std::shared_ptr<const TSimSignalsSnapshot> snap = FSignals->Snapshot();
+        if (!snap->Ready()) {
+            r.Status = 503;
+            r.Body = QStringLiteral("루멘 자료를 준비하는 중입니다. 잠시 뒤에 다시 받으세요").toUtf8();
+            return r;
+        }
+        r.ContentType = "application/json; charset=utf-8";
+        r.Body = latest ? snap->Latest : series ? snap->Series(isin) : snap->LmTop;
         return r;
     }
     r.Status = 404;

@@ -10,11 +10,27 @@
 //                            sent; an earlier day its whole wire; a later day
 //                            is not known yet (404).
 //   /lumen/pub?n=newsad      the article window's advertisement line (JSON).
-// Anything else is 404; a malformed day is 400.
+//   /lumen/latest            the signal lists of the day shown (SimSignals.h):
+//                            {"date":"yyyymmdd","updated":"hhmmss",
+//                             "lm03":[..],"lm03r":[..],"lm08":[..],"lm08r":[..]},
+//                            each element {"sc" and/or "code", "time", "ep",
+//                            streaks also "peak"}.
+//   /lumen/series?code=ISIN  a tracked stock's cumulative buyer- and
+//                            seller-initiated amounts (millions of won) at the
+//                            end of each minute, oldest first:
+//                            {"date":"yyyymmdd","rows":[["hhmm",B,S],..]};
+//                            rows empty for a stock not tracked.
+//   /lumen/pub?n=lmtop&t=..  the day's sums of the tracked stocks up to the
+//                            last minute ended: {"date","upto":"hhmm","made",
+//                            "items":[{"code","isin","b","s"},..]}; "made"
+//                            changes whenever the content does; t is ignored.
+// JSON answers carry Content-Type application/json. Anything else is 404; a
+// malformed day or ISIN is 400; the signal paths are 503 until the signal
+// service has worked out its first snapshot.
 //
-// It reads only the immutable wire and the locked log of the exchange
-// (shared with it), never the exchange itself, so it may answer on any
-// thread and outlive the exchange.
+// It reads only the immutable wire, the locked log and the signal service's
+// published snapshot (shared with the exchange), never the exchange itself,
+// so it may answer on any thread and outlive the exchange.
 //
 // TSimServiceServer listens on 127.0.0.1 only, on a port of its own choosing
 // (or the one asked for), and answers on its own threads.
@@ -28,6 +44,7 @@
 class TSimExchange;
 class TSimNews;
 class TSimNewsLog;
+class TSimSignals;
 
 struct TSimServiceReply {
     int Status = 200;
@@ -38,7 +55,8 @@ struct TSimServiceReply {
 class TSimService {
 public:
     explicit TSimService(const TSimExchange& exchange);
-    TSimService(std::shared_ptr<const TSimNews> news, std::shared_ptr<const TSimNewsLog> log);
+    TSimService(std::shared_ptr<const TSimNews> news, std::shared_ptr<const TSimNewsLog> log,
+                std::shared_ptr<const TSimSignals> lumen = {});
 
     // `target`: the path and query as requested, e.g. "/lumen/news?d=20261210".
     TSimServiceReply Get(const QString& target) const;
@@ -48,6 +66,7 @@ public:
 private:
     std::shared_ptr<const TSimNews> FNews;
     std::shared_ptr<const TSimNewsLog> FLog;
+    std::shared_ptr<const TSimSignals> FSignals;
 };
 
 class TSimServiceServer {

@@ -1,6 +1,7 @@
 // The service content of the simulated exchange and its loopback server:
 // today's news archive is what the wire has sent, read over HTTP from
 // another thread while the exchange runs; earlier days are their whole wire;
+// the signal lists, series and top list are the signal service's snapshot;
 // anything else is refused; the server answers on 127.0.0.1 only.
 #include "news/NewsAd.h"
 #include "core/Clock.h"
@@ -8,6 +9,10 @@
 #include "sim/SimExchange.h"
 #include "sim/SimNews.h"
 #include "sim/SimService.h"
+#include "sim/SimSignals.h"
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSet>
 #include <atomic>
 #include <gtest/gtest.h>
@@ -125,8 +130,9 @@ TEST(SimService, EarlierDaysAreTheirWholeWireAndOtherRequestsAreRefused)
         {"/lumen/news?d=20261332", 400},
         {"/lumen/news?d=", 400},
         {"/lumen/news", 400},
-        {"/lumen/latest", 404},
-        {"/lumen/pub?n=lmtop", 404},
+        {"/lumen/pub?n=lmtopx", 404},
+        {"/lumen/pub", 404},
+        {"/lumen/latest/x", 404},
         {"/lumen/pub?n=newsad", 200},
         {"/", 404},
         {"/lumen/news/../x?d=20261208", 404},
@@ -139,6 +145,42 @@ TEST(SimService, EarlierDaysAreTheirWholeWireAndOtherRequestsAreRefused)
     ASSERT_TRUE(ApplyNewsAd(svc.Get(QStringLiteral("/lumen/pub?n=newsad")).Body, ad));
     EXPECT_EQ(ad.Line1, QStringLiteral("모의 거래소에서 연습 중"));
     EXPECT_TRUE(NewsAdOpens(ad.Url));
+}
+
+// The signal paths as the program asks for them, over HTTP, while the
+// exchange's pump moves the signal service on.
+TEST(SimService, SignalPathsServeTheSnapshotOverHttp)
+{
+    TTestClock clock;   // Thursday 2026-12-10 09:30
+    TSimExchange ex(Quiet(), clock);
+    TSimServiceServer server(ex);
+    const QString base = server.Start();
+    ASSERT_FALSE(base.isEmpty());
+    ASSERT_TRUE(ex.Signals()->WaitIdle());
+    TFetchOptions poll = Opt();
+    poll.UserAgent = QStringLiteral("KestrelHTS/1.0");
+    poll.AcceptCompressed = true;
+
+    const TFetchResult latest = FetchUrl(base + QStringLiteral("/lumen/latest"), poll);
+    ASSERT_TRUE(latest.Ok) << latest.Error.toStdString();
+    QJsonObject o = QJsonDocument::fromJson(latest.Body).object();
+    EXPECT_EQ(o.value("date").toString(), QStringLiteral("20261210"));
+    EXPECT_EQ(o.value("updated").toString(), QStringLiteral("093000"));
+
+    clock.Advance(10 * 60 * 1000);
+    ex.Pump();
+    ASSERT_TRUE(ex.Signals()->WaitIdle());
+    o = QJsonDocument::fromJson(FetchUrl(base + QStringLiteral("/lumen/latest"), poll).Body).object();
+    EXPECT_EQ(o.value("updated").toString(), QStringLiteral("094000"));
+
+    const auto snap = ex.Signals()->Snapshot();
+    const TFetchResult series = FetchUrl(base + QStringLiteral("/lumen/series?code=") + snap->Stocks[0].Isin, Opt());
+    ASSERT_TRUE(series.Ok);
+    EXPECT_EQ(QJsonDocument::fromJson(series.Body).object().value("rows").toArray().size(), 40);
+    const TFetchResult top = FetchUrl(base + QStringLiteral("/lumen/pub?n=lmtop&t=1796900000"), Opt());
+    ASSERT_TRUE(top.Ok);
+    EXPECT_EQ(QJsonDocument::fromJson(top.Body).object().value("upto").toString(), QStringLiteral("0940"));
+    EXPECT_EQ(FetchUrl(base + QStringLiteral("/lumen/series?code=KR7005930009"), Opt()).Status, 400);
 }
 
 TEST(SimService, ServerAnswersOnLoopbackOnlyAndStopsCleanly)

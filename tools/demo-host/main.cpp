@@ -1,5 +1,6 @@
 // demo-host: serves the simulated exchange's service content (the news
-// archive, ...) on 127.0.0.1 until stopped.
+// archive, the signal lists, their per-minute series and top list, ...) on
+// 127.0.0.1 until stopped.
 //
 //   demo-host [--port N] [--seed N]
 //
