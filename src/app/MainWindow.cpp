@@ -106,6 +106,8 @@ TfrmMain::TfrmMain(const TStartOptions& opt)
     News->LoadTodayNews();
     News->FetchServerNews();
     News->FetchAd();
+    // The signal poll (at once and every 5 s), the quotes and the bars behind it.
+    Signals->Start();
 
     // 19. focus; 20. login before the window is first shown
     Stock->edCode->setFocus();
@@ -148,6 +150,7 @@ void TfrmMain::SecondTick()
     // Minute-bar retry, at most three times per stock.
     Charts->RetryTick();
     Board->SecondTick(FBoardTick);
+    Lumen->SecondTick(Ctx().Clock().Now().time().second());
 }
 
 void TfrmMain::showEvent(QShowEvent* e)
@@ -168,6 +171,7 @@ void TfrmMain::FormClose()
     if (FClosing)
         return;
     FClosing = true;
+    Signals->Stop();
     SaveLayout();
     AutoSell->OnLogout();
     const TBrokerObjects& b = Ctx().B;

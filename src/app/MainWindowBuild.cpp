@@ -139,7 +139,19 @@ void TfrmMain::Wire()
     Charts->OnMinBarClick = [this](const QString& d) {
         News->OnMinBarClick(d, Charts->FMinPer, Charts->MinChart());
     };
-    Charts->OnMinBarsLoaded = [this](const QString& firstDay) { News->EnsurePastNews(firstDay); };
+    Charts->OnMinBarsLoaded = [this](const QString& firstDay) {
+        News->EnsurePastNews(firstDay);
+        Signals->PushSigMarks();
+        Signals->ShowDtMark();
+    };
+    Signals->SelectStock = select;
+    Signals->MinChart = [this] { return &Charts->MinChart(); };
+    // Until the master arrives any well-formed code is taken.
+    Signals->KnownCode = [this](const QString& c) { return Stock->FMaster.isEmpty() || Stock->FMaster.contains(c); };
+    Lumen->SelectStock = select;
+    Lumen->MinChart = [this] { return &Charts->MinChart(); };
+    Lumen->IsinOf = [this](const QString& c) { return Stock->FCodeIsin.value(c); };
+    Lumen->CodeOfIsin = [this](const QString& i) { return Stock->FIsinCode.value(i); };
     News->SelectStock = select;
     News->MinChart = [this] { return &Charts->MinChart(); };
     News->Window = [this]() -> QWidget* { return this; };

@@ -2,6 +2,8 @@
 // changing it, its quote, its trades and book, its day bars and the master.
 #include "app/MainWindow.h"
 #include "app/news/NewsFacet.h"
+#include "app/signals/LumenFacet.h"
+#include "app/signals/SignalFacet.h"
 #include "app/chart/ChartFacet.h"
 #include "app/market/DailyFacet.h"
 #include "app/market/ProgFacet.h"
@@ -56,6 +58,9 @@ void TfrmMain::SelectStock(const QString& code)
     News->ClearNewsMark();
     News->RebuildNewsView();
     News->RebuildFeatView();
+    // The stock's signal marks and its per-minute series.
+    Signals->OnStockChanged();
+    Lumen->OnStockChanged();
     if (!Ctx().FLogged) {
         Log(name + QStringLiteral(" — 로그인하면 불러옵니다"));
         return;

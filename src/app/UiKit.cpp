@@ -272,6 +272,13 @@ void TLabelFit::SetText(QLabel* l, const QString& text)
     FSizes.insert(text, l->size());
 }
 
+void TPaintBox::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    if (OnPaint)
+        OnPaint(p, rect());
+}
+
 void DrawGridCells(QTableView* g, int left, int right, int top)
 {
     g->setShowGrid(false);

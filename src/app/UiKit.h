@@ -114,6 +114,16 @@ void DrawGridCells(QTableView* g, int left, int right, int top = -1);
 // every text out at each paint, for comparing the two).
 void SetGridTextCache(bool on);
 
+// A widget drawn by its owner (a summary strip, a chip row).
+class TPaintBox : public QWidget {
+public:
+    using QWidget::QWidget;
+    std::function<void(QPainter& p, const QRect& r)> OnPaint;
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+};
+
 // A header over an owner-drawn list: Scaled(22) high, sections not
 // clickable, each at least Scaled(16) wide.
 QHeaderView* MakeHeader(QWidget* parent, const QVector<TColumn>& cols);

@@ -18,7 +18,15 @@ TNewsList::TNewsList(QWidget* parent) : QAbstractScrollArea(parent)
     viewport()->setPalette(pal);
 }
 
-int TNewsList::RowHeight() const { return Scaled(29); }
+int TNewsList::RowHeight() const { return Scaled(FRowDesign); }
+
+void TNewsList::SetRowLook(int designHeight, double pt)
+{
+    FRowDesign = std::max(8, designHeight);
+    setFont(AppFont(pt));
+    UpdateBar();
+    viewport()->update();
+}
 
 int TNewsList::TopRow() const { return verticalScrollBar()->value(); }
 

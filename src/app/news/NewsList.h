@@ -22,6 +22,8 @@ public:
     int Selected() const { return FSel; }
     void SetSelected(int row);
     int RowHeight() const;
+    // Row height in design units (29 unless set) and the list's font size.
+    void SetRowLook(int designHeight, double pt);
     int RowAt(const QPoint& viewportPos) const;
     int TopRow() const;
     void SetTopRow(int row);
@@ -44,6 +46,7 @@ protected:
 
 private:
     void UpdateBar();
+    int FRowDesign = 29;
     int FCount = 0;
     int FSel = -1;
     QString FPlaceholder;
