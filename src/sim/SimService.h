@@ -17,7 +17,8 @@
 //                            streaks also "peak"}.
 //   /lumen/series?code=ISIN  a tracked stock's cumulative buyer- and
 //                            seller-initiated amounts (millions of won) at the
-//                            end of each minute, oldest first:
+//                            end of each minute, oldest first, each row named
+//                            by its minute's start as the signals' times are:
 //                            {"date":"yyyymmdd","rows":[["hhmm",B,S],..]};
 //                            rows empty for a stock not tracked.
 //   /lumen/pub?n=lmtop&t=..  the day's sums of the tracked stocks up to the

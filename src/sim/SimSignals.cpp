@@ -235,8 +235,12 @@ QByteArray TSimSignalsSnapshot::Series(const QString& isin) const
 {
     QJsonArray rows;
     if (const TSimLumenStock* s = ByIsin(isin)) {
-        for (const TSimLumenMinute& m : s->Minutes)
-            rows.append(QJsonArray{Hhmm4(m.Hhmm), SimMillions(m.CumBuy), SimMillions(m.CumSell)});
+        // Rows are named by the minute's start, as the signals' times are
+        // (the bar of 09:31:xx, named 0932 on the charts, is row 0931).
+        for (const TSimLumenMinute& m : s->Minutes) {
+            const int start = (m.Hhmm / 100) * 60 + m.Hhmm % 100 - 1;
+            rows.append(QJsonArray{Hhmm4((start / 60) * 100 + start % 60), SimMillions(m.CumBuy), SimMillions(m.CumSell)});
+        }
     }
     QJsonObject o;
     o.insert(QStringLiteral("date"), Date.isValid() ? Ymd(Date) : QString());

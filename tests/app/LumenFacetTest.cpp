@@ -110,9 +110,10 @@ TEST(LumenFacet, SeriesBelongsToItsStockAndShowsChangesOnly)
     x.f.RebuildLmView();
     EXPECT_EQ(x.f.FLmView.size(), 3);
     EXPECT_TRUE(x.f.lbLmSum->text().contains(QStringLiteral("09:33 까지")));
-    // A click marks the minute on the minute chart.
+    // A click marks the minute on the minute chart, on the bar that holds
+    // it (named by its end, as the signal marks are).
     x.f.lbLM->OnClick(0);
-    EXPECT_EQ(x.chart.NewsD(), "202612100933");
+    EXPECT_EQ(x.chart.NewsD(), "202612100934");
     EXPECT_EQ(x.chart.NewsLab(), QStringLiteral("루멘 09:33"));
     // Another stock: the series goes.
     x.sc.ctx->FCode = QStringLiteral("000660");

@@ -409,8 +409,9 @@ TEST_F(SignalsWorld, JsonShapesParseAsTheProgramReadsThem)
         QJsonDocument::fromJson(svc.Get(QStringLiteral("/lumen/series?code=") + first.Isin).Body).object();
     const QJsonArray rows = series.value("rows").toArray();
     ASSERT_EQ(rows.size(), 90);
-    EXPECT_EQ(rows.first().toArray().at(0).toString(), "0901");
-    EXPECT_EQ(rows.last().toArray().at(0).toString(), "1030");
+    // rows named by the minute's start, as the signals' times are
+    EXPECT_EQ(rows.first().toArray().at(0).toString(), "0900");
+    EXPECT_EQ(rows.last().toArray().at(0).toString(), "1029");
     for (int i = 1; i < rows.size(); ++i)
         EXPECT_GE(rows[i].toArray().at(1).toInteger(), rows[i - 1].toArray().at(1).toInteger());
     const QJsonObject top = QJsonDocument::fromJson(svc.Get(QStringLiteral("/lumen/pub?n=lmtop&t=1796900000")).Body).object();

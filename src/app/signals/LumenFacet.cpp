@@ -8,6 +8,7 @@
 #include "core/NumFmt.h"
 #include "core/ServerClock.h"
 #include "core/ServiceHost.h"
+#include "signals/MinVol.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -226,9 +227,11 @@ void TLumenFacet::OnLmClick(int row)
         return;
     const TLmRow& m = FLm[FLmView[row]];
     TChartModel* chart = MinChart ? MinChart() : nullptr;
-    if (!chart || m.T.size() < 4)
+    const int end = AddMinutes(m.T.toInt(), 1);   // the bar holding the minute is named by its end
+    if (!chart || m.T.size() < 4 || end < 0)
         return;
-    chart->SetNewsMark(FLmDate + m.T, QStringLiteral("루멘 ") + m.T.left(2) + QLatin1Char(':') + m.T.mid(2, 2), true);
+    chart->SetNewsMark(FLmDate + QStringLiteral("%1").arg(end, 4, 10, QLatin1Char('0')),
+                       QStringLiteral("루멘 ") + m.T.left(2) + QLatin1Char(':') + m.T.mid(2, 2), true);
 }
 
 // ---- top list ------------------------------------------------------------------
