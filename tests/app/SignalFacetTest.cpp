@@ -384,3 +384,25 @@ TEST(SignalFacet, SimulatedMorningEndToEnd)
     EXPECT_LE(int(x.tones.size() + x.waves.size()), x.sc.Count(QStringLiteral("★ 데트집중")));
     GFormAlive = false;
 }
+
+// A stock listed today (or back from a halt) has no earlier day to compare
+// with: one final verdict for the day, never fetched again.
+TEST(SignalFacet, AStockWithoutAnEarlierDayIsLeftForTheDayWithOneVerdict)
+{
+    SigFixture x(QTime(9, 50, 0));
+    x.f.OnSigJson(Answer(x.Day(), "094900", {{"lm03", "005930", "0940", "50000"}}));
+    x.f.FVolTodo.clear();
+    x.f.FVolReq = QStringLiteral("005930");
+    x.f.FVolBusy = true;
+    x.f.FVolAcc = Bars(x.Day(), 949, 1000, 50000);
+    x.f.FinishVol();
+    EXPECT_TRUE(x.f.FVolFinal.contains("005930"));
+    for (int i = 0; i < 5; ++i) {
+        x.f.VolTick();
+        x.sc.clock.Advance(4000);
+    }
+    EXPECT_FALSE(x.f.FVolTodo.contains("005930"));
+    EXPECT_TRUE(x.f.FVolReq.isEmpty());
+    EXPECT_EQ(x.sc.Count(QStringLiteral("제외(전일 없음)")), 1);
+    EXPECT_TRUE(x.Cell(0, 6).isEmpty());
+}
