@@ -2,6 +2,7 @@
 // (t8410), minute bars (t8412), today's ticks (t1301) and program trading
 // (t1637) - their agreement with the live quote, their paging, and the
 // compressed-answer behaviour of the query object.
+#include "SimAsk.h"
 #include "core/Clock.h"
 #include "sim/DailyModel.h"
 #include "sim/SimAnswers.h"
@@ -22,8 +23,6 @@ namespace {
 
 QString Res(const QString& code) { return QStringLiteral(KESTREL_RES_DIR) + code + QStringLiteral(".res"); }
 
-using TRow = QMap<QString, QString>;
-using TIn = QMap<QString, QString>;
 
 qint64 N(const TRow& r, const char* f) { return r.value(QString::fromLatin1(f)).toLongLong(); }
 
@@ -43,30 +42,9 @@ protected:
     TSimExchange& Ex() { return Backend->Exchange(); }
 
     // The answer to `tr` with the input fields `in` (block <tr>InBlock).
-    TSimReply Ask(const QString& tr, const TIn& in)
-    {
-        TResLayout layout;
-        EXPECT_TRUE(LoadResLayout(Res(tr), layout));
-        TSimInputs inputs;
-        for (auto it = in.cbegin(); it != in.cend(); ++it)
-            inputs.insert(TSimExchange::InputKey(tr + "InBlock", it.key(), 0), it.value());
-        return Ex().Answer(tr, layout, inputs);
-    }
+    TSimReply Ask(const QString& tr, const TIn& in) { return AskExchange(Ex(), tr, in); }
 
-    static QVector<TRow> Rows(const TSimReply& r, const QString& block)
-    {
-        QVector<TRow> out;
-        const TSimBlockData* b = r.Block(block);
-        if (!b)
-            return out;
-        for (const QStringList& row : b->Rows) {
-            TRow m;
-            for (int i = 0; i < b->Fields.size(); ++i)
-                m.insert(b->Fields[i], row[i]);
-            out.append(m);
-        }
-        return out;
-    }
+    static QVector<TRow> Rows(const TSimReply& r, const QString& block) { return ReplyRows(r, block); }
 
     static TRow One(const TSimReply& r, const QString& block)
     {

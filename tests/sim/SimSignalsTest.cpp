@@ -3,6 +3,7 @@
 // the market's own minute bars (t8412), the stocks a day tracks, the JSON
 // the program reads, t8407 / t1102 and their agreement with t8412, and the
 // worker that plays the tracked days without the market engine.
+#include "SimAsk.h"
 #include "core/Clock.h"
 #include "sim/DailyModel.h"
 #include "sim/SimAnswers.h"
@@ -26,8 +27,6 @@ namespace {
 
 QString Res(const QString& code) { return QStringLiteral(KESTREL_RES_DIR) + code + QStringLiteral(".res"); }
 
-using TRow = QMap<QString, QString>;
-using TIn = QMap<QString, QString>;
 
 qint64 N(const TRow& r, const char* f) { return r.value(QString::fromLatin1(f)).toLongLong(); }
 
@@ -84,30 +83,9 @@ protected:
 
     TSimExchange& Ex() { return Backend->Exchange(); }
 
-    TSimReply Ask(const QString& tr, const TIn& in, bool next = false)
-    {
-        TResLayout layout;
-        EXPECT_TRUE(LoadResLayout(Res(tr), layout));
-        TSimInputs inputs;
-        for (auto it = in.cbegin(); it != in.cend(); ++it)
-            inputs.insert(TSimExchange::InputKey(tr + "InBlock", it.key(), 0), it.value());
-        return Ex().Answer(tr, layout, inputs, next);
-    }
+    TSimReply Ask(const QString& tr, const TIn& in, bool next = false) { return AskExchange(Ex(), tr, in, next); }
 
-    static QVector<TRow> Rows(const TSimReply& r, const QString& block)
-    {
-        QVector<TRow> out;
-        const TSimBlockData* b = r.Block(block);
-        if (!b)
-            return out;
-        for (const QStringList& row : b->Rows) {
-            TRow m;
-            for (int i = 0; i < b->Fields.size(); ++i)
-                m.insert(b->Fields[i], row[i]);
-            out.append(m);
-        }
-        return out;
-    }
+    static QVector<TRow> Rows(const TSimReply& r, const QString& block) { return ReplyRows(r, block); }
 
     // The program's same-time request: nday 2, 1-minute bars, 2000 a page,
     // compressed, up to today; every page, oldest bar first.
