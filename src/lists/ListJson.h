@@ -1,0 +1,38 @@
+#pragma once
+// Reading the service host's list documents tolerantly: every member is
+// read whatever JSON type it came as, so one wrongly typed field never
+// loses the row or the list.
+#include <QByteArray>
+#include <QJsonObject>
+#include <QString>
+#include <functional>
+
+// Bodies larger than this are refused unread.
+inline constexpr qsizetype KMaxListBody = 8 * 1024 * 1024;
+// Items read from one list; the rest are dropped.
+inline constexpr int KMaxListItems = 2000;
+// Longest texts kept.
+inline constexpr int KShortText = 40;    // names, statuses, methods, dates
+inline constexpr int KLongText = 300;    // reasons, notes, rules, status lines
+
+// The body as a JSON object; false when it is not one, or too large.
+bool ListObject(const QByteArray& body, QJsonObject& o);
+
+// Whether the member is there with a value (null reads as absent).
+bool Has(const QJsonObject& o, const char* key);
+// A member as plain text of at most `cap` characters (numbers by their
+// shortest form; null, arrays and objects empty).
+QString Text(const QJsonObject& o, const char* key, int cap = KShortText);
+// A member as a number: JSON numbers, and texts such as "12,345" or
+// " -3.5 " (group commas and blanks dropped); anything else is `dflt`.
+double Num(const QJsonObject& o, const char* key, double dflt = 0, bool* ok = nullptr);
+// The same as a whole number (rounded, held inside the 64-bit range).
+qint64 Int(const QJsonObject& o, const char* key, qint64 dflt = 0, bool* ok = nullptr);
+// A member as a yes/no: true/false, 1/0, "true"/"false", "Y"/"N"; else `dflt`.
+bool Flag(const QJsonObject& o, const char* key, bool dflt);
+
+// A stock code as the lists accept it: six digits or upper-case letters.
+bool IsListCode(const QString& code);
+
+// The stock master's name of a code; empty when the master does not know it.
+using TMasterName = std::function<QString(const QString& code)>;
