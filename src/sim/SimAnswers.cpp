@@ -2,9 +2,11 @@
 #include "core/NumFmt.h"
 #include "sim/MarketEngine.h"
 #include "sim/SimAccount.h"
+#include "sim/SimBoard.h"
 #include "sim/SimExchange.h"
 #include "sim/SimHistoryAnswers.h"
 #include "sim/SimNews.h"
+#include "sim/SimRankAnswers.h"
 #include "sim/SimRealRecord.h"
 #include "sim/SimTrading.h"
 #include <QMap>
@@ -121,6 +123,10 @@ TSimReply TSimAnswers::Answer(const QString& tr, const TResLayout& layout, const
         return T0424(layout, in);
     if (TSimHistoryAnswers::Serves(tr))
         return FHistory->Answer(tr, layout, in);
+    if (TSimRankAnswers::Serves(tr))
+        return TSimRankAnswers(FEngine, FClock).Answer(tr, layout, in);
+    if (TSimBoard::Serves(tr))
+        return TSimBoard(FEngine, FClock).Answer(tr, layout, in, next);
     if (tr == QLatin1String("t3102") && FNews)
         return SimNewsBodyAnswer(*FNews, layout, In(in, "t3102InBlock", "sNewsno"));
     return MessageOnly(SimMsg::kNoService,
@@ -260,6 +266,7 @@ TSimReply TSimAnswers::T1102(const TResLayout& layout, const QString& code)
     f.Set("listing", SimThousands(s.Shares));
     f.Set("memedan", QStringLiteral("00001"));
     f.Set("value", SimMillions(q.Amount));
+    SimBrokerTopFive(f, FEngine.Daily().Seed(), q.Code, q.Date, q.Volume, q.Volume > 0 ? t.Qty : 0);
     return Data({f.Take()}, Msg(SimMsg::kDone, QStringLiteral("조회가 완료되었습니다.")));
 }
 

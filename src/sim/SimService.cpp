@@ -1,5 +1,7 @@
 #include "sim/SimService.h"
+#include "sim/SimBoard.h"
 #include "sim/SimExchange.h"
+#include "sim/SimLists.h"
 #include "sim/SimNews.h"
 #include "sim/SimSignals.h"
 
@@ -14,6 +16,8 @@
 TSimService::TSimService(const TSimExchange& exchange)
     : TSimService(exchange.News(), exchange.NewsLog(), exchange.Signals())
 {
+    // The lists only read the universe and the seed.
+    FLists = std::make_shared<const TSimLists>(TSimListsSetup::Of(const_cast<TSimExchange&>(exchange).Engine()));
 }
 
 TSimService::TSimService(std::shared_ptr<const TSimNews> news, std::shared_ptr<const TSimNewsLog> log,
@@ -69,6 +73,25 @@ TSimServiceReply TSimService::Get(const QString& target) const
     if (path == QLatin1String("/lumen/pub") && query.queryItemValue(QStringLiteral("n")) == QLatin1String("newsad")) {
         r.ContentType = "application/json; charset=utf-8";
         r.Body = QStringLiteral(R"({"line1":"모의 거래소에서 연습 중","line2":"루멘와 함께","url":"https://www.kestrelhts.kr"})").toUtf8();
+        return r;
+    }
+    // The ETN holdings of the evening before the exchange's day.
+    if (path == QLatin1String("/lumen/etn")) {
+        QDate today;
+        if (FLog)
+            FLog->Snapshot(&today);
+        r.ContentType = "application/json; charset=utf-8";
+        r.Body = SimEtnDocument(today.isValid() ? today : QDate::currentDate());
+        return r;
+    }
+    // The market lists of the exchange's day.
+    const bool shortBan = path == QLatin1String("/lumen/shortban");
+    const bool buyback = path == QLatin1String("/lumen/pub") && query.queryItemValue(QStringLiteral("n")) == QLatin1String("buyback");
+    if (FLists && (shortBan || buyback)) {
+        const QDate logDay = FLog ? FLog->DayOf() : QDate();
+        const QDate day = logDay.isValid() ? logDay : QDate::currentDate();
+        r.ContentType = "application/json; charset=utf-8";
+        r.Body = shortBan ? FLists->ShortBan(day) : FLists->Buyback(day);
         return r;
     }
     // The signal service.

@@ -21,6 +21,9 @@
 //                            by its minute's start as the signals' times are:
 //                            {"date":"yyyymmdd","rows":[["hhmm",B,S],..]};
 //                            rows empty for a stock not tracked.
+//   /lumen/shortban          the short-sale ban list of the exchange's day
+//   /lumen/pub?n=buyback     the day's treasury-stock filings (SimLists.h;
+//                            both only when made from an exchange)
 //   /lumen/pub?n=lmtop&t=..  the day's sums of the tracked stocks up to the
 //                            last minute ended: {"date","upto":"hhmm","made",
 //                            "items":[{"code","isin","b","s"},..]}; "made"
@@ -46,6 +49,7 @@ class TSimExchange;
 class TSimNews;
 class TSimNewsLog;
 class TSimSignals;
+class TSimLists;
 
 struct TSimServiceReply {
     int Status = 200;
@@ -68,6 +72,7 @@ private:
     std::shared_ptr<const TSimNews> FNews;
     std::shared_ptr<const TSimNewsLog> FLog;
     std::shared_ptr<const TSimSignals> FSignals;
+    std::shared_ptr<const TSimLists> FLists;   // short-sale bans and buybacks (SimLists.h)
 };
 
 class TSimServiceServer {

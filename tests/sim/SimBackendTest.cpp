@@ -272,8 +272,20 @@ TEST_F(SimBackendTest, UnknownStockAndUnservedTransactionGetAMessageAndNoData)
     EXPECT_EQ(rec.LastCode, SimMsg::kUnknownStock);
     EXPECT_TRUE(rec.LastText.contains("999999"));
 
-    q->SetResFileName(Res("t1441"));
-    q->SetFieldData("t1441InBlock", "gubun1", 0, "0");
+    // A transaction the exchange does not serve (a layout of our own).
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("t9999.res"));
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("BEGIN_FUNCTION_MAP\n\t.Func,test(t9999),t9999,block,headtype=A;\n\tBEGIN_DATA_MAP\n"
+                "\tt9999InBlock,in,input;\n\tbegin\n\t\tcode,shcode,shcode,char,6;\n\tend\n"
+                "\tt9999OutBlock,out,output;\n\tbegin\n\t\tname,hname,hname,char,20;\n\tend\n"
+                "\tEND_DATA_MAP\nEND_FUNCTION_MAP\n");
+    }
+    q->SetResFileName(path);
+    q->SetFieldData("t9999InBlock", "shcode", 0, "005930");
     Ask(q, rec);
     EXPECT_EQ(rec.Data, 0);
     EXPECT_EQ(rec.LastCode, SimMsg::kNoService);
