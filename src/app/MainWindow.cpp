@@ -108,6 +108,9 @@ TfrmMain::TfrmMain(const TStartOptions& opt)
     News->FetchAd();
     // The signal poll (at once and every 5 s), the quotes and the bars behind it.
     Signals->Start();
+    // The ETN holdings and the market lists of the service host.
+    Board->FetchEtn();
+    Lists->Start();
 
     // 19. focus; 20. login before the window is first shown
     Stock->edCode->setFocus();
@@ -150,6 +153,7 @@ void TfrmMain::SecondTick()
     // Minute-bar retry, at most three times per stock.
     Charts->RetryTick();
     Board->SecondTick(FBoardTick);
+    Lists->SecondTick(FBoardTick);
     Lumen->SecondTick(Ctx().Clock().Now().time().second());
 }
 

@@ -65,6 +65,7 @@ public:
     void SelectStock(const QString& code);
     void AfterLogin(const QString& msg);
     void SecondTick();
+    void PlaceOrderStrips(const QString& text, const QColor& bg);
     void OnQueryData(TXAQuery* q, const QString& tr);
     void OnQueryMsg(TXAQuery* q, bool sysErr, const QString& code, const QString& msg);
     void OnRealData(TXAReal* r, const QString& tr);
@@ -96,6 +97,7 @@ public:
     bool FFirstRun = false;    // no saved layout
     bool FIniNotUtf8 = false;  // hts.ini held bytes that are not UTF-8: it is never written back
     int FBoardTick = 0;        // seconds counted by the scheduler
+    int FOrdShift = 0;         // how far the buyback marker pushed the order strips
     QTimer FBoardTimer;        // the one-second scheduler
 
     // ---- regions ----

@@ -152,6 +152,11 @@ void TfrmMain::Wire()
     Lumen->MinChart = [this] { return &Charts->MinChart(); };
     Lumen->IsinOf = [this](const QString& c) { return Stock->FCodeIsin.value(c); };
     Lumen->CodeOfIsin = [this](const QString& i) { return Stock->FIsinCode.value(i); };
+    Lists->SelectStock = select;
+    Lists->KnownCode = Signals->KnownCode;
+    Lists->ShowBuyMarker = [this](const QString& text, const QColor& bg) { PlaceOrderStrips(text, bg); };
+    Board->StatusRight = [this] { return Login->lbStatus->geometry().right() + 1; };
+    Board->MainWin = [this]() -> QWidget* { return this; };
     News->SelectStock = select;
     News->MinChart = [this] { return &Charts->MinChart(); };
     News->Window = [this]() -> QWidget* { return this; };
@@ -242,6 +247,7 @@ void TfrmMain::BuildOrderColumn()
     Order->BuildEntry(pnlOrdTop);
     AutoSell->Build(pnlOrdTop, Order->pnlSellQ);
     spOrd->addWidget(pnlOrdTop);
+    OnResize(pnlOrdTop, [this] { Lists->UpdateBuyMarker(); });
 
     pnlTkWrap = MakePanel(nullptr);
     auto* tv = VBox(pnlTkWrap);
@@ -313,4 +319,22 @@ void TfrmMain::LinkBottomHeights(QSplitter* from)
     s[s.size() - 2] = qMax(Scaled(80), s[s.size() - 2] - delta);
     to->setSizes(s);
     FLinking = false;
+}
+
+// The buyback marker under the price pushes the order strips down by what it
+// needs; without one they sit at their design places.
+void TfrmMain::PlaceOrderStrips(const QString& text, const QColor& bg)
+{
+    const int top = Quote->lbOrdPx->geometry().bottom() + 1 + Scaled(2);
+    const int shift = TListsFacet::PlaceBuyMarker(Quote->lbOrdBuy, text, bg, pnlOrdTop->width(), top);
+    const int w = std::max(Scaled(470), pnlOrdTop->width() - Scaled(8));
+    for (QWidget* strip : {AutoSell->pnlAutoQ, Order->pnlBuyQ, Order->pnlSellQ}) {
+        if (!strip->property("designTop").isValid())
+            strip->setProperty("designTop", strip->y());
+        strip->setGeometry(strip->x(), strip->property("designTop").toInt() + shift, w, strip->height());
+    }
+    pnlOrdTop->setMinimumHeight(shift + Scaled(158));
+    if (shift != FOrdShift && PaneSize(spOrd, 0) > 0)
+        SetPaneSize(spOrd, 0, std::max(shift + Scaled(158), PaneSize(spOrd, 0) + shift - FOrdShift), 1);
+    FOrdShift = shift;
 }

@@ -75,7 +75,7 @@ void TfrmMain::AfterLogin(const QString& msg)
     Ctx().FLogged = true;
     Login->ShowConnected();
     FBoardTick = 29;
-    Board->FUSDue = true;
+    Board->OnLogin();
     Log(QStringLiteral("로그인 성공: ") + msg);
     for (auto [feed, code] : {std::pair{b.rSC1, "SC1"}, {b.rSC0, "SC0"}, {b.rSC3, "SC3"}}) {
         Ctx().SetRealRes(feed, QString::fromLatin1(code));

@@ -1,6 +1,7 @@
 // The sequences that span the parts of the window around the current stock:
 // changing it, its quote, its trades and book, its day bars and the master.
 #include "app/MainWindow.h"
+#include "app/lists/ListsFacet.h"
 #include "app/news/NewsFacet.h"
 #include "app/signals/LumenFacet.h"
 #include "app/signals/SignalFacet.h"
@@ -61,6 +62,8 @@ void TfrmMain::SelectStock(const QString& code)
     // The stock's signal marks and its per-minute series.
     Signals->OnStockChanged();
     Lumen->OnStockChanged();
+    // The broker top five and the buyback marker of the new stock.
+    Lists->OnStockChanged();
     if (!Ctx().FLogged) {
         Log(name + QStringLiteral(" — 로그인하면 불러옵니다"));
         return;

@@ -194,7 +194,10 @@ TEST(PnlFacet, AnswersOfAnOlderRoundAreDropped)
     BookDay(f.Exchange(), {{"000660", '2', 10, 100000, 150, 0, 0}}, {{"000660", 10, 100000}});
     f.Exchange().SetAnswerDelayMs(400);
     w.Pnl->btnPnl->click();
-    f.Run(100);  // the first round's t0425 is out
+    // The first round's t0425 goes out (the board and the lists ask too).
+    for (int i = 0; i < 40 && w.Ctx().FQ->CountTr(QStringLiteral("t0425p")) > 0; ++i)
+        f.Run(25);
+    ASSERT_EQ(w.Ctx().FQ->CountTr(QStringLiteral("t0425p")), 0);
     w.Pnl->btnPnl->click();
     f.Run(600);  // its answer came; the new round's request waits for its spacing
     EXPECT_EQ(w.Pnl->FDay.FPnlPage, 0);

@@ -18,6 +18,9 @@ void TQuoteFacet::BuildHeader(QWidget* panel)
     lbOrdChg = MakeLabel(panel, 150, 38, QString());
     lbOrdVol = MakeLabel(panel, 200, 8, QString(), Colors::Flat, true);
     lbOrdOpen = MakeLabel(panel, 300, 38, QString(), Colors::Flat, true);
+    // The buyback marker: shown by the lists when the stock has a candidate filing.
+    lbOrdBuy = MakeLabel(panel, 400, 38, QString(), Colors::Flat, true);
+    lbOrdBuy->hide();
 }
 
 void TQuoteFacet::ResetStock(const QString& code, const QString& name)

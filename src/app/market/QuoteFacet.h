@@ -38,6 +38,7 @@ public:
     TDayOHL FDay;
     qint64 FPrevVol = 0;
     QLabel *lbOrdName = nullptr, *lbOrdPx = nullptr, *lbOrdChg = nullptr, *lbOrdVol = nullptr, *lbOrdOpen = nullptr;
+    QLabel* lbOrdBuy = nullptr;
     TFrameUpdate FHeaderFrame{this, [this] { PaintHeader(); }};
     TLabelFit FFits[5];   // name, price, change, open, volume
 };
