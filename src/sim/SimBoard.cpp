@@ -663,7 +663,7 @@ QByteArray SimEtnDocument(const QDate& today)
             if (pct < 70 || rng.Uniform() > 0.15)
                 continue;
             j += QStringLiteral("%1{\"name\":%2,\"inv_pct\":%3,\"lp_left\":%4}")
-                     .arg(first ? QString() : QStringLiteral(","), JsonText(QString::fromLatin1(issuer) + QLatin1Char(' ') + QString::fromUtf8(kEtn[g].Name) + QStringLiteral(" ETN")))
+                     .arg(first ? QString() : QStringLiteral(","), JsonText(QString::fromUtf8(issuer) + QLatin1Char(' ') + QString::fromUtf8(kEtn[g].Name) + QStringLiteral(" ETN")))
                      .arg(pct, 0, 'f', 1)
                      .arg(left);
             first = false;

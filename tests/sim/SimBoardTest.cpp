@@ -12,6 +12,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMap>
+#include <QRegularExpression>
+#include <QSet>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -237,6 +239,17 @@ TEST(SimEtnDocument, OneDayOneDocumentWithTheHistoryItComparesWith)
         EXPECT_GE(std::llabs(m["chg"].toInteger()), 100000);
     for (const QJsonValue& l : o["lp_low"].toArray())
         EXPECT_GE(l["inv_pct"].toDouble(), 70);
+    // Names read as Korean: issuer, note, "ETN" (a month of documents names
+    // every issuer at least once).
+    const QRegularExpression name(QStringLiteral("^(신한|삼성|미래에셋|한투|KB|NH) [가-힣0-9A-Z ]+ ETN$"));
+    QSet<QString> issuers;
+    for (int d = 0; d < 30; ++d)
+        for (const QJsonValue& l : QJsonDocument::fromJson(SimEtnDocument(QDate(2026, 11, 1).addDays(d))).object()["lp_low"].toArray()) {
+            const QRegularExpressionMatch m = name.match(l["name"].toString());
+            ASSERT_TRUE(m.hasMatch()) << l["name"].toString().toStdString();
+            issuers.insert(m.captured(1));
+        }
+    EXPECT_EQ(issuers.size(), 6);
     EXPECT_FALSE(o["notes"].toArray().isEmpty());
     // A Monday compares Friday with Thursday.
     const QJsonObject mon = QJsonDocument::fromJson(SimEtnDocument(QDate(2026, 12, 14))).object();
