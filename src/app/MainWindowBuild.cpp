@@ -154,6 +154,7 @@ void TfrmMain::Wire()
     Lumen->CodeOfIsin = [this](const QString& i) { return Stock->FIsinCode.value(i); };
     Lists->SelectStock = select;
     Lists->KnownCode = Signals->KnownCode;
+    Lists->HasMaster = [this] { return !Stock->FMaster.isEmpty(); };
     Lists->ShowBuyMarker = [this](const QString& text, const QColor& bg) { PlaceOrderStrips(text, bg); };
     Board->StatusRight = [this] { return Login->lbStatus->geometry().right() + 1; };
     Board->MainWin = [this]() -> QWidget* { return this; };

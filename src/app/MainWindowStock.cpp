@@ -90,6 +90,8 @@ void TfrmMain::OnMasterData()
     Stock->OnMasterData();
     // Headlines name their stocks, and hot words count them, by the master.
     News->RebuildAll();
+    // The market lists take only codes the master knows, by its names.
+    Lists->OnMasterData();
     if (Ctx().FCode.isEmpty())
         return;
     Quote->SetName(Ctx().NameOf(Ctx().FCode));

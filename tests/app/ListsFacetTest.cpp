@@ -25,6 +25,7 @@ struct ListsFixture {
     TListsFacet f{*sc.ctx};
     QString markerText;
     int markerCalls = 0;
+    bool masterReady = true;
 
     ListsFixture()
     {
@@ -38,6 +39,7 @@ struct ListsFixture {
             return s ? s->Name : c;
         };
         f.KnownCode = [&u](const QString& c) { return u.Find(c) != nullptr; };
+        f.HasMaster = [this] { return masterReady; };
         f.ShowBuyMarker = [this](const QString& t, const QColor&) {
             markerText = t;
             ++markerCalls;
@@ -103,6 +105,23 @@ TEST(ListsFacet, BothListsFromTheServiceHost)
             EXPECT_TRUE(r.Why.startsWith(QStringLiteral("[장중 실시간] ")));
         }
     }
+}
+
+// Before the master arrives the service's names stand (the window's name
+// of an unknown code is the code itself); its arrival reads the lists again.
+TEST(ListsFacet, NamesBeforeAndAfterTheMasterArrives)
+{
+    ListsFixture x;
+    x.masterReady = false;
+    x.f.OnShortJson(QString::fromUtf8(ShortList("a", "005930")));
+    ASSERT_EQ(x.f.FShort.size(), 1);
+    EXPECT_EQ(x.f.FShort[0].Name, QStringLiteral("딴이름"));
+    x.masterReady = true;
+    x.f.OnMasterData();
+    ASSERT_TRUE(x.Wait([&] { return !x.f.FShortFetching && !x.f.FBuyFetching; }));
+    ASSERT_FALSE(x.f.FShort.isEmpty());
+    for (const TShortRow& r : x.f.FShort)
+        EXPECT_NE(r.Name, r.Code);
 }
 
 TEST(ListsFacet, BadAnswersKeepTheLastGoodListAndAreLoggedOnce)

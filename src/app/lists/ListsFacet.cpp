@@ -139,7 +139,9 @@ bool TListsFacet::EnsureQueries()
 
 TMasterName TListsFacet::Master() const
 {
-    if (!KnownCode)
+    // Without a master yet the service's names stand; the lists are read
+    // again when it arrives (OnMasterData).
+    if (!KnownCode || !HasMaster || !HasMaster())
         return nullptr;
     return [this](const QString& code) { return KnownCode(code) ? Ctx.NameOf(code) : QString(); };
 }
@@ -294,6 +296,12 @@ void TListsFacet::SecondTick(int counter)
         ReqRank();
     if (counter % 10 == 4)
         ReqBroker();
+}
+
+void TListsFacet::OnMasterData()
+{
+    FetchShort();
+    FetchBuy();
 }
 
 void TListsFacet::OnStockChanged()

@@ -52,6 +52,8 @@ public:
     void SecondTick(int counter);
     // Another stock was selected.
     void OnStockChanged();
+    // The stock master arrived: both lists are read again against it.
+    void OnMasterData();
 
     // ---- short-sale bans ----
     void FetchShort();
@@ -84,6 +86,8 @@ public:
     // knows and show its names; unset (no master yet), every six-character
     // code is taken with the service's name.
     std::function<bool(const QString& code)> KnownCode;
+    // Whether the master has arrived (unset or false: the service's names stand).
+    std::function<bool()> HasMaster;
     // Shows (non-empty text) or hides the order panel's buyback marker.
     std::function<void(const QString& text, const QColor& bg)> ShowBuyMarker;
 
