@@ -461,3 +461,15 @@ QString TodayStr()
 {
     return TodayStr(SystemClock());
 }
+
+bool IsCodeShape(const QString& code)
+{
+    if (code.size() != 6)
+        return false;
+    for (const QChar c : code) {
+        const char16_t u = c.unicode();
+        if (!((u >= '0' && u <= '9') || (u >= 'A' && u <= 'Z')))
+            return false;
+    }
+    return true;
+}

@@ -108,6 +108,9 @@ double AvgFromAmount(double ref, qint64 vol, double amt);
 
 // Trimmed account number with all but its last three characters as '*'.
 QString MaskAcct(const QString& s);
+// Whether a text has the shape of a stock code: six digits or upper-case
+// letters (whether the master knows it is the caller's question).
+bool IsCodeShape(const QString& code);
 
 // Today's date on the given clock (the PC's clock by default) as yyyymmdd.
 QString TodayStr(const TClock& clock);

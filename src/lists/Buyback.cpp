@@ -10,17 +10,14 @@ TBuyList ParseBuyback(const QByteArray& body, const TMasterName& master)
 {
     TBuyList out;
     QJsonObject o;
-    if (!ListObject(body, o))
-        return out;
-    const QJsonValue itemsV = o.value(QLatin1String("items"));
-    if (!itemsV.isArray())
+    QJsonArray items;
+    if (!ListItems(body, o, items))
         return out;
     out.Ok = true;
     out.Date = Text(o, "date");
     out.Rule = Text(o, "rule", KLongText);
     out.Summary = Text(o, "summary", KLongText);
     out.Made = Text(o, "made");
-    const QJsonArray items = itemsV.toArray();
     QSet<QString> seen;
     for (qsizetype i = 0; i < items.size(); ++i) {
         if (i >= KMaxListItems) {
@@ -106,18 +103,6 @@ QVector<TBuyRow> FilterBuy(const QVector<TBuyRow>& all, bool picksOnly, int* buy
     return out;
 }
 
-namespace {
-
-template <typename T>
-int Cmp(const T& a, const T& b)
-{
-    return a < b ? -1 : b < a ? 1 : 0;
-}
-
-int TextCmp(const QString& a, const QString& b) { return QString::compare(a, b, Qt::CaseInsensitive); }
-
-}  // namespace
-
 bool BuyFirstDesc(int col) { return col >= 3; }
 
 void SortBuy(QVector<TBuyRow>& rows, int col, bool desc)
@@ -155,17 +140,7 @@ void SortBuy(QVector<TBuyRow>& rows, int col, bool desc)
         default: return Cmp(a.NeedRatio, b.NeedRatio);
         }
     };
-    std::stable_sort(rows.begin(), rows.end(), [&](const TBuyRow& a, const TBuyRow& b) {
-        const bool ha = has(a), hb = has(b);
-        if (ha != hb)
-            return ha;
-        if (ha) {
-            const int c = value(a, b);
-            if (c != 0)
-                return desc ? c > 0 : c < 0;
-        }
-        return TextCmp(a.Name, b.Name) < 0;
-    });
+    SortListRows(rows, desc, has, value);
 }
 
 QString QtyText(qint64 n)

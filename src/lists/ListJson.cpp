@@ -8,15 +8,16 @@
 #include <cmath>
 #include <limits>
 
-bool ListObject(const QByteArray& body, QJsonObject& o)
+bool ListObject(const QByteArray& body, QJsonObject& o) { return JsonObjectOf(body, KMaxListBody, o); }
+
+bool ListItems(const QByteArray& body, QJsonObject& o, QJsonArray& items)
 {
-    if (body.isEmpty() || body.size() > KMaxListBody)
+    if (!ListObject(body, o))
         return false;
-    QJsonParseError pe{};
-    const QJsonDocument doc = QJsonDocument::fromJson(body, &pe);
-    if (pe.error != QJsonParseError::NoError || !doc.isObject())
+    const QJsonValue v = o.value(QLatin1String("items"));
+    if (!v.isArray())
         return false;
-    o = doc.object();
+    items = v.toArray();
     return true;
 }
 
@@ -82,14 +83,4 @@ bool Flag(const QJsonObject& o, const char* key, bool dflt)
     return dflt;
 }
 
-bool IsListCode(const QString& code)
-{
-    if (code.size() != 6)
-        return false;
-    for (const QChar c : code) {
-        const char16_t u = c.unicode();
-        if (!((u >= '0' && u <= '9') || (u >= 'A' && u <= 'Z')))
-            return false;
-    }
-    return true;
-}
+bool IsListCode(const QString& code) { return IsCodeShape(code); }

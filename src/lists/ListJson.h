@@ -3,8 +3,11 @@
 // read whatever JSON type it came as, so one wrongly typed field never
 // loses the row or the list.
 #include <QByteArray>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QString>
+#include <QVector>
+#include <algorithm>
 #include <functional>
 
 // Bodies larger than this are refused unread.
@@ -17,6 +20,8 @@ inline constexpr int KLongText = 300;    // reasons, notes, rules, status lines
 
 // The body as a JSON object; false when it is not one, or too large.
 bool ListObject(const QByteArray& body, QJsonObject& o);
+// The same with its "items" array; false when there is none.
+bool ListItems(const QByteArray& body, QJsonObject& o, QJsonArray& items);
 
 // Whether the member is there with a value (null reads as absent).
 bool Has(const QJsonObject& o, const char* key);
@@ -36,3 +41,30 @@ bool IsListCode(const QString& code);
 
 // The stock master's name of a code; empty when the master does not know it.
 using TMasterName = std::function<QString(const QString& code)>;
+
+// -1, 0, 1 for a < b, equal, a > b.
+template <typename T>
+int Cmp(const T& a, const T& b)
+{
+    return a < b ? -1 : b < a ? 1 : 0;
+}
+inline int TextCmp(const QString& a, const QString& b) { return QString::compare(a, b, Qt::CaseInsensitive); }
+
+// Sorts a list's rows by one column: rows with a value (`has`) before rows
+// without one in either direction, then `value(a, b)` (-1, 0, 1) ascending
+// or descending, ties by name ascending; stable.
+template <typename Row, typename Has, typename Value>
+void SortListRows(QVector<Row>& rows, bool desc, Has has, Value value)
+{
+    std::stable_sort(rows.begin(), rows.end(), [&](const Row& a, const Row& b) {
+        const bool ha = has(a), hb = has(b);
+        if (ha != hb)
+            return ha;
+        if (ha) {
+            const int c = value(a, b);
+            if (c != 0)
+                return desc ? c > 0 : c < 0;
+        }
+        return TextCmp(a.Name, b.Name) < 0;
+    });
+}

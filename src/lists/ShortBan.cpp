@@ -10,15 +10,12 @@ TShortList ParseShortBan(const QByteArray& body, const TMasterName& master)
 {
     TShortList out;
     QJsonObject o;
-    if (!ListObject(body, o))
-        return out;
-    const QJsonValue itemsV = o.value(QLatin1String("items"));
-    if (!itemsV.isArray())
+    QJsonArray items;
+    if (!ListItems(body, o, items))
         return out;
     out.Ok = true;
     out.Made = Text(o, "made");
     out.Stats = Text(o, "stats", KLongText);
-    const QJsonArray items = itemsV.toArray();
     QSet<QString> seen;
     for (qsizetype i = 0; i < items.size(); ++i) {
         if (i >= KMaxListItems) {
@@ -117,15 +114,6 @@ int StatusRank(const QString& s)
     return 3;
 }
 
-// -1, 0, 1 for a < b, equal, a > b.
-template <typename T>
-int Cmp(const T& a, const T& b)
-{
-    return a < b ? -1 : b < a ? 1 : 0;
-}
-
-int TextCmp(const QString& a, const QString& b) { return QString::compare(a, b, Qt::CaseInsensitive); }
-
 }  // namespace
 
 bool ShortFirstDesc(int col) { return col != 1 && col != 2; }
@@ -159,17 +147,7 @@ void SortShort(QVector<TShortRow>& rows, int col, bool desc)
         default: return Cmp(a.Score, b.Score);
         }
     };
-    std::stable_sort(rows.begin(), rows.end(), [&](const TShortRow& a, const TShortRow& b) {
-        const bool ha = has(a), hb = has(b);
-        if (ha != hb)
-            return ha;
-        if (ha) {
-            const int c = value(a, b);
-            if (c != 0)
-                return desc ? c > 0 : c < 0;
-        }
-        return TextCmp(a.Name, b.Name) < 0;
-    });
+    SortListRows(rows, desc, has, value);
 }
 
 QString ShortDay(const QString& ymd)

@@ -17,34 +17,14 @@ constexpr int KTextCap = 32;
 constexpr int KTopShown = 30;
 const QString KSigned = QStringLiteral("+#,##0;-#,##0;0");
 
-bool ObjectOf(const QByteArray& body, QJsonObject& o)
-{
-    if (body.size() > KMaxSigBody)
-        return false;
-    QJsonParseError pe{};
-    const QJsonDocument doc = QJsonDocument::fromJson(body, &pe);
-    if (pe.error != QJsonParseError::NoError || !doc.isObject())
-        return false;
-    o = doc.object();
-    return true;
-}
+bool ObjectOf(const QByteArray& body, QJsonObject& o) { return JsonObjectOf(body, KMaxSigBody, o); }
 
 qint64 SumOf(const QJsonValue& v)
 {
     return std::max<qint64>(ParseInt(JsonText(v, KTextCap)), 0);
 }
 
-bool CodeText(const QString& c)
-{
-    if (c.size() != 6)
-        return false;
-    for (const QChar ch : c) {
-        const char16_t u = ch.unicode();
-        if (!((u >= '0' && u <= '9') || (u >= 'A' && u <= 'Z')))
-            return false;
-    }
-    return true;
-}
+bool CodeText(const QString& c) { return IsCodeShape(c); }
 
 }  // namespace
 

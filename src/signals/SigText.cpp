@@ -1,5 +1,8 @@
 #include "signals/SigText.h"
 
+#include <QJsonDocument>
+#include <QJsonParseError>
+
 #include <cmath>
 
 QString PlainText(const QString& s, int cap)
@@ -68,4 +71,16 @@ QString HhColonMm(const QString& hhmm)
     if (hhmm.size() >= 4 && AllDigits(QStringView(hhmm).left(4)))
         return hhmm.left(2) + QLatin1Char(':') + hhmm.mid(2, 2);
     return hhmm;
+}
+
+bool JsonObjectOf(const QByteArray& body, qsizetype maxBytes, QJsonObject& o)
+{
+    if (body.isEmpty() || body.size() > maxBytes)
+        return false;
+    QJsonParseError pe{};
+    const QJsonDocument doc = QJsonDocument::fromJson(body, &pe);
+    if (pe.error != QJsonParseError::NoError || !doc.isObject())
+        return false;
+    o = doc.object();
+    return true;
 }

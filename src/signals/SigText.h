@@ -2,6 +2,8 @@
 // Reading the service host's JSON: member values as plain, bounded text
 // whatever their JSON type. Shared by the signal and per-minute readers.
 #include <QJsonValue>
+#include <QByteArray>
+#include <QJsonObject>
 #include <QString>
 
 // Answers larger than this are refused unread.
@@ -17,6 +19,9 @@ QString PlainText(const QString& s, int cap);
 // form (integral values without a fraction), true/false as words; null,
 // arrays and objects read as empty. Made plain and capped as PlainText.
 QString JsonText(const QJsonValue& v, int cap);
+// A service answer's body as a JSON object: false for a body that is not
+// one, empty or larger than `maxBytes`.
+bool JsonObjectOf(const QByteArray& body, qsizetype maxBytes, QJsonObject& o);
 
 // Non-empty and made of the digits 0-9 only.
 bool AllDigits(QStringView s);

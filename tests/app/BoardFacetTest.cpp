@@ -55,20 +55,7 @@ struct BoardFixture {
                 out << l->text();
         return out;
     }
-    bool Wait(const std::function<bool()>& done)
-    {
-        QElapsedTimer t;
-        t.start();
-        auto* sim = dynamic_cast<TSimBackend*>(sc.ctx->FBackend.get());
-        while (!done() && t.elapsed() < 8000) {
-            if (sim)
-                sim->Exchange().Pump();   // the service's day comes with the market's time
-            QApplication::processEvents(QEventLoop::AllEvents, 20);
-            sc.clock.Advance(20);
-            sc.ctx->FQ->Tick();
-        }
-        return done();
-    }
+    bool Wait(const std::function<bool()>& done) { return sc.Wait(done); }
 };
 
 TEST(BoardFacet, RotationFillsEveryPageWithinTheBrokersPace)

@@ -33,20 +33,7 @@ struct LmFixture {
         f.MinChart = [this] { return &chart; };
     }
     ~LmFixture() { GFormAlive = false; }
-    // Turns the event loop until `done` or a few seconds of real time.
-    bool Wait(const std::function<bool()>& done)
-    {
-        QElapsedTimer t;
-        t.start();
-        auto* sim = dynamic_cast<TSimBackend*>(sc.ctx->FBackend.get());
-        while (!done() && t.elapsed() < 8000) {
-            if (sim)
-                sim->Exchange().Pump();   // hands the service's generator the time
-            QApplication::processEvents(QEventLoop::AllEvents, 20);
-            sc.clock.Advance(20);
-        }
-        return done();
-    }
+    bool Wait(const std::function<bool()>& done) { return sc.Wait(done); }
 };
 
 QByteArray Top(const char* made, const std::vector<std::tuple<const char*, int, int>>& items)

@@ -4,12 +4,15 @@
 #include "app/AppContext.h"
 #include "broker/ReqQueue.h"
 #include "broker/XingApi.h"
+#include "sim/SimBackend.h"
 #include "core/Clock.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 
 struct SimContext {
@@ -48,6 +51,23 @@ struct SimContext {
             QApplication::processEvents();
             QApplication::processEvents();
         }
+    }
+    // Turns the event loop until `done` or eight seconds of real time,
+    // handing the simulated exchange the time (the service's day comes with
+    // the market's) and moving the test clock and the queue on.
+    bool Wait(const std::function<bool()>& done)
+    {
+        QElapsedTimer t;
+        t.start();
+        auto* sim = dynamic_cast<TSimBackend*>(ctx->FBackend.get());
+        while (!done() && t.elapsed() < 8000) {
+            if (sim)
+                sim->Exchange().Pump();
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+            clock.Advance(20);
+            ctx->FQ->Tick();
+        }
+        return done();
     }
     int Count(const QString& s) const
     {

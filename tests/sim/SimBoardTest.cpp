@@ -1,6 +1,7 @@
 // Market-wide answers of the simulated exchange: the Korean indices by
 // minute (t8409) and their paging, the overseas indices (t3521, t3518),
 // investor flows that add up (t1601, t1602) and the ETN holdings document.
+#include "SimAsk.h"
 #include "broker/ResLayout.h"
 #include "core/Clock.h"
 #include "sim/SimBackend.h"
@@ -32,27 +33,8 @@ protected:
         Cfg.RateLimits = false;
         Backend = CreateSimBackend(Cfg, *Clock);
     }
-    TSimReply Ask(const QString& tr, const TFields& in, bool next = false)
-    {
-        TResLayout layout;
-        EXPECT_TRUE(LoadResLayout(QStringLiteral(KESTREL_RES_DIR) + tr + QStringLiteral(".res"), layout));
-        QHash<QString, QString> inputs;
-        for (auto it = in.cbegin(); it != in.cend(); ++it)
-            inputs.insert(TSimExchange::InputKey(tr + QStringLiteral("InBlock"), it.key(), 0), it.value());
-        return Backend->Exchange().Answer(tr, layout, inputs, next);
-    }
-    static QVector<TFields> Rows(const TSimReply& r, const QString& block)
-    {
-        QVector<TFields> out;
-        if (const TSimBlockData* b = r.Block(block))
-            for (const QStringList& row : b->Rows) {
-                TFields m;
-                for (int i = 0; i < b->Fields.size() && i < row.size(); ++i)
-                    m.insert(b->Fields[i], row[i]);
-                out.append(m);
-            }
-        return out;
-    }
+    TSimReply Ask(const QString& tr, const TFields& in, bool next = false) { return AskExchange(Backend->Exchange(), tr, in, next); }
+    static QVector<TFields> Rows(const TSimReply& r, const QString& block) { return ReplyRows(r, block); }
     static TFields One(const TSimReply& r, const QString& block)
     {
         const QVector<TFields> rows = Rows(r, block);
