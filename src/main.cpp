@@ -1,9 +1,13 @@
 // KestrelHTS — a trading monitor for KOSPI/KOSDAQ.
 #include "app/MainWindow.h"
+#include "update/InstanceLink.h"
+#include "update/InstanceLock.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QMessageBox>
+#include <QPointer>
 #include <QSocketNotifier>
 #include <QTranslator>
 
@@ -31,6 +35,32 @@ void OnQuitSignal(int)
     [[maybe_unused]] const ssize_t n = ::write(gSigPipe[1], &c, 1);
 }
 
+bool HasSwitch(const QStringList& args, const QString& name)
+{
+    for (qsizetype i = 1; i < args.size(); ++i)
+        if (args[i].compare(name, Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+// Brings this copy's window to the front for a second start: the login
+// dialog while it is open, else the main window (restored when minimised).
+// False when there is no window yet or the window system decides focus
+// itself (Wayland): the second copy then says that we are running.
+bool RaiseOurWindow(QWidget* main)
+{
+    QWidget* w = QApplication::activeModalWidget();
+    if (!w)
+        w = main;
+    if (!w || !w->isVisible())
+        return false;
+    if (w->isMinimized())
+        w->showNormal();
+    w->raise();
+    w->activateWindow();
+    return QGuiApplication::platformName() != QLatin1String("wayland");
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -49,7 +79,28 @@ int main(int argc, char** argv)
                   QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtKo);
 
+    // One copy per executable file. A copy started by an update waits for the
+    // old one to let go; a second start asks the running copy to come to the
+    // front and ends. Without a folder for the lock the program runs anyway.
+    const QStringList args = QApplication::arguments();
+    TInstanceLock lock(QApplication::applicationFilePath());
+    const TInstanceLock::TState held = lock.Acquire(HasSwitch(args, QStringLiteral("/updated")) ? 15000 : 0);
+    if (held == TInstanceLock::TState::Busy) {
+        if (!TInstanceLink::AskToRaise(lock.SocketPath())) {
+            QMessageBox box(QMessageBox::Information, QStringLiteral("케스트렐 HTS"),
+                            QStringLiteral("HTS 가 이미 실행 중입니다. 작업 표시줄을 확인해 주세요."));
+            box.setWindowFlag(Qt::WindowStaysOnTopHint);
+            box.exec();
+        }
+        return 0;
+    }
+    QPointer<QWidget> mainWindow;
+    TInstanceLink link;
+    if (held == TInstanceLock::TState::Owned)
+        link.Listen(lock.SocketPath(), [&mainWindow] { return RaiseOurWindow(mainWindow); });
+
     TfrmMain w;
+    mainWindow = &w;
     if (w.LoginAbandoned())
         return 0;
     std::unique_ptr<QSocketNotifier> quitNote;
