@@ -2,6 +2,7 @@
 #include "app/MainWindow.h"
 #include "update/InstanceLink.h"
 #include "update/InstanceLock.h"
+#include "update/Install.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -99,7 +100,15 @@ int main(int argc, char** argv)
     if (held == TInstanceLock::TState::Owned)
         link.Listen(lock.SocketPath(), [&mainWindow] { return RaiseOurWindow(mainWindow); });
 
-    TfrmMain w;
+    // The trader's files beside the program, or in the user's data folder for
+    // a program installed by the package manager; a first start gets a
+    // configuration that points at our result layouts.
+    const TInstallInfo install = InstallInfoFor(QApplication::applicationDirPath());
+    WriteDefaultConfig(install.FilesDir, install.ExeDir + QStringLiteral("Res"));
+    TStartOptions opt;
+    opt.ExeDir = install.FilesDir;
+
+    TfrmMain w(opt);
     mainWindow = &w;
     if (w.LoginAbandoned())
         return 0;
