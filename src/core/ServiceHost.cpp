@@ -1,5 +1,7 @@
 #include "core/ServiceHost.h"
 
+#include <QFile>
+
 #include "core/AppState.h"
 
 #include <QCoreApplication>
@@ -143,16 +145,34 @@ void PostResult(const std::shared_ptr<TFetchLink>& link, TFetchResult r)
 struct TSink {
     QByteArray Data;
     qint64 Max = 0;
+    qint64 Got = 0;
     bool TooLarge = false;
+    bool Refused = false;
+    std::function<bool(const char*, qint64)> To;   // streaming: the caller's sink
+    CURL* Handle = nullptr;
 };
 
 size_t OnWrite(char* ptr, size_t size, size_t nmemb, void* user)
 {
     auto* sink = static_cast<TSink*>(user);
     const size_t n = size * nmemb;
-    if (sink->Data.size() + qint64(n) > sink->Max) {
+    if (sink->Got + qint64(n) > sink->Max) {
         sink->TooLarge = true;
         return 0;  // makes libcurl fail with a write error
+    }
+    sink->Got += qint64(n);
+    if (sink->To) {
+        // Only a 200 answer's body reaches the caller (not a redirect's or an
+        // error page).
+        long status = 0;
+        curl_easy_getinfo(sink->Handle, CURLINFO_RESPONSE_CODE, &status);
+        if (status != 200)
+            return n;
+        if (!sink->To(ptr, qint64(n))) {
+            sink->Refused = true;
+            return 0;
+        }
+        return n;
     }
     sink->Data.append(ptr, qsizetype(n));
     return n;
@@ -288,6 +308,8 @@ TFetchResult FetchOnce(const QString& url, const TFetchOptions& opt, QString* re
     const bool loopback = IsLoopbackHost(host);
     if (!u.isValid() || host.isEmpty() || !u.userInfo().isEmpty() || !(https || (http && loopback)))
         return Failure(QStringLiteral("서비스 주소는 https:// 로 시작해야 합니다 (http는 이 PC만): ") + url);
+    if (opt.HttpsOnly && !https)
+        return Failure(QStringLiteral("업데이트는 https:// 로만 받습니다: ") + url);
     EnsureCurl();
 
     bool ownAcceptEncoding = false;
@@ -309,6 +331,8 @@ TFetchResult FetchOnce(const QString& url, const TFetchOptions& opt, QString* re
     char errbuf[CURL_ERROR_SIZE] = {0};
     TSink sink;
     sink.Max = std::max<qint64>(1, opt.MaxBytes);
+    sink.To = opt.Sink;
+    const QByteArray caFile = QFile::encodeName(opt.CaFile);
     curl_slist* headers = nullptr;
     // Decode whatever the server sends; advertise it only when asked to.
     if (!opt.AcceptCompressed && !ownAcceptEncoding)
@@ -324,7 +348,9 @@ TFetchResult FetchOnce(const QString& url, const TFetchOptions& opt, QString* re
     const long totalMs = connectMs + std::max(30L * 60 * 1000, 10 * idle.IdleMs);
 
     curl_easy_setopt(h, CURLOPT_URL, urlBytes.constData());
-    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, opt.HttpsOnly ? "https" : "http,https");
+    if (!caFile.isEmpty())
+        curl_easy_setopt(h, CURLOPT_CAINFO, caFile.constData());
     curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
@@ -335,6 +361,7 @@ TFetchResult FetchOnce(const QString& url, const TFetchOptions& opt, QString* re
     curl_easy_setopt(h, CURLOPT_ACCEPT_ENCODING, "");
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errbuf);
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, OnWrite);
+    sink.Handle = h;
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink);
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, OnProgress);
@@ -358,6 +385,8 @@ TFetchResult FetchOnce(const QString& url, const TFetchOptions& opt, QString* re
     if (rc != CURLE_OK) {
         if (sink.TooLarge)
             r.Error = QStringLiteral("응답이 너무 큽니다 (%1 바이트 초과)").arg(sink.Max);
+        else if (sink.Refused)
+            r.Error = QStringLiteral("받는 쪽이 멈췄습니다 (크기 초과 또는 쓰기 실패)");
         else if (rc == CURLE_ABORTED_BY_CALLBACK && idle.Expired)
             r.Error = QStringLiteral("Response timed out: no data for %1 ms").arg(idle.IdleMs);
         else if (rc == CURLE_ABORTED_BY_CALLBACK)

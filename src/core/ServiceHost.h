@@ -45,6 +45,14 @@ struct TFetchOptions {
     // The largest body taken (decoded bytes); a larger one fails. Lists and
     // texts are parsed on the window's thread, so only updates may be large.
     qint64 MaxBytes = 16LL * 1024 * 1024;
+    // Set: the body goes here as it arrives instead of into the result (the
+    // result's Body stays empty); returning false stops the transfer.
+    std::function<bool(const char* data, qint64 n)> Sink;
+    // Encrypted only, even on this machine (updates: another local account
+    // could serve a program on a loopback port).
+    bool HttpsOnly = false;
+    // A certificate (PEM) trusted besides the system's store; tests only.
+    QString CaFile;
 };
 
 // The kinds of request the program makes, each with its fixed time-outs.
