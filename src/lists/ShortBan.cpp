@@ -86,7 +86,8 @@ void RescoreShort(TShortRow& r)
                                       .arg(FmtNum(r.ShortAvg), FormatFloat(QStringLiteral("0.0"), r.ShortPnl))
                                 : QString();
     }
-    if (r.AvgVol > 0 && r.LastVol >= 2 * r.AvgVol && r.Chg > 0)
+    // (LastVol / 2 rather than 2 * AvgVol: the service may send any 64-bit figure.)
+    if (r.AvgVol > 0 && r.LastVol / 2 >= r.AvgVol && r.Chg > 0)
         r.PVol = QStringLiteral("거래량 평소 %1배 + 상승").arg(FormatFloat(QStringLiteral("0.0"), double(r.LastVol) / double(r.AvgVol)));
     else
         r.PVol.clear();
