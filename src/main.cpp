@@ -3,8 +3,19 @@
 #include "update/InstanceLink.h"
 #include "update/InstanceLock.h"
 #include "update/Install.h"
+#include "update/BuildInfo.h"
+#include "update/StartupUpdate.h"
+#include "core/IniFile.h"
+#include "core/ServiceHost.h"
 
 #include <QApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QLabel>
+#include <QProcess>
+#include <QScreen>
+#include <QThread>
+#include <QTimer>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
@@ -20,6 +31,7 @@
 #endif
 
 #include <csignal>
+#include <signal.h>
 #include <memory>
 #include <unistd.h>
 
@@ -60,6 +72,88 @@ bool RaiseOurWindow(QWidget* main)
     w->raise();
     w->activateWindow();
     return QGuiApplication::platformName() != QLatin1String("wayland");
+}
+
+// The download window: borderless, on top, centred, purple.
+QWidget* ProgressWindow(const QString& text)
+{
+    auto* w = new QLabel(text);
+    w->setWindowFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Tool);
+    w->setAlignment(Qt::AlignCenter);
+    QFont f(QStringLiteral("맑은 고딕"));
+    f.setPointSize(12);
+    w->setFont(f);
+    w->setStyleSheet(QStringLiteral("background:#6E1480;color:white;"));
+    const qreal dpi = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->logicalDotsPerInch() / 96.0 : 1.0;
+    w->resize(int(420 * dpi), int(70 * dpi));
+    if (QScreen* s = QGuiApplication::primaryScreen())
+        w->move(s->geometry().center() - w->rect().center());
+    w->show();
+    QApplication::processEvents();
+    return w;
+}
+
+void UpdateWarning(const QString& text)
+{
+    QMessageBox box(QMessageBox::Warning, UpdateText::Caption, text);
+    box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    box.exec();
+}
+
+// Refreshes the side files and replaces the program with a newer signed
+// build of the service host; true when the new build runs now.
+bool UpdateAtStart(const QStringList& args, const TInstallInfo& install, TInstanceLock& lock, QStringList* log)
+{
+    const TIniFile ini(install.FilesDir + QStringLiteral("hts.ini"));
+    const QString base = ini.ReadString(QStringLiteral("SERVICE"), QStringLiteral("BASE"), QString()).trimmed();
+    const QString caFile = ini.ReadString(QStringLiteral("SERVICE"), QStringLiteral("CACERT"), QString()).trimmed();
+    TServiceHost svc;
+    svc.SetBase(base);
+
+    TUpdateSetup setup;
+    setup.Exe = QApplication::applicationFilePath();
+    setup.Managed = install.Managed;
+    setup.NoUpdate = HasSwitch(args, QStringLiteral("/noupdate")) || base.isEmpty();
+    setup.PublicKey = UpdatePublicKey();
+    setup.Build = RunningBuild();
+    setup.Stamp = QDateTime::currentMSecsSinceEpoch();
+    if (!setup.Managed && !setup.NoUpdate && setup.PublicKey.isEmpty()) {
+        log->append(QStringLiteral("업데이트: 이 빌드에는 서명 확인 키가 없어 새 버전을 받지 않습니다"));
+        setup.NoUpdate = true;
+    }
+
+    QWidget* progress = nullptr;
+    TUpdateHooks h;
+    h.Get = [&svc, caFile](const QString& path, int timeoutMs, const std::function<bool(const char*, qint64)>& sink) {
+        const bool manifest = path.startsWith(QStringLiteral("/hts/hts.json"));
+        TFetchOptions opt = ServiceOptions(manifest ? TServiceKind::Manifest : TServiceKind::UpdateFile, kUpdateAccessKey);
+        opt.ConnectMs = timeoutMs;
+        opt.ResponseMs = 10 * timeoutMs;
+        opt.HttpsOnly = true;
+        opt.CaFile = caFile;
+        opt.MaxBytes = 1LL << 30;
+        opt.Sink = sink;
+        return svc.GetSync(path, opt).Ok;
+    };
+    h.Warn = UpdateWarning;
+    h.ShowProgress = [&progress](const QString& text) { progress = ProgressWindow(text); };
+    h.HideProgress = [&progress] {
+        delete progress;
+        progress = nullptr;
+    };
+    h.Start = [](const QString& exe, const QString& dir) {
+        qint64 pid = 0;
+        return QProcess::startDetached(exe, {QStringLiteral("/updated")}, dir, &pid) ? pid : 0;
+    };
+    h.ReleaseLock = [&lock] { lock.Release(); };
+    h.RetakeLock = [&lock] { lock.Acquire(2000); };
+    h.LockHeldElsewhere = [&setup] {
+        TInstanceLock probe(setup.Exe);
+        return probe.Acquire() == TInstanceLock::TState::Busy;
+    };
+    h.Alive = [](qint64 pid) { return ::kill(pid_t(pid), 0) == 0; };
+    h.Sleep = [](int ms) { QThread::msleep(ms); };
+    return RunStartupUpdate(setup, h, log) == TUpdateOutcome::Restarted;
 }
 
 } // namespace
@@ -104,12 +198,24 @@ int main(int argc, char** argv)
     // a program installed by the package manager; a first start gets a
     // configuration that points at our result layouts.
     const TInstallInfo install = InstallInfoFor(QApplication::applicationDirPath());
+    const bool updated = HasSwitch(args, QStringLiteral("/updated"));
+    const QString oldExe = QApplication::applicationFilePath() + QStringLiteral(".old");
+    if (!updated)
+        QFile::remove(oldExe);   // left by an update that has run since
     WriteDefaultConfig(install.FilesDir, install.ExeDir + QStringLiteral("Res"));
+    QStringList updateLog;
+    if (UpdateAtStart(args, install, lock, &updateLog))
+        return 0;   // the new build runs now
     TStartOptions opt;
     opt.ExeDir = install.FilesDir;
 
     TfrmMain w(opt);
     mainWindow = &w;
+    for (const QString& line : updateLog)
+        w.Log(line);
+    // The old build goes only once this one has come up properly.
+    if (updated)
+        QTimer::singleShot(10000, &w, [oldExe] { QFile::remove(oldExe); });
     if (w.LoginAbandoned())
         return 0;
     std::unique_ptr<QSocketNotifier> quitNote;

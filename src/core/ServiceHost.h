@@ -72,6 +72,8 @@ enum class TServiceKind {
 
 // Header carrying the access key on update requests.
 inline constexpr const char* kUpdateKeyHeader = "X-HTS-Key";
+// The access key the update requests carry in that header.
+inline constexpr const char* kUpdateAccessKey = "5e2a90c7b1d84f36a0c9e7d2b45f1a83";
 // User-Agent of the signal poll.
 inline constexpr const char* kSignalUserAgent = "KestrelHTS/1.0";
 
