@@ -113,6 +113,13 @@ TEST(ReplaceExecutable, NewBuildGetsTheModeAndTheOldOneStaysUntilItStarted)
     EXPECT_EQ(Read(exe), QByteArray("old build"));
     EXPECT_EQ(ModeOf(exe), 0750);
     EXPECT_FALSE(QFile::exists(exe + QStringLiteral(".old")));
+    // The old one cannot be kept (its ".old" name is taken by a folder).
+    ASSERT_TRUE(QDir().mkdir(exe + QStringLiteral(".old")));
+    Put(fresh, "new build", 0600);
+    EXPECT_FALSE(ReplaceExecutable(exe, fresh, &why));
+    EXPECT_EQ(why, QStringLiteral("지금 exe 의 이름을 바꾸지 못했습니다 (권한?). 지금 버전으로 실행합니다."));
+    EXPECT_EQ(Read(exe), QByteArray("old build"));
+    ASSERT_TRUE(QDir().rmdir(exe + QStringLiteral(".old")));
     // Nothing to put in place: the program stays as it is.
     EXPECT_FALSE(ReplaceExecutable(exe, d.path() + QStringLiteral("/missing"), &why));
     EXPECT_EQ(why, QStringLiteral("새 파일을 넣지 못했습니다. 지금 버전으로 실행합니다."));
