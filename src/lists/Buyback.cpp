@@ -19,34 +19,18 @@ TBuyList ParseBuyback(const QByteArray& body, const TMasterName& master)
     out.Summary = Text(o, "summary", KLongText);
     out.Made = Text(o, "made");
     QSet<QString> seen;
-    for (qsizetype i = 0; i < items.size(); ++i) {
-        if (i >= KMaxListItems) {
-            out.Dropped += int(items.size() - i);
-            break;
-        }
-        if (!items.at(i).isObject())
-            continue;
-        const QJsonObject e = items.at(i).toObject();
+    out.Dropped += ForEachListItem(items, [&](const QJsonObject& e) {
         TBuyRow r;
         r.Code = Text(e, "code").toUpper();
         if (r.Code.isEmpty())
-            continue;
+            return;
         r.Side = Text(e, "side");
         const QString key = r.Code + QLatin1Char('/') + r.Side;
-        if (!IsListCode(r.Code) || seen.contains(key)) {
-            ++out.Dropped;
-            continue;
-        }
         r.Name = Text(e, "name");
-        if (master) {
-            const QString known = master(r.Code);
-            if (known.isEmpty()) {
-                ++out.Dropped;
-                continue;
-            }
-            r.Name = known;
+        if (!TakeListCode(r.Code, key, master, seen, r.Name)) {
+            ++out.Dropped;
+            return;
         }
-        seen.insert(key);
         r.How = Text(e, "how");
         r.Market = Text(e, "market");
         r.Both = Flag(e, "both", false);
@@ -82,7 +66,7 @@ TBuyList ParseBuyback(const QByteArray& body, const TMasterName& master)
         else
             ++out.Buys;
         out.Rows.append(r);
-    }
+    });
     return out;
 }
 

@@ -10,6 +10,15 @@
 
 bool ListObject(const QByteArray& body, QJsonObject& o) { return JsonObjectOf(body, KMaxListBody, o); }
 
+int ForEachListItem(const QJsonArray& items, const std::function<void(const QJsonObject&)>& each)
+{
+    const qsizetype n = std::min<qsizetype>(items.size(), KMaxListItems);
+    for (qsizetype i = 0; i < n; ++i)
+        if (items.at(i).isObject())
+            each(items.at(i).toObject());
+    return int(items.size() - n);
+}
+
 bool ListItems(const QByteArray& body, QJsonObject& o, QJsonArray& items)
 {
     if (!ListObject(body, o))
@@ -84,3 +93,17 @@ bool Flag(const QJsonObject& o, const char* key, bool dflt)
 }
 
 bool IsListCode(const QString& code) { return IsCodeShape(code); }
+
+bool TakeListCode(const QString& code, const QString& key, const TMasterName& master, QSet<QString>& seen, QString& name)
+{
+    if (!IsListCode(code) || seen.contains(key))
+        return false;
+    if (master) {
+        const QString known = master(code);
+        if (known.isEmpty())
+            return false;
+        name = known;
+    }
+    seen.insert(key);
+    return true;
+}

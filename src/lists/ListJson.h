@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QSet>
 #include <QString>
 #include <QVector>
 #include <algorithm>
@@ -22,6 +23,9 @@ inline constexpr int KLongText = 300;    // reasons, notes, rules, status lines
 bool ListObject(const QByteArray& body, QJsonObject& o);
 // The same with its "items" array; false when there is none.
 bool ListItems(const QByteArray& body, QJsonObject& o, QJsonArray& items);
+// Calls `each` with the items that are objects, up to KMaxListItems; the
+// number of items left over is returned.
+int ForEachListItem(const QJsonArray& items, const std::function<void(const QJsonObject&)>& each);
 
 // Whether the member is there with a value (null reads as absent).
 bool Has(const QJsonObject& o, const char* key);
@@ -41,6 +45,12 @@ bool IsListCode(const QString& code);
 
 // The stock master's name of a code; empty when the master does not know it.
 using TMasterName = std::function<QString(const QString& code)>;
+
+// Takes a row's code once under `key` (the code, or the code with what tells
+// its rows apart): false when the code has not the shape of one, `key` was
+// seen, or the master does not know the code; `name` becomes the master's
+// name (without a master it stays the service's).
+bool TakeListCode(const QString& code, const QString& key, const TMasterName& master, QSet<QString>& seen, QString& name);
 
 // -1, 0, 1 for a < b, equal, a > b.
 template <typename T>

@@ -17,34 +17,17 @@ TShortList ParseShortBan(const QByteArray& body, const TMasterName& master)
     out.Made = Text(o, "made");
     out.Stats = Text(o, "stats", KLongText);
     QSet<QString> seen;
-    for (qsizetype i = 0; i < items.size(); ++i) {
-        if (i >= KMaxListItems) {
-            out.Dropped += int(items.size() - i);
-            break;
-        }
-        if (!items.at(i).isObject())
-            continue;
-        const QJsonObject e = items.at(i).toObject();
+    out.Dropped += ForEachListItem(items, [&](const QJsonObject& e) {
         TShortRow r;
         r.Code = Text(e, "code").toUpper();
         r.Status = Text(e, "status");
         if (r.Code.isEmpty() || r.Status == QStringLiteral("종료") || r.Status == QStringLiteral("해제"))
-            continue;
-        QString name = Text(e, "name");
-        if (!IsListCode(r.Code) || seen.contains(r.Code)) {
+            return;
+        r.Name = Text(e, "name");
+        if (!TakeListCode(r.Code, r.Code, master, seen, r.Name)) {
             ++out.Dropped;
-            continue;
+            return;
         }
-        if (master) {
-            const QString known = master(r.Code);
-            if (known.isEmpty()) {
-                ++out.Dropped;
-                continue;
-            }
-            name = known;
-        }
-        seen.insert(r.Code);
-        r.Name = name;
         r.First = Text(e, "first");
         r.LastBan = Text(e, "last_ban");
         r.FirstKnown = Flag(e, "first_known", true);
@@ -73,7 +56,7 @@ TShortList ParseShortBan(const QByteArray& body, const TMasterName& master)
         else if (r.Status == QStringLiteral("연장"))
             ++out.Ext;
         out.Rows.append(r);
-    }
+    });
     return out;
 }
 

@@ -175,6 +175,20 @@ TSimReply TSimAnswers::T8430(const TResLayout& layout, const QString& gubun)
     return Data({f.Take()}, Msg(SimMsg::kDone, QStringLiteral("조회가 완료되었습니다.")));
 }
 
+namespace {
+// The quote fields t1101 and t1102 share: name, code, price, change, volume.
+void FillQuoteHead(TSimBlockFill& f, const TSimQuote& q)
+{
+    f.Set("hname", q.Name);
+    f.Set("shcode", q.Code);
+    f.Set("price", q.Price);
+    f.Set("sign", QString(QLatin1Char(q.Sign)));
+    f.Set("change", q.Change);
+    f.SetReal("diff", q.Diff, 2);
+    f.Set("volume", q.Volume);
+}
+} // namespace
+
 TSimReply TSimAnswers::T1101(const TResLayout& layout, const QString& code)
 {
     const TResBlock* ob = Out(layout, "t1101OutBlock");
@@ -186,13 +200,7 @@ TSimReply TSimAnswers::T1101(const TResLayout& layout, const QString& code)
                            QStringLiteral("종목코드를 확인하세요. 상장되지 않은 종목입니다 (%1).").arg(code));
     TSimBlockFill f(*ob);
     f.NewRow();
-    f.Set("hname", q.Name);
-    f.Set("shcode", q.Code);
-    f.Set("price", q.Price);
-    f.Set("sign", QString(QLatin1Char(q.Sign)));
-    f.Set("change", q.Change);
-    f.SetReal("diff", q.Diff, 2);
-    f.Set("volume", q.Volume);
+    FillQuoteHead(f, q);
     f.Set("jnilclose", q.PrevClose);
     f.Set("uplmtprice", q.UpLimit);
     f.Set("dnlmtprice", q.DnLimit);
@@ -242,13 +250,7 @@ TSimReply TSimAnswers::T1102(const TResLayout& layout, const QString& code)
     const TSimTrade& t = q.LastTrade;
     TSimBlockFill f(*ob);
     f.NewRow();
-    f.Set("hname", q.Name);
-    f.Set("shcode", q.Code);
-    f.Set("price", q.Price);
-    f.Set("sign", QString(QLatin1Char(q.Sign)));
-    f.Set("change", q.Change);
-    f.SetReal("diff", q.Diff, 2);
-    f.Set("volume", q.Volume);
+    FillQuoteHead(f, q);
     f.Set("recprice", q.PrevClose);
     f.Set("avg", q.Volume > 0 ? qint64(std::llround(double(q.Amount) / q.Volume)) : qint64(0));
     f.Set("uplmtprice", q.UpLimit);
