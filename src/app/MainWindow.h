@@ -97,7 +97,6 @@ public:
     bool FFirstRun = false;    // no saved layout
     bool FIniNotUtf8 = false;  // hts.ini held bytes that are not UTF-8: it is never written back
     int FBoardTick = 0;        // seconds counted by the scheduler
-    int FOrdShift = 0;         // how far the buyback marker pushed the order strips
     QTimer FBoardTimer;        // the one-second scheduler
 
     // ---- regions ----

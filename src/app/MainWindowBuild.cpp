@@ -329,13 +329,15 @@ void TfrmMain::PlaceOrderStrips(const QString& text, const QColor& bg)
     const int top = Quote->lbOrdPx->geometry().bottom() + 1 + Scaled(2);
     const int shift = TListsFacet::PlaceBuyMarker(Quote->lbOrdBuy, text, bg, pnlOrdTop->width(), top);
     const int w = std::max(Scaled(470), pnlOrdTop->width() - Scaled(8));
-    for (QWidget* strip : {AutoSell->pnlAutoQ, Order->pnlBuyQ, Order->pnlSellQ}) {
-        if (!strip->property("designTop").isValid())
+    // How far the strips stand pushed now: the first one against its design place.
+    QWidget* first = AutoSell->pnlAutoQ;
+    if (!first->property("designTop").isValid())
+        for (QWidget* strip : {AutoSell->pnlAutoQ, Order->pnlBuyQ, Order->pnlSellQ})
             strip->setProperty("designTop", strip->y());
+    const int before = first->y() - first->property("designTop").toInt();
+    for (QWidget* strip : {AutoSell->pnlAutoQ, Order->pnlBuyQ, Order->pnlSellQ})
         strip->setGeometry(strip->x(), strip->property("designTop").toInt() + shift, w, strip->height());
-    }
     pnlOrdTop->setMinimumHeight(shift + Scaled(158));
-    if (shift != FOrdShift && PaneSize(spOrd, 0) > 0)
-        SetPaneSize(spOrd, 0, std::max(shift + Scaled(158), PaneSize(spOrd, 0) + shift - FOrdShift), 1);
-    FOrdShift = shift;
+    if (shift != before && PaneSize(spOrd, 0) > 0)
+        SetPaneSize(spOrd, 0, std::max(shift + Scaled(158), PaneSize(spOrd, 0) + shift - before), 1);
 }

@@ -13,6 +13,8 @@
 #include "app/news/NewsList.h"
 #include "app/signals/SignalFacet.h"
 #include "app/trading/AccountFacet.h"
+#include "app/trading/AutoSellFacet.h"
+#include "app/market/QuoteFacet.h"
 #include "app/trading/OrderFacet.h"
 #include "app/trading/PnlFacet.h"
 #include "chart/CandleChart.h"
@@ -391,6 +393,47 @@ TEST(MainWindow, DrawingsSwapWithTheirKey)
     c.OnDayPerChange();
     ASSERT_EQ(c.DayChart().GetDraws().size(), 1);
     EXPECT_DOUBLE_EQ(c.DayChart().GetDraws()[0].P1, 70000);
+}
+
+// The buyback marker pushes the order strips down by its height, however
+// often it changes, and they come back to their places without it.
+TEST(MainWindow, BuybackMarkerPushesTheOrderStripsAndGivesThemBack)
+{
+    Fixture f;
+    TfrmMain& w = f.Open();
+    w.resize(1600, 950);
+    w.show();
+    QApplication::processEvents();
+    QWidget* strips[] = {w.AutoSell->pnlAutoQ, w.Order->pnlBuyQ, w.Order->pnlSellQ};
+    int tops[3];
+    for (int i = 0; i < 3; ++i)
+        tops[i] = strips[i]->y();
+    w.Ctx().FCode = QStringLiteral("005930");
+    const QString filing = QStringLiteral(R"({"date":"%1","items":[{"code":"005930","name":"삼성전자","side":"매수","how":"직접",)"
+                                          R"("qty":139000,"ratio":19.2,"ratio5":19.4,"streak":2,"total":1000000,"progress":10,)"
+                                          R"("end":"20270215","pick":true,"note1":"%2"}]})")
+                               .arg(w.Ctx().Today(), QStringLiteral("x").repeated(200));
+    for (int round = 0; round < 2; ++round) {
+        w.Lists->OnBuyJson(filing);
+        w.Lists->UpdateBuyMarker();
+        QApplication::processEvents();
+        ASSERT_TRUE(w.Quote->lbOrdBuy->isVisible()) << round;
+        const int shift = strips[0]->y() - tops[0];
+        EXPECT_GT(shift, 0);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(strips[i]->y(), tops[i] + shift) << i;
+        EXPECT_GE(w.pnlOrdTop->height(), shift + Scaled(158));
+        // The marker sits under the price and over the first strip.
+        EXPECT_LE(w.Quote->lbOrdBuy->geometry().bottom(), strips[0]->y());
+        // Another stock has no filing: the strips go back.
+        w.Ctx().FCode = QStringLiteral("000660");
+        w.Lists->UpdateBuyMarker();
+        QApplication::processEvents();
+        EXPECT_FALSE(w.Quote->lbOrdBuy->isVisible());
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(strips[i]->y(), tops[i]) << i;
+        w.Ctx().FCode = QStringLiteral("005930");
+    }
 }
 
 TEST(MainWindow, AStockChangeClearsTheDayMark)
