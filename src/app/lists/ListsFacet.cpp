@@ -300,8 +300,16 @@ void TListsFacet::SecondTick(int counter)
 
 void TListsFacet::OnMasterData()
 {
-    FetchShort();
-    FetchBuy();
+    // The lists held are read again against the master; one still on its way
+    // is read against it when it comes.
+    if (!FShortBody.isEmpty())
+        OnShortJson(FShortBody);
+    else
+        FetchShort();
+    if (!FBuyBody.isEmpty())
+        OnBuyJson(FBuyBody);
+    else
+        FetchBuy();
 }
 
 void TListsFacet::OnStockChanged()
@@ -349,6 +357,7 @@ void TListsFacet::OnShortJson(const QString& body)
     }
     const int top = lbShort ? lbShort->TopRow() : 0;
     FShortList = std::move(list);
+    FShortBody = body;
     SortShortList();
     FShortMade = FShortList.Made;
     if (lbShortStat) {
@@ -605,6 +614,7 @@ void TListsFacet::OnBuyJson(const QString& body)
         return;
     }
     FBuyList = std::move(list);
+    FBuyBody = body;
     if (tsBuy)
         tsBuy->setToolTip(FBuyList.Date);
     FilterBuyList();

@@ -52,7 +52,8 @@ public:
     void SecondTick(int counter);
     // Another stock was selected.
     void OnStockChanged();
-    // The stock master arrived: both lists are read again against it.
+    // The stock master arrived: both lists are read again against it (the
+    // answers held; fetched when there are none yet).
     void OnMasterData();
 
     // ---- short-sale bans ----
@@ -99,6 +100,7 @@ public:
     // ---- state ----
     TShortList FShortList;          // the last good list
     QVector<TShortRow>& FShort = FShortList.Rows;
+    QString FShortBody;             // the answer FShortList was read from
     bool FShortFetching = false;
     QString FShortMade, FShortLogged;
     int FShortSortCol = -1;
@@ -107,6 +109,7 @@ public:
 
     TBuyList FBuyList;              // FBuyAll: the last good list
     QVector<TBuyRow> FBuy;          // rows shown
+    QString FBuyBody;               // the answer FBuyList was read from
     bool FBuyFetching = false;
     QString FBuyLogged;
     int FBuySortCol = -1;
