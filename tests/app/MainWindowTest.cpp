@@ -21,6 +21,7 @@
 #include "chart/DrawStore.h"
 #include "core/Clock.h"
 #include "core/IniFile.h"
+#include "core/ServerClock.h"
 #include "market/Quote.h"
 
 #include <QCheckBox>
@@ -403,6 +404,9 @@ TEST(MainWindow, BuybackMarkerPushesTheOrderStripsAndGivesThemBack)
     TfrmMain& w = f.Open();
     w.resize(1600, 950);
     w.show();
+    // The window asks the service host for its buyback list at start; that
+    // answer must not land on top of the filing this test hands in.
+    ASSERT_TRUE(QTest::qWaitFor([&w] { return !w.Lists->FBuyFetching; }, 20000));
     QApplication::processEvents();
     QWidget* strips[] = {w.AutoSell->pnlAutoQ, w.Order->pnlBuyQ, w.Order->pnlSellQ};
     int tops[3];
@@ -412,7 +416,7 @@ TEST(MainWindow, BuybackMarkerPushesTheOrderStripsAndGivesThemBack)
     const QString filing = QStringLiteral(R"({"date":"%1","items":[{"code":"005930","name":"삼성전자","side":"매수","how":"직접",)"
                                           R"("qty":139000,"ratio":19.2,"ratio5":19.4,"streak":2,"total":1000000,"progress":10,)"
                                           R"("end":"20270215","pick":true,"note1":"%2"}]})")
-                               .arg(w.Ctx().Today(), QStringLiteral("x").repeated(200));
+                               .arg(w.Ctx().ServerClock().ExchangeDay(), QStringLiteral("x").repeated(200));
     for (int round = 0; round < 2; ++round) {
         w.Lists->OnBuyJson(filing);
         w.Lists->UpdateBuyMarker();
