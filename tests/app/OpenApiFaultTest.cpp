@@ -200,6 +200,9 @@ TEST(OpenApiFaults, RateRefusalAndNonsenseAreSaidOnceAndTheWindowGoesOn)
     ASSERT_TRUE(w.Ctx().FLogged);
     f.Run(1000);
     const int before = int(f.fake->Requests().size());
+    // The faults meet the new stock's quote, not whatever else the window
+    // happens to ask at that moment.
+    f.fake->Faults().NextOf = {QStringLiteral("t1101")};
     f.fake->Faults().RateRefuseNext = 1;
     w.SelectStock("005930");
     f.Run(3000);

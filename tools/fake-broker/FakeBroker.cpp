@@ -524,7 +524,8 @@ void TFakeBroker::RunTr(const THttpRequest& req, const TSlotPtr& slot)
     if (!auth.startsWith(QLatin1String("Bearer "), Qt::CaseInsensitive) || !TokenLive(auth.mid(7).trimmed()))
         return AnswerGateway(slot, 500, QStringLiteral("IGW00121"), dead);
     const QString overRate = QStringLiteral("초당 전송건수를 초과하였습니다.");
-    if (FFaults.RateRefuseNext > 0) {
+    const bool targeted = FFaults.NextOf.isEmpty() || FFaults.NextOf.contains(restTr) || FFaults.NextOf.contains(simTr);
+    if (FFaults.RateRefuseNext > 0 && targeted) {
         --FFaults.RateRefuseNext;
         return AnswerGateway(slot, 500, QStringLiteral("IGW00201"), overRate);
     }
@@ -590,7 +591,7 @@ void TFakeBroker::RunTr(const THttpRequest& req, const TSlotPtr& slot)
         }
     }
 
-    const bool malformed = FFaults.MalformedNext > 0;
+    const bool malformed = FFaults.MalformedNext > 0 && targeted;
     if (malformed)
         --FFaults.MalformedNext;
     const bool swallow = FFaults.Swallow.contains(restTr) || FFaults.Swallow.contains(simTr);

@@ -59,6 +59,9 @@ struct TFakeFaults {
     int DeadTokenNext = 0;       // the next N transactions: HTTP 500, IGW00121, whatever the token
     int RateRefuseNext = 0;      // the next N transactions: HTTP 500, IGW00201
     int MalformedNext = 0;       // the next N answers: HTTP 200 with a body cut in half (not JSON)
+    // When not empty, RateRefuseNext and MalformedNext wait for a request of
+    // one of these codes (REST or simulated-exchange code) and leave others be.
+    QSet<QString> NextOf;
     QSet<QString> Swallow;       // REST codes ("CSPAT00601") run by the exchange and never answered
     int HalfFrameNext = 0;       // the next N WebSocket data frames are cut in half
     // After a dropped connection, the next account registration is sent the
