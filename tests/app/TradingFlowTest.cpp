@@ -90,8 +90,17 @@ void FindOrderFillModifyCancel(SimWindow& f, const QString& shotName)
     EXPECT_TRUE(f.Log().contains("체결 삼성전자 "));
     EXPECT_TRUE(w.Account->FAcctDirty);
     EXPECT_EQ(w.Ctx().FQ->CountTr("CSPAQ12300"), 0);  // not before two seconds
-    f.Run(2600);
+    // The balance is asked on the first second's tick at least two seconds
+    // after the fill (when the fill fell in the last 600 ms depends on the
+    // answers' timing, so the test follows the clock, not a fixed run).
+    const qint64 filledAt = w.Account->FAcctDirtyAt;
+    for (int ms = 0; ms < 4000 && w.Account->FAcctDirty; ms += 50)
+        f.Run(50);
     EXPECT_FALSE(w.Account->FAcctDirty);
+    EXPECT_GE(f.clock.TickMs() - filledAt, 2000);
+    EXPECT_LE(f.clock.TickMs() - filledAt, 3050);
+    for (int ms = 0; ms < 3000 && !w.Account->FHolds.contains("005930"); ms += 50)
+        f.Run(50);
     ASSERT_TRUE(w.Account->FHolds.contains("005930")) << f.Log().toStdString();
     EXPECT_EQ(w.Account->FHolds.value("005930").Qty, 3);
     EXPECT_EQ(w.Account->gBal->item(0, 0)->text(), "005930");
