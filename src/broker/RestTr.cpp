@@ -277,6 +277,9 @@ TRestRoute RestRouteOf(const QString& tr)
         {QStringLiteral("cspat00600"), QStringLiteral("CSPAT00601")},
         {QStringLiteral("cspat00700"), QStringLiteral("CSPAT00701")},
         {QStringLiteral("cspat00800"), QStringLiteral("CSPAT00801")},
+        // The index minute chart of the desktop API is the REST API's sector
+        // minute chart, field for field.
+        {QStringLiteral("t8409"), QStringLiteral("t8418")},
     };
     TRestRoute r;
     const QString key = tr.trimmed().toLower();

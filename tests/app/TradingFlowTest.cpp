@@ -4,6 +4,7 @@
 #include "SimWindow.h"
 #include "app/SuggestList.h"
 #include "app/UiKit.h"
+#include "app/board/BoardFacet.h"
 #include "app/chart/ChartFacet.h"
 #include "app/market/DailyFacet.h"
 #include "app/market/QuoteFacet.h"
@@ -206,6 +207,9 @@ TEST(TradingFlow, FindOrderFillModifyCancelOverTheOpenApi)
     EXPECT_GT(f.fake->FramesSent("SC1"), 0);
     EXPECT_EQ(f.Link()->FillsDropped(), 0);
     EXPECT_FALSE(f.Log().contains("!!")) << f.Log().toStdString();
+    // The board's index levels come over the API's sector minute chart.
+    EXPECT_TRUE(f.w->Board->FBoard[3].Ok && f.w->Board->FBoard[4].Ok) << f.Log().toStdString();
+    EXPECT_FALSE(f.Log().contains("요청 실패")) << f.Log().toStdString();
     // Neither the key, the secret nor the token is ever shown.
     const QString token = f.Link()->Auth().Token();
     ASSERT_FALSE(token.isEmpty());

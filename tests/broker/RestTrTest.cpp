@@ -197,6 +197,7 @@ TEST(RestTr, RoutesOfTheTransactionsTheProgramUses)
         {"cspat00800", "/stock/order", "CSPAT00801"}, {"t1637", "/stock/program", "t1637"},
         {"t3102", "/stock/investinfo", "t3102"},   {"t0167", "/etc/time-search", "t0167"},
         {" t8430 ", "/stock/etc", "t8430"},        {"t1441", "/stock/high-item", "t1441"},
+        {"t8409", "/indtp/chart", "t8418"},       {"t3521", "/stock/investinfo", "t3521"},
         {"t9999", "", ""},                         {"", "", ""},
     };
     for (const auto& c : cases) {

@@ -47,13 +47,15 @@ QByteArray CodeBody(const QString& code, const QString& msg)
     return Json({{QStringLiteral("rsp_cd"), code}, {QStringLiteral("rsp_msg"), msg}});
 }
 
-// The exchange's code of a REST transaction code: the order codes differ.
+// The exchange's code of a REST transaction code: the order codes and the
+// index minute chart differ.
 QString SimCodeOf(const QString& rest)
 {
     static const QHash<QString, QString> codes = {
         {QStringLiteral("CSPAT00601"), QStringLiteral("CSPAT00600")},
         {QStringLiteral("CSPAT00701"), QStringLiteral("CSPAT00700")},
         {QStringLiteral("CSPAT00801"), QStringLiteral("CSPAT00800")},
+        {QStringLiteral("T8418"), QStringLiteral("t8409")},
     };
     return codes.value(rest.toUpper(), rest);
 }
