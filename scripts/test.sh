@@ -8,5 +8,5 @@ bash scripts/build.sh
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure -j2
 # A short fuzzing pass over every reader of outside input (tests/fuzz): a
-# crash or a timeout fails the run.
+# crash or a timeout that comes back when its input is played again fails the run.
 bash scripts/fuzz.sh 15
