@@ -176,7 +176,7 @@ TSimReply TSimAnswers::T8430(const TResLayout& layout, const QString& gubun)
 }
 
 namespace {
-// The quote fields t1101 and t1102 share: name, code, price, change, volume.
+// The quote fields t1101, t1102 and t8407 share: name, code, price, change, volume.
 void FillQuoteHead(TSimBlockFill& f, const TSimQuote& q)
 {
     f.Set("hname", q.Name);
@@ -296,13 +296,7 @@ TSimReply TSimAnswers::T8407(const TResLayout& layout, const QHash<QString, QStr
             continue;
         const TSimTrade& t = q.LastTrade;
         f.NewRow();
-        f.Set("shcode", q.Code);
-        f.Set("hname", q.Name);
-        f.Set("price", q.Price);
-        f.Set("sign", QString(QLatin1Char(q.Sign)));
-        f.Set("change", q.Change);
-        f.SetReal("diff", q.Diff, 2);
-        f.Set("volume", q.Volume);
+        FillQuoteHead(f, q);
         f.Set("offerho", q.Book.Ask[0]);
         f.Set("bidho", q.Book.Bid[0]);
         f.Set("cvolume", q.Volume > 0 ? t.Qty : qint64(0));
