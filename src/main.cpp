@@ -178,8 +178,9 @@ int main(int argc, char** argv)
     // old one to let go; a second start asks the running copy to come to the
     // front and ends. Without a folder for the lock the program runs anyway.
     const QStringList args = QApplication::arguments();
+    const bool updated = HasSwitch(args, QStringLiteral("/updated"));
     TInstanceLock lock(QApplication::applicationFilePath());
-    const TInstanceLock::TState held = lock.Acquire(HasSwitch(args, QStringLiteral("/updated")) ? 15000 : 0);
+    const TInstanceLock::TState held = lock.Acquire(updated ? 15000 : 0);
     if (held == TInstanceLock::TState::Busy) {
         if (!TInstanceLink::AskToRaise(lock.SocketPath())) {
             QMessageBox box(QMessageBox::Information, QStringLiteral("케스트렐 HTS"),
@@ -198,7 +199,6 @@ int main(int argc, char** argv)
     // a program installed by the package manager; a first start gets a
     // configuration that points at our result layouts.
     const TInstallInfo install = InstallInfoFor(QApplication::applicationDirPath());
-    const bool updated = HasSwitch(args, QStringLiteral("/updated"));
     const QString oldExe = QApplication::applicationFilePath() + QStringLiteral(".old");
     if (!updated)
         QFile::remove(oldExe);   // left by an update that has run since

@@ -1,10 +1,9 @@
 #include "core/ServiceHost.h"
 
-#include <QFile>
-
 #include "core/AppState.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QMetaObject>
 #include <QPointer>
 #include <QThread>
